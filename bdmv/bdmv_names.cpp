@@ -1,0 +1,38 @@
+#include "bdmv/bdmv_names.h"
+
+namespace bdmv_names {
+namespace {
+
+template <typename Accept>
+const platform::DirEntry* Find(const std::vector<platform::DirEntry>& entries,
+                               std::string_view name, Accept accept) {
+  const platform::DirEntry* found = nullptr;
+  for (const auto& entry : entries) {
+    if (!accept(entry)) continue;
+    if (entry.name == name) return &entry;
+    if (!found && platform::SameName(entry.name, name)) found = &entry;
+  }
+  return found;
+}
+
+}  // namespace
+
+const platform::DirEntry* FindEntry(const std::vector<platform::DirEntry>& entries,
+                                    std::string_view name) {
+  return Find(entries, name, [](const platform::DirEntry&) { return true; });
+}
+
+const platform::DirEntry* FindFile(const std::vector<platform::DirEntry>& entries,
+                                   std::string_view name) {
+  return Find(entries, name,
+              [](const platform::DirEntry& entry) { return entry.kind == platform::EntryKind::kFile; });
+}
+
+const platform::DirEntry* FindFileOrAlternative(const std::vector<platform::DirEntry>& entries,
+                                                std::string_view primary,
+                                                std::string_view alternative) {
+  const platform::DirEntry* entry = FindFile(entries, primary);
+  return entry ? entry : FindFile(entries, alternative);
+}
+
+}  // namespace bdmv_names

@@ -1,0 +1,49 @@
+#include "bdmv/inspect_bdmv_folder.h"
+
+#include <array>
+#include <vector>
+
+#include "bdmv/bdmv_names.h"
+#include "bdmv/index_table.h"
+#include "platform/file.h"
+#include "platform/file_error.h"
+
+namespace {
+
+std::string BackupFile(const platform::Directory& folder,
+                       const std::vector<platform::DirEntry>& entries) {
+  const platform::DirEntry* backupDirEntry = bdmv_names::FindEntry(entries, bdmv_names::kBackup);
+  if (!backupDirEntry) return {};
+  const platform::Directory backupDir = folder.OpenSubdirectory(backupDirEntry->name);
+  std::vector<platform::DirEntry> backupEntries;
+  if (!backupDir.IsOpen() || !backupDir.List(backupEntries)) return {};
+  const platform::DirEntry* backup = bdmv_names::FindFileOrAlternative(
+      backupEntries, bdmv_names::kIndex, bdmv_names::kIndexAlternative);
+  return backup ? backupDirEntry->name + "/" + backup->name : std::string();
+}
+
+}  // namespace
+
+BdmvFolderState InspectBdmvFolder(const platform::Directory& folder) {
+  BdmvFolderState state;
+  std::vector<platform::DirEntry> entries;
+  folder.List(entries);
+  state.backupFile = BackupFile(folder, entries);
+  const platform::DirEntry* index = bdmv_names::FindFileOrAlternative(
+      entries, bdmv_names::kIndex, bdmv_names::kIndexAlternative);
+  if (!index) return state;
+  state.indexFile = index->name;
+  try {
+    const platform::File file = platform::File::OpenForReading(folder, index->name);
+    std::array<std::uint8_t, index_table::kMinimumSize> first{};
+    const std::size_t size = file.ReadAt(0, first);
+    const index_table::Header header = index_table::ReadHeader(std::span(first).first(size));
+    state.indexReadable = true;
+    state.isIndexTable = header.isIndexTable;
+    state.patched = header.IsPatched();
+    state.flags = header.flags;
+  } catch (const FileError&) {
+    state.indexReadable = false;
+  }
+  return state;
+}

@@ -1,0 +1,81 @@
+#include "bdmv/restore_bdmv_folder.h"
+
+#include <optional>
+#include <vector>
+
+#include "bdmv/bdmv_names.h"
+#include "bdmv/folder_messages.h"
+#include "bdmv/patched_copy.h"
+#include "pass/pass_state.h"
+#include "platform/file.h"
+#include "platform/file_error.h"
+
+namespace {
+
+namespace msg = folder_messages;
+
+// Replaces (or creates) the index file `name` with a copy of the backup, keeping the permission
+// bits and owner of the file it replaces.
+void CopyBack(const platform::Directory& folder, const std::string& name, bool exists,
+              const std::string& fullPath, const platform::Directory& backupDir,
+              const std::string& backupName) {
+  const platform::File backup = platform::File::OpenForReading(backupDir, backupName);
+  std::optional<platform::File> replaced;
+  if (exists) replaced.emplace(platform::File::OpenExclusive(folder, name));
+  platform::NewFile copy(folder, name, fullPath);
+  CopyWithPatches(backup, backup.Size(), copy);
+  copy.CopyPermissionsFrom(replaced ? *replaced : backup);
+  copy.Publish(true);
+}
+
+FolderOutcome Restore(const platform::Directory& folder, const std::string& path) {
+  if (path.size() >= msg::kMaxFolderPathLength) return FolderOutcome::Reported(msg::kPathTooLong);
+
+  std::vector<platform::DirEntry> entries;
+  folder.List(entries);
+  if (!bdmv_names::FindFileOrAlternative(entries, bdmv_names::kIndex,
+                                         bdmv_names::kIndexAlternative)) {
+    return FolderOutcome::Reported(msg::kRestoreNoIndex);
+  }
+
+  std::vector<platform::DirEntry> backupEntries;
+  platform::Directory backupDir;
+  if (const platform::DirEntry* entry = bdmv_names::FindEntry(entries, bdmv_names::kBackup)) {
+    backupDir = folder.OpenSubdirectory(entry->name);
+    if (backupDir.IsOpen()) backupDir.List(backupEntries);
+  }
+  // The backup decides which index file is restored, whichever of the two exists.
+  std::string_view spelled = bdmv_names::kIndex;
+  const platform::DirEntry* backup = bdmv_names::FindFile(backupEntries, spelled);
+  if (!backup) {
+    spelled = bdmv_names::kIndexAlternative;
+    backup = bdmv_names::FindFile(backupEntries, spelled);
+  }
+  if (!backup) return FolderOutcome::Reported(msg::kRestoreNoBackup);
+
+  const platform::DirEntry* target = bdmv_names::FindEntry(entries, spelled);
+  if (target && target->kind != platform::EntryKind::kFile) {
+    return FolderOutcome::Reported(msg::kRestoreCopyFailed);
+  }
+  const std::string name = target ? target->name : std::string(spelled);
+  if (platform::IsReadOnly(folder, name)) return FolderOutcome::Reported(msg::kRestoreReadOnly);
+
+  try {
+    CopyBack(folder, name, target != nullptr, platform::JoinPath(path, name), backupDir,
+             backup->name);
+  } catch (const FileError&) {
+    return FolderOutcome::Reported(msg::kRestoreCopyFailed);
+  }
+  ++g_passCount;
+  return {FolderOutcome::Kind::kRestored, {}};
+}
+
+}  // namespace
+
+FolderOutcome RestoreBdmvFolder(const platform::Directory& folder, const std::string& path) {
+  try {
+    return Restore(folder, path);
+  } catch (const std::bad_alloc&) {
+    return FolderOutcome::Reported(msg::kMemoryLeak);
+  }
+}

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <string>
+
+#include "bdmv/folder_outcome.h"
+#include "platform/directory.h"
+
+// Puts the index file saved in BACKUP back in place of the folder's index file, whole. `path` is
+// the folder's full path, for messages. Adds the folder to g_passCount when restored.
+FolderOutcome RestoreBdmvFolder(const platform::Directory& folder, const std::string& path);

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/progress_line.h"
+#include "pass/pass_front_end.h"
+
+// Shows a pass's messages on a terminal or to a script: the summary on stdout (or in the JSON
+// report), every other message as one line on stderr, and a progress line while it walks.
+class CliFrontEnd : public PassFrontEnd {
+ public:
+  CliFrontEnd(bool showProgress, bool json);
+
+  void ShowMessage(const PassMessage& message) override;
+  void DirectoryVisited(const std::string& path) override;
+  void FolderStarted(const std::string& path) override;
+  void FolderHandled(const std::string& path, const FolderOutcome& outcome) override;
+
+  bool ReachedSummary() const { return m_reachedSummary; }
+  bool AnyFolderReported() const { return m_anyFolderReported; }
+
+  // The JSON report's "folders", "count", "summary" and "error".
+  nlohmann::json& Report() { return m_report; }
+
+  void EraseProgress() { m_progress.Erase(); }
+
+ private:
+  bool m_json;
+  ProgressLine m_progress;
+  nlohmann::json m_report;
+  std::string m_current;  // the BDMV folder being handled, if any
+  long m_directories = 0;
+  long m_found = 0;
+  long m_handled = 0;
+  bool m_reachedSummary = false;
+  bool m_anyFolderReported = false;
+};

@@ -1,0 +1,122 @@
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include <CLI/CLI.hpp>
+
+#include "cli/cli_front_end.h"
+#include "cli/json_report.h"
+#include "pass/pass_guard.h"
+#include "pass/passes.h"
+#include "quorvel_version.h"
+
+namespace {
+
+enum ExitStatus {
+  kAllHandled = 0,
+  kSomeReported = 1,
+  kNotCompleted = 2,  // the pass could not start, or a file error ended it
+  kUsage = 64,
+};
+
+struct Options {
+  std::string folder;
+  bool convert3DTo2D = false;
+  bool json = false;
+  bool quiet = false;
+};
+
+void PrintJson(const nlohmann::json& document) {
+  std::printf("%s\n", DumpJson(document).c_str());
+}
+
+int RunPassCommand(const std::string& command, const Options& options) {
+  CliFrontEnd frontEnd(!options.quiet && isatty(STDERR_FILENO), options.json);
+  const bool modify = command == "modify";
+  RunGuarded(frontEnd, [&] {
+    if (modify) {
+      RunModifyPass(options.folder, options.convert3DTo2D ? 1 : 0, frontEnd);
+    } else {
+      RunRestorePass(options.folder, frontEnd);
+    }
+  });
+  frontEnd.EraseProgress();
+  if (options.json) {
+    nlohmann::json document = {{"command", command}, {"folder", options.folder}};
+    if (modify) document["convert_3d_to_2d"] = options.convert3DTo2D;
+    document.update(frontEnd.Report());
+    PrintJson(document);
+  }
+  if (!frontEnd.ReachedSummary()) return kNotCompleted;
+  return frontEnd.AnyFolderReported() ? kSomeReported : kAllHandled;
+}
+
+std::string ScanLine(const std::string& path, const BdmvFolderState& state) {
+  std::string line = path + ": index=" + (state.indexFile.empty() ? "none" : state.indexFile);
+  if (!state.indexFile.empty()) {
+    if (!state.indexReadable) {
+      line += " unreadable";
+    } else if (!state.isIndexTable) {
+      line += " not-an-index";
+    } else {
+      char flags[8];
+      std::snprintf(flags, sizeof flags, "0x%02X", state.flags);
+      line += std::string(" patched=") + (state.patched ? "yes" : "no") + " flags=" + flags;
+    }
+  }
+  return line + " backup=" + (state.backupFile.empty() ? "no" : "yes");
+}
+
+int RunScanCommand(const Options& options) {
+  CliFrontEnd frontEnd(!options.quiet && isatty(STDERR_FILENO), options.json);
+  nlohmann::json folders = nlohmann::json::array();
+  const bool entered = RunScan(options.folder, frontEnd,
+                               [&](const std::string& path, const BdmvFolderState& state) {
+                                 if (options.json) {
+                                   folders.push_back(ScanFolderJson(path, state));
+                                 } else {
+                                   frontEnd.EraseProgress();
+                                   std::printf("%s\n", ScanLine(path, state).c_str());
+                                 }
+                               });
+  frontEnd.EraseProgress();
+  if (options.json) {
+    PrintJson({{"command", "scan"},
+               {"folder", options.folder},
+               {"folders", folders},
+               {"error", frontEnd.Report()["error"]}});
+  }
+  return entered ? kAllHandled : kNotCompleted;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"Backs up and patches the index files of the Blu-ray disc folders below a folder.",
+               "quorvel-cli"};
+  app.set_version_flag("--version", std::string("quorvel-cli ") + QUORVEL_VERSION_STRING);
+  app.require_subcommand(1, 1);
+  Options options;
+  app.add_flag("--json", options.json, "One JSON document on stdout instead of lines");
+  app.add_flag("--quiet", options.quiet, "No progress display");
+
+  CLI::App* modify = app.add_subcommand("modify", "Modify pass: back up and patch every BDMV folder");
+  modify->add_flag("--2d", options.convert3DTo2D, "Convert 3D to 2D");
+  CLI::App* restore = app.add_subcommand("restore", "Restore pass: put the backed-up index files back");
+  CLI::App* scan = app.add_subcommand(
+      "scan", "Change nothing: list every BDMV folder a pass would visit and its state");
+  for (CLI::App* command : {modify, restore, scan}) {
+    command->fallthrough();
+    command->add_option("FOLDER", options.folder, "The folder to walk")->required();
+  }
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    const int status = app.exit(error);
+    return status == 0 ? kAllHandled : kUsage;
+  }
+  if (scan->parsed()) return RunScanCommand(options);
+  return RunPassCommand(modify->parsed() ? "modify" : "restore", options);
+}

@@ -1,0 +1,48 @@
+#include "cli/progress_line.h"
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr auto kRefreshInterval = std::chrono::milliseconds(100);
+
+std::size_t TerminalWidth(std::FILE* out) {
+  winsize size{};
+  if (ioctl(fileno(out), TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  return 80;
+}
+
+// Keeps the end of a path, where the folder's own name is, without splitting a UTF-8 character.
+std::string Tail(const std::string& text, std::size_t width) {
+  if (text.size() <= width) return text;
+  if (width <= 3) return std::string(width, '.');
+  std::size_t start = text.size() - (width - 3);
+  while (start < text.size() && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) ++start;
+  return "..." + text.substr(start);
+}
+
+}  // namespace
+
+ProgressLine::ProgressLine(bool enabled, std::FILE* out) : m_enabled(enabled), m_out(out) {}
+
+void ProgressLine::Update(long directories, long found, long handled, const std::string& current) {
+  if (!m_enabled) return;
+  const auto now = std::chrono::steady_clock::now();
+  if (m_lastDraw != decltype(m_lastDraw){} && now - m_lastDraw < kRefreshInterval) return;
+  m_lastDraw = now;
+  std::string line = std::to_string(directories) + " directories, " + std::to_string(found) +
+                     " BDMV found, " + std::to_string(handled) + " handled  ";
+  const std::size_t width = TerminalWidth(m_out) - 1;
+  if (line.size() < width) line += Tail(current, width - line.size());
+  std::fprintf(m_out, "\r\x1b[K%s", line.c_str());
+  std::fflush(m_out);
+  m_shown = true;
+}
+
+void ProgressLine::Erase() {
+  if (!m_shown) return;
+  std::fprintf(m_out, "\r\x1b[K");
+  std::fflush(m_out);
+  m_shown = false;
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+
+#include "bdmv/folder_outcome.h"
+
+struct PassMessage {
+  enum class Kind {
+    kFolder,     // a BDMV folder could not be handled; `folder` names it
+    kPassLevel,  // about the pass as a whole ("Floder Path ERR.", running out of memory)
+    kFileError,  // a failed file operation ended the pass
+    kSummary,    // the count at the end of a pass
+  };
+  enum class Icon { kWarning, kStop };
+
+  Kind kind;
+  Icon icon;
+  std::string text;
+  std::string folder;
+};
+
+// What a front end provides to a pass: a way to show messages, and news of the walk for a
+// progress display or a report.
+class PassFrontEnd {
+ public:
+  virtual ~PassFrontEnd() = default;
+
+  // Shows the message and returns once the user has dismissed it.
+  virtual void ShowMessage(const PassMessage& message) = 0;
+
+  virtual void DirectoryVisited(const std::string& /*path*/) {}
+  virtual void FolderStarted(const std::string& /*path*/) {}
+  virtual void FolderHandled(const std::string& /*path*/, const FolderOutcome& /*outcome*/) {}
+};

@@ -1,0 +1,73 @@
+#include "pass/passes.h"
+
+#include <cstdio>
+
+#include "bdmv/modify_bdmv_folder.h"
+#include "bdmv/restore_bdmv_folder.h"
+#include "pass/bdmv_folder_walker.h"
+#include "pass/pass_state.h"
+
+namespace {
+
+constexpr const char* kPattern = "BDMV";
+constexpr const char* kStartFolderError = "Floder Path ERR.";
+
+void ApplyPassOperation(const platform::Directory& target, const std::string& path,
+                        PassFrontEnd& frontEnd) {
+  if (g_passMode != PASS_MODIFY && g_passMode != PASS_RESTORE) return;
+  frontEnd.FolderStarted(path);
+  const FolderOutcome outcome = g_passMode == PASS_MODIFY ? ModifyBdmvFolder(target, path)
+                                                          : RestoreBdmvFolder(target, path);
+  if (outcome.kind == FolderOutcome::Kind::kReported) {
+    frontEnd.ShowMessage(
+        {PassMessage::Kind::kFolder, PassMessage::Icon::kWarning, outcome.message, path});
+  }
+  frontEnd.FolderHandled(path, outcome);
+}
+
+// Opens the walker on the start folder, or tells the user why it cannot.
+bool Enter(const CBdmvFolderWalker& walker, PassFrontEnd& frontEnd) {
+  if (walker.Entered()) return true;
+  frontEnd.ShowMessage(
+      {PassMessage::Kind::kPassLevel, PassMessage::Icon::kWarning, kStartFolderError, {}});
+  return false;
+}
+
+void RunPass(const std::string& folder, const char* summaryFormat, PassFrontEnd& frontEnd) {
+  CBdmvFolderWalker walker(folder, kPattern);
+  if (!Enter(walker, frontEnd)) return;
+  walker.Walk(
+      [&](const platform::Directory& target, const std::string& path) {
+        ApplyPassOperation(target, path, frontEnd);
+      },
+      &frontEnd);
+  char summary[64];
+  std::snprintf(summary, sizeof summary, summaryFormat, g_passCount);
+  frontEnd.ShowMessage({PassMessage::Kind::kSummary, PassMessage::Icon::kWarning, summary, {}});
+}
+
+}  // namespace
+
+void RunModifyPass(const std::string& folder, int convert3DTo2D, PassFrontEnd& frontEnd) {
+  g_passMode = PASS_MODIFY;
+  g_passCount = 0;
+  g_convert3DTo2D = convert3DTo2D;
+  RunPass(folder, "Modify %d file successful", frontEnd);
+}
+
+void RunRestorePass(const std::string& folder, PassFrontEnd& frontEnd) {
+  g_passMode = PASS_RESTORE;
+  g_passCount = 0;
+  RunPass(folder, "Resume  %d files successful", frontEnd);
+}
+
+bool RunScan(const std::string& folder, PassFrontEnd& frontEnd, const ScanReport& report) {
+  CBdmvFolderWalker walker(folder, kPattern);
+  if (!Enter(walker, frontEnd)) return false;
+  walker.Walk(
+      [&](const platform::Directory& target, const std::string& path) {
+        report(path, InspectBdmvFolder(target));
+      },
+      &frontEnd);
+  return true;
+}

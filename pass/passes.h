@@ -1,0 +1,21 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "bdmv/inspect_bdmv_folder.h"
+#include "pass/pass_front_end.h"
+
+// Modifies every BDMV folder below `folder` and shows "Modify %d file successful". A folder
+// that cannot be entered shows "Floder Path ERR." and ends the pass there. A FileError from a
+// folder ends the pass and is left to the front end's guard.
+void RunModifyPass(const std::string& folder, int convert3DTo2D, PassFrontEnd& frontEnd);
+
+// Restores every BDMV folder below `folder` and shows "Resume  %d files successful".
+void RunRestorePass(const std::string& folder, PassFrontEnd& frontEnd);
+
+using ScanReport = std::function<void(const std::string& path, const BdmvFolderState& state)>;
+
+// Reports every BDMV folder a pass would visit, and changes nothing. Returns false when the
+// start folder cannot be entered, after showing "Floder Path ERR.".
+bool RunScan(const std::string& folder, PassFrontEnd& frontEnd, const ScanReport& report);

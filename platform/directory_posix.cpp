@@ -1,0 +1,126 @@
+#include "platform/directory.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstddef>
+#include <cstring>
+#include <memory>
+
+namespace platform {
+namespace {
+
+constexpr int kDirectoryFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+constexpr std::size_t kListingBufferSize = 64 * 1024;
+
+EntryKind KindFromMode(mode_t mode) {
+  if (S_ISDIR(mode)) return EntryKind::kDirectory;
+  if (S_ISREG(mode)) return EntryKind::kFile;
+  if (S_ISLNK(mode)) return EntryKind::kLink;
+  return EntryKind::kOther;
+}
+
+// Uses the type the listing reports; only a file system that reports none costs a stat.
+EntryKind KindOf(int dirFd, const dirent64& entry) {
+  switch (entry.d_type) {
+    case DT_DIR:
+      return EntryKind::kDirectory;
+    case DT_REG:
+      return EntryKind::kFile;
+    case DT_LNK:
+      return EntryKind::kLink;
+    case DT_UNKNOWN: {
+      struct stat status;
+      if (fstatat(dirFd, entry.d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) return EntryKind::kOther;
+      return KindFromMode(status.st_mode);
+    }
+    default:
+      return EntryKind::kOther;
+  }
+}
+
+bool IsDotOrDotDot(const char* name) {
+  return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+}  // namespace
+
+Directory::Directory(Directory&& other) noexcept : m_handle(other.m_handle) {
+  other.m_handle = kClosed;
+}
+
+Directory& Directory::operator=(Directory&& other) noexcept {
+  if (this != &other) {
+    Close();
+    m_handle = other.m_handle;
+    other.m_handle = kClosed;
+  }
+  return *this;
+}
+
+Directory::~Directory() { Close(); }
+
+void Directory::Close() {
+  if (IsOpen()) close(static_cast<int>(m_handle));
+  m_handle = kClosed;
+}
+
+Directory Directory::OpenFolder(const std::string& path, int* error) {
+  int fd = path.empty() ? -1 : open(path.c_str(), kDirectoryFlags);
+  if (fd < 0 && error) *error = path.empty() ? ENOENT : errno;
+  return Directory(fd);
+}
+
+Directory Directory::OpenSubdirectory(const std::string& name, int* error) const {
+  int fd = openat(static_cast<int>(m_handle), name.c_str(), kDirectoryFlags | O_NOFOLLOW);
+  if (fd < 0 && error) *error = errno;
+  return Directory(fd);
+}
+
+int Directory::CreateSubdirectory(const std::string& name) const {
+  return mkdirat(static_cast<int>(m_handle), name.c_str(), 0777) == 0 ? 0 : errno;
+}
+
+bool Directory::List(std::vector<DirEntry>& entries) const {
+  entries.clear();
+  const int fd = static_cast<int>(m_handle);
+  if (lseek(fd, 0, SEEK_SET) < 0) return false;
+  // One buffer for the whole walk: the walker lists one directory at a time.
+  static thread_local std::unique_ptr<std::byte[]> buffer(new std::byte[kListingBufferSize]);
+  for (;;) {
+    ssize_t filled = getdents64(fd, buffer.get(), kListingBufferSize);
+    if (filled < 0) return false;
+    if (filled == 0) return true;
+    for (ssize_t offset = 0; offset < filled;) {
+      const auto* entry = reinterpret_cast<const dirent64*>(buffer.get() + offset);
+      offset += entry->d_reclen;
+      if (IsDotOrDotDot(entry->d_name)) continue;
+      entries.push_back({entry->d_name, KindOf(fd, *entry), entry->d_name[0] == '.', false});
+    }
+  }
+}
+
+FileIdentity Directory::Identity() const {
+  struct stat status;
+  if (fstat(static_cast<int>(m_handle), &status) != 0) return {};
+  return {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
+}
+
+int Directory::Flush() const { return fsync(static_cast<int>(m_handle)) == 0 ? 0 : errno; }
+
+std::string AbsoluteFolderPath(const std::string& path) {
+  if (path.empty() || path.front() == '/') return path;
+  std::unique_ptr<char, decltype(&free)> cwd(getcwd(nullptr, 0), &free);
+  return cwd ? JoinPath(cwd.get(), path) : path;
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+  if (!folder.empty() && (folder.back() == '/' || folder.back() == '\\')) return folder + name;
+  return folder + '/' + name;
+}
+
+}  // namespace platform

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "platform/directory.h"
+
+namespace platform {
+
+// An existing file of a disc folder, open for reading; never reached through a link. Every
+// failure throws FileError naming no file.
+class File {
+ public:
+  File(File&& other) noexcept;
+  File& operator=(File&&) = delete;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+  ~File();
+
+  static File OpenForReading(const Directory& dir, const std::string& name);
+
+  // Opens without sharing: while it is held, another Quorvel opening the same file this way
+  // fails with a sharing violation.
+  static File OpenExclusive(const Directory& dir, const std::string& name);
+
+  std::uint64_t Size() const;
+
+  // Reads at most buffer.size() bytes from offset; fewer only at the end of the file.
+  std::size_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> buffer) const;
+
+  // The modification time becomes now, in whole seconds; the access time is kept, cut to whole
+  // seconds.
+  void SetModificationTimeToNow();
+
+  std::intptr_t NativeHandle() const { return m_handle; }
+
+ private:
+  explicit File(std::intptr_t handle) : m_handle(handle) {}
+  std::intptr_t m_handle;
+};
+
+// A name that exists as a file (not a link) whose read-only attribute is set.
+bool IsReadOnly(const Directory& dir, const std::string& name);
+
+// A file written under a hidden temporary name beside its final name and published by a rename,
+// so that the final name holds either its old content or the whole new one, whatever interrupts.
+class NewFile {
+ public:
+  // displayName is the name a failed write reports.
+  NewFile(const Directory& dir, std::string finalName, std::string displayName);
+  NewFile(const NewFile&) = delete;
+  NewFile& operator=(const NewFile&) = delete;
+  // Removes the temporary file unless it was published.
+  ~NewFile();
+
+  // A write that stores fewer bytes than asked fails with the disk-full cause.
+  void Write(std::span<const std::uint8_t> bytes);
+
+  // Gives the new file the permission bits and owner of `original`.
+  void CopyPermissionsFrom(const File& original);
+
+  // Flushes the file, renames it to its final name and flushes the directory. Without
+  // replaceExisting an existing file of the final name is never replaced: the rename fails.
+  void Publish(bool replaceExisting);
+
+ private:
+  const Directory& m_dir;
+  std::string m_finalName;
+  std::string m_displayName;
+  std::string m_tempName;
+  int m_fd = -1;
+  bool m_published = false;
+};
+
+}  // namespace platform

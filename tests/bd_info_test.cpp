@@ -1,0 +1,193 @@
+// Checks generated discs, and quorvel-cli's changes to them, against libbluray's bd_info.
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/bd_disc.h"
+
+#ifndef QUORVEL_CLI_PATH
+#error "QUORVEL_CLI_PATH must name the quorvel-cli executable"
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kBdInfo[] = "/usr/bin/bd_info";
+constexpr char kBdListTitles[] = "/usr/bin/bd_list_titles";
+constexpr char kCli[] = QUORVEL_CLI_PATH;
+
+// bd_info's own spacing.
+constexpr std::string_view kBluRayDetected = "BluRay detected     : yes\n";
+constexpr std::string_view kOneHdmvTitle = "HDMV titles         : 1\n";
+constexpr std::string_view kMode3D = "initial mode preference : 3D\n";
+constexpr std::string_view kMode2D = "initial mode preference : 2D\n";
+constexpr std::string_view kContent3D = "3D content exists       : Yes\n";
+constexpr std::string_view kNo3DContent = "3D content exists       : No\n";
+
+// The extension-data block quorvel-cli appends to an index that has none.
+constexpr std::uint8_t kAppendedExtension[] = {0x00, 0x00, 0x00, 0x18, 0x00, 0x00, 0x00, 0x18,
+                                               0x00, 0x00, 0x00, 0x01, 0x10, 0x00, 0x01, 0x00,
+                                               0x00, 0x00, 0x00, 0x18, 0x00, 0x00, 0x00, 0x00};
+
+struct Result {
+  int exitStatus = -1;  // -1 when the command did not exit normally
+  std::string out;
+  std::string err;
+};
+
+std::string Quote(const fs::path& path) {
+  std::string quoted = "'";
+  for (char c : path.string()) quoted += (c == '\'') ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+// Runs `command` through the shell; stderr goes through `errFile` so it can be shown apart.
+Result RunShell(const std::string& command, const fs::path& errFile) {
+  Result result;
+  FILE* pipe = popen((command + " 2>" + Quote(errFile)).c_str(), "r");
+  if (pipe == nullptr) return result;
+  char buffer[4096];
+  for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+    result.out.append(buffer, n);
+  const int status = pclose(pipe);
+  if (status != -1 && WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
+  if (fs::exists(errFile)) {
+    const auto err = testdisc::ReadFile(errFile);
+    result.err.assign(err.begin(), err.end());
+  }
+  return result;
+}
+
+testing::AssertionResult Prints(const Result& result, std::string_view line) {
+  if (result.out.find(line) != std::string::npos) return testing::AssertionSuccess();
+  if (line.ends_with('\n')) line.remove_suffix(1);
+  return testing::AssertionFailure() << "missing \"" << line << "\" in output:\n"
+                                     << result.out << result.err;
+}
+
+std::string Hex(std::uint8_t byte) {
+  char text[5];
+  std::snprintf(text, sizeof text, "0x%02X", byte);
+  return text;
+}
+
+testing::AssertionResult SameBytes(const std::vector<std::uint8_t>& actual,
+                                   const std::vector<std::uint8_t>& expected) {
+  for (std::size_t i = 0; i < actual.size() && i < expected.size(); ++i) {
+    if (actual[i] != expected[i]) {
+      return testing::AssertionFailure() << "first difference at offset " << i << ": "
+                                         << Hex(actual[i]) << ", expected " << Hex(expected[i]);
+    }
+  }
+  if (actual.size() == expected.size()) return testing::AssertionSuccess();
+  return testing::AssertionFailure() << actual.size() << " bytes, expected " << expected.size();
+}
+
+// What `modify --2d` must leave in an index without extension data.
+std::vector<std::uint8_t> PatchedTo2D(std::vector<std::uint8_t> index) {
+  const auto length = static_cast<std::uint32_t>(index.size());
+  for (int i = 0; i < 4; ++i) {
+    index[testdisc::kExtensionDataStartOffset + i] =
+        static_cast<std::uint8_t>(length >> (24 - 8 * i));
+  }
+  index.insert(index.end(), std::begin(kAppendedExtension), std::end(kAppendedExtension));
+  index[testdisc::kAppInfoFlagsOffset] = 0x00;
+  return index;
+}
+
+class BdInfoTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (!fs::exists(kBdInfo)) GTEST_SKIP() << kBdInfo << " is not installed";
+    std::string dir = (fs::path(testing::TempDir()) / "bd_info_test-XXXXXX").string();
+    ASSERT_NE(mkdtemp(dir.data()), nullptr) << "cannot create a scratch directory";
+    work_ = dir;
+    disc_ = work_ / "disc";
+  }
+
+  void TearDown() override {
+    if (!work_.empty()) fs::remove_all(work_);
+  }
+
+  Result RunOnDisc(const std::string& program, const std::string& arguments = "") {
+    return RunShell(Quote(program) + arguments + " " + Quote(disc_), work_ / "stderr");
+  }
+
+  // The disc must keep its title whatever the flags say; libbluray falls back to
+  // BACKUP/index.bdmv when index.bdmv is unreadable, so the 3D state tells which one it read.
+  void ExpectBdInfo(std::string_view mode, std::string_view content) {
+    const Result info = RunOnDisc(kBdInfo);
+    ASSERT_EQ(info.exitStatus, 0) << info.out << info.err;
+    EXPECT_TRUE(Prints(info, kBluRayDetected));
+    EXPECT_TRUE(Prints(info, kOneHdmvTitle));
+    EXPECT_TRUE(Prints(info, mode));
+    EXPECT_TRUE(Prints(info, content));
+  }
+
+  fs::path IndexPath() const { return disc_ / "BDMV" / "index.bdmv"; }
+
+  fs::path work_;
+  fs::path disc_;
+};
+
+TEST_F(BdInfoTest, ReportsTheAppInfoFlagsOfTheIndex) {
+  testdisc::WriteDisc(disc_, testdisc::k3DFlags);
+  {
+    SCOPED_TRACE("3D flags");
+    ExpectBdInfo(kMode3D, kContent3D);
+  }
+  testdisc::WriteDisc(disc_, 0x00);
+  {
+    SCOPED_TRACE("no flags");
+    ExpectBdInfo(kMode2D, kNo3DContent);
+  }
+}
+
+// bd_info reads only the index; the title list needs the playlist and clip files too.
+TEST_F(BdInfoTest, ListsThePlaylistAsATitle) {
+  if (!fs::exists(kBdListTitles)) GTEST_SKIP() << kBdListTitles << " is not installed";
+  testdisc::WriteDisc(disc_, testdisc::k3DFlags);
+
+  const Result titles = RunOnDisc(kBdListTitles);
+
+  ASSERT_EQ(titles.exitStatus, 0) << titles.out << titles.err;
+  EXPECT_TRUE(Prints(titles,
+                     "duration: 00:00:10 chapters:   1 angles:  1 clips:   1 "
+                     "(playlist: 00000.mpls) V:1 A:0"));
+}
+
+TEST_F(BdInfoTest, CliSwitchesTo2DAndRestoresTheOriginalIndex) {
+  testdisc::WriteDisc(disc_, testdisc::k3DFlags);
+  const std::vector<std::uint8_t> original = testdisc::ReadFile(IndexPath());
+  ExpectBdInfo(kMode3D, kContent3D);
+  if (!fs::exists(kCli)) GTEST_SKIP() << "quorvel-cli not built at " << kCli;
+
+  const Result modify = RunOnDisc(kCli, " modify --2d --quiet");
+  ASSERT_EQ(modify.exitStatus, 0) << modify.out << modify.err;
+  EXPECT_EQ(modify.out, "") << "--quiet should print nothing on success";
+  EXPECT_TRUE(SameBytes(testdisc::ReadFile(IndexPath()), PatchedTo2D(original)));
+  EXPECT_TRUE(SameBytes(testdisc::ReadFile(disc_ / "BDMV" / "BACKUP" / "index.bdmv"), original));
+  {
+    SCOPED_TRACE("after modify --2d");
+    ExpectBdInfo(kMode2D, kNo3DContent);
+  }
+
+  const Result restore = RunOnDisc(kCli, " restore --quiet");
+  ASSERT_EQ(restore.exitStatus, 0) << restore.out << restore.err;
+  EXPECT_TRUE(SameBytes(testdisc::ReadFile(IndexPath()), original));
+  {
+    SCOPED_TRACE("after restore");
+    ExpectBdInfo(kMode3D, kContent3D);
+  }
+}
+
+}  // namespace
