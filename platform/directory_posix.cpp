@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 
 namespace platform {
@@ -113,9 +114,15 @@ FileIdentity Directory::Identity() const {
 int Directory::Flush() const { return fsync(static_cast<int>(m_handle)) == 0 ? 0 : errno; }
 
 std::string AbsoluteFolderPath(const std::string& path) {
-  if (path.empty() || path.front() == '/') return path;
-  std::unique_ptr<char, decltype(&free)> cwd(getcwd(nullptr, 0), &free);
-  return cwd ? JoinPath(cwd.get(), path) : path;
+  std::string absolute = path;
+  if (!path.empty() && path.front() != '/') {
+    std::unique_ptr<char, decltype(&free)> cwd(getcwd(nullptr, 0), &free);
+    if (cwd) absolute = JoinPath(cwd.get(), path);
+  }
+  // Shown to the user, so "." and ".." are spelled out of it, as the system's own dialogs do.
+  absolute = std::filesystem::path(absolute).lexically_normal().string();
+  if (absolute.size() > 1 && absolute.back() == '/') absolute.pop_back();
+  return absolute;
 }
 
 std::string JoinPath(const std::string& folder, const std::string& name) {

@@ -23,7 +23,7 @@ constexpr std::uint16_t kTitleObject = 2;
 // The single clip and playlist of the disc.
 constexpr std::string_view kClipName = "00000";
 constexpr std::uint16_t kPlaylistNumber = 0;
-constexpr std::string_view kPlaylistName = "00000";
+constexpr std::string_view kPlaylistName = "00000";  // kPlaylistNumber as a file name
 constexpr std::uint16_t kProgramMapPid = 0x0100;
 constexpr std::uint16_t kPcrPid = 0x1001;
 constexpr std::uint16_t kVideoPid = 0x1011;
@@ -38,8 +38,8 @@ constexpr std::uint32_t kTicksPerSecond = 45'000;
 constexpr std::uint32_t kInTime = 0;
 constexpr std::uint32_t kOutTime = 10 * kTicksPerSecond;
 
-// A clip is read in aligned units of 32 source packets (three 2048-byte sectors).
-constexpr std::size_t kSourcePacketSize = 192;
+// A clip is read in aligned units of 32 source packets (three 2048-byte sectors); a source
+// packet is a 4-byte header followed by a 188-byte transport packet.
 constexpr std::size_t kTransportPacketSize = 188;
 constexpr std::uint32_t kSourcePacketCount = 32;
 constexpr std::uint32_t kRecordingRate = 6'000'000;  // bytes per second
@@ -395,13 +395,12 @@ std::vector<std::uint8_t> MpegTransportStream() {
 
   Writer w;
   for (std::uint32_t i = 0; i < kSourcePacketCount; ++i) {
-    w.U32(0);  // copy permission and arrival time stamp
+    w.U32(0);  // source packet header: copy permission and arrival time stamp
     w.U8(kSyncByte);
     w.U16(kNullPid);
     w.U8(kPayloadOnly);
     for (std::size_t b = kTransportHeaderSize; b < kTransportPacketSize; ++b) w.U8(kStuffing);
   }
-  static_assert(kSourcePacketSize == 4 + kTransportPacketSize);
   return std::move(w).Take();
 }
 

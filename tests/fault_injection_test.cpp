@@ -1,0 +1,202 @@
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include <gtest/gtest.h>
+
+#include "bdmv/index_table.h"
+#include "platform/fault_injection.h"
+#include "tests/support/pass_runner.h"
+#include "tests/support/temp_tree.h"
+
+namespace fs = std::filesystem;
+using namespace testing_support;
+using platform::IoStep;
+
+namespace {
+
+const char* StepName(IoStep step) {
+  switch (step) {
+    case IoStep::kWrite:
+      return "write";
+    case IoStep::kFlush:
+      return "flush";
+    case IoStep::kRename:
+      return "rename";
+  }
+  return "?";
+}
+
+// Fails the n-th step (counting from 0) with `fault`; counts every step it sees.
+class FaultPlan {
+ public:
+  FaultPlan(int failAt, int fault) {
+    platform::SetFaultHook([this, failAt, fault](IoStep step) {
+      steps.push_back(step);
+      return static_cast<int>(steps.size()) - 1 == failAt ? fault : 0;
+    });
+  }
+  ~FaultPlan() { platform::SetFaultHook(nullptr); }
+
+  std::vector<IoStep> steps;
+};
+
+Bytes Patched(Bytes bytes) {
+  const auto length = static_cast<std::uint32_t>(bytes.size());
+  for (int i = 0; i < 4; ++i) bytes[12 + i] = static_cast<std::uint8_t>(length >> (24 - 8 * i));
+  bytes[44] = 0;
+  bytes.insert(bytes.end(), index_table::kExtensionDataBlock.begin(),
+               index_table::kExtensionDataBlock.end());
+  return bytes;
+}
+
+// No temporary file may stay behind, whatever failed.
+void ExpectNoTemporaryFiles(const fs::path& bdmv) {
+  for (const auto& entry : fs::recursive_directory_iterator(bdmv)) {
+    EXPECT_NE(entry.path().filename().string().front(), '.') << entry.path();
+  }
+}
+
+class FaultInjectionTest : public ::testing::Test {
+ protected:
+  // A large index file, so that copies take several writes.
+  FaultInjectionTest() : original(IndexBytes(150 * 1024, 0x60)) {}
+
+  fs::path Bdmv() const { return tree / "disc" / "BDMV"; }
+  fs::path Index() const { return Bdmv() / "index.bdmv"; }
+  fs::path Backup() const { return Bdmv() / "BACKUP" / "index.bdmv"; }
+
+  void Fresh() {
+    fs::remove_all(tree / "disc");
+    MakeBdmvFolder(tree / "disc", original);
+  }
+
+  // The index file holds its original bytes or the whole patch; a backup, if any, is whole. A
+  // kill leaves its temporary file behind, hidden; any other failure removes it.
+  void ExpectWholeFiles(bool killed) {
+    const Bytes index = ReadBytes(Index());
+    if (index != Patched(original)) {
+      EXPECT_EQ(DescribeDifference(original, index), "") << "the index file is neither old nor new";
+    }
+    if (fs::exists(Backup())) {
+      EXPECT_EQ(DescribeDifference(original, ReadBytes(Backup())), "");
+    }
+    if (!killed) ExpectNoTemporaryFiles(Bdmv());
+  }
+
+  std::vector<IoStep> ModifySteps() {
+    Fresh();
+    FaultPlan plan(-1, 0);
+    ModifyTree(tree.Root(), true);
+    return plan.steps;
+  }
+
+  TempTree tree;
+  Bytes original;
+};
+
+TEST_F(FaultInjectionTest, EveryFailedStepOfAModifyLeavesWholeFiles) {
+  const std::vector<IoStep> steps = ModifySteps();
+  ASSERT_GE(steps.size(), 8u) << "backup and patch each take writes, a flush, a rename and a flush";
+  for (int failAt = 0; failAt < static_cast<int>(steps.size()); ++failAt) {
+    const IoStep step = steps[failAt];
+    for (int fault : {EIO, ENOSPC, platform::kShortWrite}) {
+      if (fault == platform::kShortWrite && step != IoStep::kWrite) continue;
+      Fresh();
+      FaultPlan plan(failAt, fault);
+      const auto shown = ModifyTree(tree.Root(), true);
+      SCOPED_TRACE(std::string(StepName(step)) + " #" + std::to_string(failAt) + " fails with " +
+                   std::to_string(fault));
+
+      ExpectWholeFiles(false);
+      ASSERT_FALSE(shown.messages.empty());
+      if (shown.messages[0].kind == PassMessage::Kind::kFolder) {
+        EXPECT_EQ(shown.Texts(), (std::vector<std::string>{
+                                     Bdmv().string() + ": Modify Fail,Can not create backup file",
+                                     "Modify 0 file successful"}));
+        EXPECT_EQ(DescribeDifference(original, ReadBytes(Index())), "")
+            << "without a sure backup the index file is not touched";
+      } else {
+        ASSERT_EQ(shown.messages.size(), 1u);
+        EXPECT_EQ(shown.messages[0].kind, PassMessage::Kind::kFileError);
+        EXPECT_TRUE(fs::exists(Backup()));
+        if (step == IoStep::kWrite) {
+          const char* cause = fault == EIO ? "在存取 %s 时一个硬件输入/输出错误被报告。"
+                                           : "在存取 %s 时磁盘已满。";
+          char expected[512];
+          std::snprintf(expected, sizeof expected, cause, Index().c_str());
+          EXPECT_EQ(shown.messages[0].text, expected) << "a failed write names the index file";
+        }
+      }
+      platform::SetFaultHook(nullptr);
+      // Nothing is lost: a later run finishes the job.
+      EXPECT_EQ(ModifyTree(tree.Root(), true).Texts(),
+                std::vector<std::string>{"Modify 1 file successful"});
+      if (ReadBytes(Index()) == Patched(original)) {
+        EXPECT_EQ(DescribeDifference(original, ReadBytes(Backup())), "");
+      }
+    }
+  }
+}
+
+TEST_F(FaultInjectionTest, AKillAtAnyStepOfAModifyLeavesWholeFiles) {
+  const int steps = static_cast<int>(ModifySteps().size());
+  for (int killAt = 0; killAt <= steps; ++killAt) {
+    SCOPED_TRACE("killed before step #" + std::to_string(killAt));
+    Fresh();
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      int seen = 0;
+      platform::SetFaultHook([&](IoStep) {
+        if (seen++ == killAt) _exit(9);
+        return 0;
+      });
+      ModifyTree(tree.Root(), true);
+      _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), killAt < steps ? 9 : 0);
+    ExpectWholeFiles(true);
+    if (killAt == steps) EXPECT_EQ(ReadBytes(Index()), Patched(original));
+  }
+}
+
+TEST_F(FaultInjectionTest, EveryFailedStepOfARestoreLeavesWholeFiles) {
+  Fresh();
+  ModifyTree(tree.Root(), true);
+  const Bytes patched = ReadBytes(Index());
+  ASSERT_EQ(patched, Patched(original));
+  std::vector<IoStep> steps;
+  {
+    FaultPlan plan(-1, 0);
+    RestoreTree(tree.Root());
+    steps = plan.steps;
+  }
+  ASSERT_GE(steps.size(), 4u);
+  for (int failAt = 0; failAt < static_cast<int>(steps.size()); ++failAt) {
+    const IoStep step = steps[failAt];
+    for (int fault : {EIO, ENOSPC, platform::kShortWrite}) {
+      if (fault == platform::kShortWrite && step != IoStep::kWrite) continue;
+      WriteBytes(Index(), patched);
+      FaultPlan plan(failAt, fault);
+      const auto shown = RestoreTree(tree.Root());
+      SCOPED_TRACE(std::string(StepName(step)) + " #" + std::to_string(failAt));
+
+      const Bytes index = ReadBytes(Index());
+      if (index != original) {
+        EXPECT_EQ(DescribeDifference(patched, index), "");
+      }
+      EXPECT_EQ(DescribeDifference(original, ReadBytes(Backup())), "");
+      ExpectNoTemporaryFiles(Bdmv());
+      EXPECT_EQ(shown.Texts(), (std::vector<std::string>{
+                                   Bdmv().string() + ": Resume fail,Can not copy backup file",
+                                   "Resume  0 files successful"}));
+    }
+  }
+}
+
+}  // namespace

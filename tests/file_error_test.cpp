@@ -1,0 +1,63 @@
+#include <cerrno>
+
+#include <gtest/gtest.h>
+
+#include "pass/pass_guard.h"
+#include "platform/file_error.h"
+#include "tests/support/recording_front_end.h"
+
+namespace {
+
+TEST(FileErrorTest, SystemErrorsMapToTheirCausesAndTexts) {
+  struct Case {
+    int error;
+    FileErrorCause cause;
+    const char* text;
+  };
+  const std::vector<Case> cases = {
+      {ENOENT, FileErrorCause::kFileNotFound, "没有找到 一未命名文件。"},
+      {ENOTDIR, FileErrorCause::kBadPath, "一未命名文件 中包含无效的路径。"},
+      {ENAMETOOLONG, FileErrorCause::kBadPath, "一未命名文件 中包含无效的路径。"},
+      {EACCES, FileErrorCause::kAccessDenied, "对 一未命名文件 的存取被拒绝。"},
+      {EPERM, FileErrorCause::kAccessDenied, "对 一未命名文件 的存取被拒绝。"},
+      {EROFS, FileErrorCause::kAccessDenied, "对 一未命名文件 的存取被拒绝。"},
+      {EMFILE, FileErrorCause::kTooManyOpenFiles, "无法打开 一未命名文件 因为太多文件已被打开。"},
+      {ENFILE, FileErrorCause::kTooManyOpenFiles, "无法打开 一未命名文件 因为太多文件已被打开。"},
+      {ENOSPC, FileErrorCause::kDiskFull, "在存取 一未命名文件 时磁盘已满。"},
+      {EDQUOT, FileErrorCause::kDiskFull, "在存取 一未命名文件 时磁盘已满。"},
+      {EFBIG, FileErrorCause::kDiskFull, "在存取 一未命名文件 时磁盘已满。"},
+      {EIO, FileErrorCause::kHardIO, "在存取 一未命名文件 时一个硬件输入/输出错误被报告。"},
+      {EWOULDBLOCK, FileErrorCause::kSharingViolation, "在存取 一未命名文件 时发生共享违例。"},
+      {ENOLCK, FileErrorCause::kLockViolation, "在存取 一未命名文件 时发生锁违例。"},
+      {EBADF, FileErrorCause::kInvalidFile, "一个无效的文件柄与 一未命名文件 相关联。"},
+      {ESPIPE, FileErrorCause::kBadSeek, "对 一未命名文件 进行查找失败。"},
+      {EMLINK, FileErrorCause::kDirectoryFull, "该目录已满，无法创建 一未命名文件。"},
+      {EBUSY, FileErrorCause::kRemoveCurrentDir, "无法删除 一未命名文件 因为它是当前目录。"},
+      {EXDEV, FileErrorCause::kGeneric, "在对 一未命名文件 进行访问时发生了一个不明错误。"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.error);
+    EXPECT_EQ(platform::CauseFromSystemError(c.error), c.cause);
+    EXPECT_EQ(FileErrorText(FileError(c.cause, {}, c.error)), c.text);
+  }
+  EXPECT_EQ(FileErrorText(FileError(FileErrorCause::kEndOfFile, {}, 0)),
+            "试图越过其尾端对 一未命名文件 进行读写。");
+  EXPECT_EQ(FileErrorText(FileError(FileErrorCause::kDiskFull, "/d/BDMV/index.bdmv", ENOSPC)),
+            "在存取 /d/BDMV/index.bdmv 时磁盘已满。");
+}
+
+TEST(FileErrorTest, TheGuardReportsAFailureOnce) {
+  testing_support::RecordingFrontEnd frontEnd;
+  EXPECT_FALSE(RunGuarded(frontEnd, [] { platform::ThrowFileError(EACCES, "x"); }));
+  EXPECT_FALSE(RunGuarded(frontEnd, [] { throw std::bad_alloc(); }));
+  EXPECT_TRUE(RunGuarded(frontEnd, [] {}));
+
+  ASSERT_EQ(frontEnd.messages.size(), 2u);
+  EXPECT_EQ(frontEnd.messages[0].kind, PassMessage::Kind::kFileError);
+  EXPECT_EQ(frontEnd.messages[0].icon, PassMessage::Icon::kStop);
+  EXPECT_EQ(frontEnd.messages[0].text, "对 x 的存取被拒绝。");
+  EXPECT_EQ(frontEnd.messages[1].icon, PassMessage::Icon::kWarning);
+  EXPECT_EQ(frontEnd.messages[1].text, "内存不足。");
+}
+
+}  // namespace

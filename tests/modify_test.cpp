@@ -1,0 +1,244 @@
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "bdmv/index_table.h"
+#include "pass/pass_state.h"
+#include "tests/support/pass_runner.h"
+#include "tests/support/temp_tree.h"
+
+namespace fs = std::filesystem;
+using namespace testing_support;
+
+namespace {
+
+const std::string kModifiedOne = "Modify 1 file successful";
+const std::string kModifiedNone = "Modify 0 file successful";
+
+// The bytes a patch must leave: the length at offset 12, the block at the end, and the flags
+// byte cleared when converting.
+Bytes Patched(Bytes original, bool convert3DTo2D) {
+  const auto length = static_cast<std::uint32_t>(original.size());
+  for (int i = 0; i < 4; ++i) original[12 + i] = static_cast<std::uint8_t>(length >> (24 - 8 * i));
+  if (convert3DTo2D) original[44] = 0x00;
+  original.insert(original.end(), index_table::kExtensionDataBlock.begin(),
+                  index_table::kExtensionDataBlock.end());
+  return original;
+}
+
+struct stat StatOf(const fs::path& path) {
+  struct stat status {};
+  EXPECT_EQ(stat(path.c_str(), &status), 0) << path;
+  return status;
+}
+
+class ModifyTest : public ::testing::Test {
+ protected:
+  fs::path Bdmv() const { return tree / "Movie" / "BDMV"; }
+  fs::path Index() const { return Bdmv() / "index.bdmv"; }
+  std::string FolderMessage(const std::string& text) const { return Bdmv().string() + ": " + text; }
+
+  TempTree tree;
+};
+
+TEST_F(ModifyTest, PatchesBacksUpAndTouchesTheMovieObject) {
+  for (bool convert : {false, true}) {
+    SCOPED_TRACE(convert ? "with 3D to 2D" : "without 3D to 2D");
+    const Bytes original = IndexBytes(120, 0x60);
+    MakeBdmvFolder(tree / "Movie", original);
+    const timespec old[2] = {{1'000'000'123, 456}, {1'000'000'000, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, (Bdmv() / "MovieObject.bdmv").c_str(), old, 0), 0);
+    const time_t before = time(nullptr);
+
+    const auto shown = ModifyTree(tree.Root(), convert);
+
+    EXPECT_EQ(shown.Texts(), std::vector<std::string>{kModifiedOne});
+    EXPECT_EQ(g_passCount, 1);
+    EXPECT_EQ(DescribeDifference(Patched(original, convert), ReadBytes(Index())), "");
+    EXPECT_EQ(DescribeDifference(original, ReadBytes(Bdmv() / "BACKUP" / "index.bdmv")), "");
+    const struct stat movie = StatOf(Bdmv() / "MovieObject.bdmv");
+    EXPECT_GE(movie.st_mtim.tv_sec, before);
+    EXPECT_EQ(movie.st_mtim.tv_nsec, 0) << "the time is set in whole seconds";
+    EXPECT_EQ(movie.st_atim.tv_sec, 1'000'000'123) << "the access time is kept";
+    EXPECT_EQ(movie.st_atim.tv_nsec, 0);
+    fs::remove_all(tree / "Movie");
+  }
+}
+
+TEST_F(ModifyTest, SecondRunChangesNothingButCounts) {
+  const Bytes original = IndexBytes(200, 0x60);
+  MakeBdmvFolder(tree / "Movie", original);
+  ModifyTree(tree.Root(), false);
+  const Bytes once = ReadBytes(Index());
+  const timespec old[2] = {{1'000'000'000, 0}, {1'000'000'000, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, (Bdmv() / "MovieObject.bdmv").c_str(), old, 0), 0);
+
+  // Converting now does not clear the flags of a file patched without it.
+  const auto shown = ModifyTree(tree.Root(), true);
+
+  EXPECT_EQ(shown.Texts(), std::vector<std::string>{kModifiedOne});
+  EXPECT_EQ(DescribeDifference(once, ReadBytes(Index())), "");
+  EXPECT_EQ(ReadBytes(Index())[44], 0x60);
+  EXPECT_EQ(DescribeDifference(original, ReadBytes(Bdmv() / "BACKUP" / "index.bdmv")), "")
+      << "the backup keeps the file as it was before the first patch";
+  EXPECT_EQ(StatOf(Bdmv() / "MovieObject.bdmv").st_mtim.tv_sec, 1'000'000'000);
+}
+
+TEST_F(ModifyTest, KeepsPermissionBitsAndAFileWithoutMovieObject) {
+  MakeBdmvFolder(tree / "Movie", IndexBytes(60, 0));
+  fs::remove(Bdmv() / "MovieObject.bdmv");
+  ASSERT_EQ(chmod(Index().c_str(), 0640), 0);
+
+  EXPECT_EQ(ModifyTree(tree.Root()).Texts(), std::vector<std::string>{kModifiedOne});
+  EXPECT_EQ(StatOf(Index()).st_mode & 07777, 0640u);
+  EXPECT_EQ(ReadBytes(Index()).size(), 84u);
+}
+
+TEST_F(ModifyTest, ChoosesTheIndexFileByName) {
+  // The primary name wins whenever it exists; names match in any case; a backup is created
+  // under the name as Quorvel spells it.
+  fs::create_directories(Bdmv());
+  const Bytes primary = IndexBytes(50, 1);
+  const Bytes alternative = IndexBytes(70, 2);
+  WriteBytes(Bdmv() / "Index.BDMV", primary);
+  WriteBytes(Bdmv() / "INDEX.BDM", alternative);
+
+  EXPECT_EQ(ModifyTree(tree.Root()).Texts(), std::vector<std::string>{kModifiedOne});
+  EXPECT_EQ(ReadBytes(Bdmv() / "Index.BDMV").size(), 74u);
+  EXPECT_EQ(DescribeDifference(alternative, ReadBytes(Bdmv() / "INDEX.BDM")), "");
+  EXPECT_EQ(Names(Bdmv() / "BACKUP"), std::vector<std::string>{"index.bdmv"});
+
+  fs::remove(Bdmv() / "Index.BDMV");
+  EXPECT_EQ(ModifyTree(tree.Root()).Texts(), std::vector<std::string>{kModifiedOne});
+  EXPECT_EQ(ReadBytes(Bdmv() / "INDEX.BDM").size(), 94u);
+  EXPECT_EQ(Names(Bdmv() / "BACKUP"), (std::vector<std::string>{"INDEX.BDM", "index.bdmv"}));
+}
+
+TEST_F(ModifyTest, ReportsFoldersItCannotHandleAndGoesOn) {
+  struct Case {
+    const char* name;
+    std::function<void(const fs::path& bdmv)> prepare;
+    const char* message;
+    bool backupExpected;
+  };
+  const std::vector<Case> cases = {
+      {"no index file", [](const fs::path& bdmv) { fs::remove(bdmv / "index.bdmv"); },
+       "modify Fail,Please check if path is correct ", false},
+      {"index file is a link",
+       [](const fs::path& bdmv) {
+         fs::rename(bdmv / "index.bdmv", bdmv / "real.bdmv");
+         fs::create_symlink("real.bdmv", bdmv / "index.bdmv");
+       },
+       "modify Fail,Please check if path is correct ", false},
+      {"read-only index", [](const fs::path& bdmv) { SetReadOnly(bdmv / "index.bdmv", true); },
+       "Modify Fail,Please check if BDMV is ReadOnly", true},
+      {"not an index table",
+       [](const fs::path& bdmv) { WriteBytes(bdmv / "index.bdmv", Bytes(100, 'x')); },
+       "Modify Fail,index file is not a BD index", true},
+      {"index table too short",
+       [](const fs::path& bdmv) { WriteBytes(bdmv / "index.bdmv", IndexBytes(44, 0)); },
+       "Modify Fail,index file is not a BD index", true},
+      {"BACKUP is a file",
+       [](const fs::path& bdmv) { WriteBytes(bdmv / "BACKUP", {1, 2, 3}); },
+       "Modify Fail,Can not create backup file", false},
+      {"BACKUP is a link to a folder",
+       [](const fs::path& bdmv) {
+         fs::create_directory(bdmv / "elsewhere");
+         fs::create_directory_symlink("elsewhere", bdmv / "BACKUP");
+       },
+       "Modify Fail,Can not create backup file", false},
+      {"backup name taken by a folder",
+       [](const fs::path& bdmv) { fs::create_directories(bdmv / "BACKUP" / "index.bdmv"); },
+       "Modify Fail,Can not create backup file", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    MakeBdmvFolder(tree / "A", IndexBytes(64, 0x60));
+    MakeBdmvFolder(tree / "Movie", IndexBytes(64, 0x60));
+    c.prepare(Bdmv());
+    const Bytes before = fs::is_regular_file(Index()) ? ReadBytes(Index()) : Bytes{};
+
+    const auto shown = ModifyTree(tree.Root());
+
+    ASSERT_EQ(shown.messages.size(), 2u);
+    EXPECT_EQ(shown.messages[0].kind, PassMessage::Kind::kFolder);
+    EXPECT_EQ(shown.messages[0].text, c.message);
+    EXPECT_EQ(shown.messages[0].folder, Bdmv().string());
+    EXPECT_EQ(shown.messages[1].text, kModifiedOne) << "the other folder is handled and counted";
+    if (!before.empty()) {
+      EXPECT_EQ(DescribeDifference(before, ReadBytes(Index())), "");
+    }
+    EXPECT_EQ(fs::is_regular_file(Bdmv() / "BACKUP" / "index.bdmv"), c.backupExpected);
+    fs::remove_all(tree / "A");
+    fs::remove_all(tree / "Movie");
+  }
+}
+
+TEST_F(ModifyTest, RefusesLongPaths) {
+  // 486 bytes is accepted, 487 refused.
+  const std::size_t fixed = tree.Root().string().size() + std::string("/BDMV").size();
+  for (std::size_t length : {486u, 487u}) {
+    SCOPED_TRACE(length);
+    fs::path disc = tree.Root();
+    std::size_t remaining = length - fixed;
+    while (remaining > 0) {
+      std::size_t part = std::min<std::size_t>(remaining - 1, 100);
+      if (remaining - (part + 1) == 1) --part;  // never leave room for an empty name
+      disc /= std::string(part, 'd');
+      remaining -= part + 1;
+    }
+    MakeBdmvFolder(disc, IndexBytes(64, 0));
+    ASSERT_EQ((disc / "BDMV").string().size(), length);
+
+    const auto shown = ModifyTree(tree.Root());
+
+    if (length == 486) {
+      EXPECT_EQ(shown.Texts(), std::vector<std::string>{kModifiedOne});
+    } else {
+      EXPECT_EQ(shown.Texts(), (std::vector<std::string>{
+                                   (disc / "BDMV").string() +
+                                       ": BD Floder path is too long,please modify the location",
+                                   kModifiedNone}));
+    }
+    fs::remove_all(tree.Root() / fs::relative(disc, tree.Root()).begin()->string());
+  }
+}
+
+TEST_F(ModifyTest, ReadOnlyMovieObjectEndsThePassBeforeTheIndexChanges) {
+  const Bytes original = IndexBytes(90, 0x60);
+  MakeBdmvFolder(tree / "Movie", original);
+  MakeBdmvFolder(tree / "Movie" / "Later", IndexBytes(90, 0x60));
+  SetReadOnly(Bdmv() / "MovieObject.bdmv", true);
+
+  const auto shown = ModifyTree(tree.Root(), true);
+
+  ASSERT_EQ(shown.messages.size(), 1u) << "no summary after a file error";
+  EXPECT_EQ(shown.messages[0].kind, PassMessage::Kind::kFileError);
+  EXPECT_EQ(shown.messages[0].icon, PassMessage::Icon::kStop);
+  EXPECT_EQ(shown.messages[0].text, "对 一未命名文件 的存取被拒绝。");
+  EXPECT_EQ(DescribeDifference(original, ReadBytes(Index())), "");
+  EXPECT_EQ(DescribeDifference(original, ReadBytes(Bdmv() / "BACKUP" / "index.bdmv")), "");
+  EXPECT_EQ(g_passCount, 0);
+  EXPECT_FALSE(fs::exists(tree / "Movie" / "Later" / "BDMV" / "BACKUP"))
+      << "the pass ended: the rest of the tree is not visited";
+  EXPECT_EQ(Names(Bdmv()), (std::vector<std::string>{"BACKUP", "MovieObject.bdmv", "index.bdmv"}));
+}
+
+TEST_F(ModifyTest, IndexHeldByAnotherQuorvelIsASharingViolation) {
+  MakeBdmvFolder(tree / "Movie", IndexBytes(90, 0x60));
+  const int held = open(Index().c_str(), O_RDONLY);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(flock(held, LOCK_EX), 0);
+
+  const auto shown = ModifyTree(tree.Root());
+  close(held);
+
+  ASSERT_EQ(shown.messages.size(), 1u);
+  EXPECT_EQ(shown.messages[0].text, "在存取 一未命名文件 时发生共享违例。");
+  EXPECT_EQ(ReadBytes(Index()).size(), 90u);
+}
+
+}  // namespace

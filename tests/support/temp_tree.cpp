@@ -1,0 +1,93 @@
+#include "tests/support/temp_tree.h"
+
+#include <stdlib.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+
+namespace testing_support {
+
+TempTree::TempTree() {
+  std::string pattern = (fs::temp_directory_path() / "quorvel-test-XXXXXX").string();
+  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+  m_root = pattern;
+}
+
+TempTree::~TempTree() {
+  std::error_code ignored;
+  // Read-only files and folders left by a test must not stop the clean-up.
+  for (auto it = fs::recursive_directory_iterator(m_root, ignored);
+       it != fs::recursive_directory_iterator(); it.increment(ignored)) {
+    if (!it->is_symlink()) fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+  }
+  fs::remove_all(m_root, ignored);
+}
+
+void TempTree::MakeDirectories(const std::vector<std::string>& relativePaths) const {
+  for (const auto& relative : relativePaths) fs::create_directories(m_root / relative);
+}
+
+Bytes ReadBytes(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + file.string());
+  return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteBytes(const fs::path& file, const Bytes& bytes) {
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + file.string());
+}
+
+Bytes IndexBytes(std::size_t size, std::uint8_t flags, std::uint32_t address) {
+  Bytes bytes(size);
+  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(0x80 + i % 64);
+  const std::string head = "INDX0200";
+  std::copy_n(head.begin(), std::min(head.size(), size), bytes.begin());
+  for (std::size_t i = 0; i < 4 && 12 + i < size; ++i) {
+    bytes[12 + i] = static_cast<std::uint8_t>(address >> (24 - 8 * i));
+  }
+  if (size > 44) bytes[44] = flags;
+  return bytes;
+}
+
+void MakeBdmvFolder(const fs::path& disc, const Bytes& index) {
+  fs::create_directories(disc / "BDMV");
+  WriteBytes(disc / "BDMV" / "index.bdmv", index);
+  WriteBytes(disc / "BDMV" / "MovieObject.bdmv", {'M', 'O', 'B', 'J', '0', '2', '0', '0'});
+}
+
+std::string DescribeDifference(const Bytes& expected, const Bytes& actual) {
+  const std::size_t common = std::min(expected.size(), actual.size());
+  for (std::size_t i = 0; i < common; ++i) {
+    if (expected[i] != actual[i]) {
+      return "byte " + std::to_string(i) + " is " + std::to_string(actual[i]) + ", expected " +
+             std::to_string(expected[i]);
+    }
+  }
+  if (expected.size() != actual.size()) {
+    return "length is " + std::to_string(actual.size()) + ", expected " +
+           std::to_string(expected.size());
+  }
+  return {};
+}
+
+std::vector<std::string> Names(const fs::path& directory) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(directory)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void SetReadOnly(const fs::path& file, bool readOnly) {
+  fs::permissions(file, fs::perms::owner_write,
+                  readOnly ? fs::perm_options::remove : fs::perm_options::add);
+}
+
+}  // namespace testing_support

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A temporary folder, removed with everything in it when the object goes.
+class TempTree {
+ public:
+  TempTree();
+  ~TempTree();
+  TempTree(const TempTree&) = delete;
+  TempTree& operator=(const TempTree&) = delete;
+
+  const std::filesystem::path& Root() const { return m_root; }
+  std::filesystem::path operator/(const std::string& relative) const { return m_root / relative; }
+
+  // Creates every listed directory (with its parents) below the root.
+  void MakeDirectories(const std::vector<std::string>& relativePaths) const;
+
+ private:
+  std::filesystem::path m_root;
+};
+
+Bytes ReadBytes(const std::filesystem::path& file);
+void WriteBytes(const std::filesystem::path& file, const Bytes& bytes);
+
+// An index table of `size` bytes: "INDX0200", the extension-data address at offset 12, the flags
+// byte at offset 44 (when the size reaches it) and a recognisable filler everywhere else.
+Bytes IndexBytes(std::size_t size, std::uint8_t flags, std::uint32_t address = 0);
+
+// Writes BDMV/index.bdmv and BDMV/MovieObject.bdmv below `disc`.
+void MakeBdmvFolder(const std::filesystem::path& disc, const Bytes& index);
+
+// Names the first differing offset, or says the lengths differ; empty when equal.
+std::string DescribeDifference(const Bytes& expected, const Bytes& actual);
+
+// The names in a directory, sorted.
+std::vector<std::string> Names(const std::filesystem::path& directory);
+
+void SetReadOnly(const std::filesystem::path& file, bool readOnly);
+
+}  // namespace testing_support

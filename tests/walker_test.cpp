@@ -1,0 +1,236 @@
+#include <sys/resource.h>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <map>
+
+#include <gtest/gtest.h>
+
+#include "pass/bdmv_folder_walker.h"
+#include "pass/pass_state.h"
+#include "pass/passes.h"
+#include "tests/support/pass_runner.h"
+#include "tests/support/temp_tree.h"
+
+namespace fs = std::filesystem;
+using namespace testing_support;
+
+namespace {
+
+std::string CurrentDirectory() {
+  char buffer[PATH_MAX];
+  return getcwd(buffer, sizeof buffer) ? buffer : "";
+}
+
+// The targets a walk hands out, relative to the root, in order.
+std::vector<std::string> Targets(const TempTree& tree, const std::string& start = "") {
+  std::vector<std::string> targets;
+  CBdmvFolderWalker walker((tree.Root() / start).string(), "BDMV");
+  walker.Walk([&](const platform::Directory& target, const std::string& path) {
+    EXPECT_TRUE(target.IsOpen()) << path;
+    targets.push_back(fs::path(path).lexically_relative(tree.Root()).string());
+  });
+  return targets;
+}
+
+TEST(WalkerTest, FindsEveryVisibleBdmvFolderInAnyCase) {
+  TempTree tree;
+  tree.MakeDirectories({"a/BDMV", "b/bdmv", "c/Bdmv", "d/.hidden/BDMV", "e/.BDMV", "f/BDMVX",
+                        "g/BDMV.old", "h/deep/er/BDMV"});
+  WriteBytes(tree / "i" , {});
+  fs::create_directories(tree / "j");
+  WriteBytes(tree / "j" / "BDMV", {1});  // a file, not a folder
+
+  auto targets = Targets(tree);
+  std::sort(targets.begin(), targets.end());
+
+  EXPECT_EQ(targets, (std::vector<std::string>{"a/BDMV", "b/bdmv", "c/Bdmv", "h/deep/er/BDMV"}));
+}
+
+TEST(WalkerTest, NestedFoldersComeAfterTheirAncestorsAndTheStartIsNoTarget) {
+  TempTree tree;
+  tree.MakeDirectories({"BDMV/BDMV", "BDMV/BACKUP/BDMV", "BDMV/x/y/BDMV"});
+
+  auto fromRoot = Targets(tree);
+  ASSERT_EQ(fromRoot.size(), 4u);
+  EXPECT_EQ(fromRoot.front(), "BDMV") << "targets are handled before any descent";
+  std::sort(fromRoot.begin() + 1, fromRoot.end());
+  EXPECT_EQ(fromRoot, (std::vector<std::string>{"BDMV", "BDMV/BACKUP/BDMV", "BDMV/BDMV",
+                                                "BDMV/x/y/BDMV"}));
+
+  auto fromBdmv = Targets(tree, "BDMV");
+  std::sort(fromBdmv.begin(), fromBdmv.end());
+  EXPECT_EQ(fromBdmv, (std::vector<std::string>{"BDMV/BACKUP/BDMV", "BDMV/BDMV", "BDMV/x/y/BDMV"}));
+}
+
+TEST(WalkerTest, NeverFollowsLinks) {
+  TempTree tree;
+  tree.MakeDirectories({"real/BDMV", "outside/inner/BDMV"});
+  fs::create_directory_symlink(tree / "outside", tree / "real" / "link");
+  fs::create_directory_symlink(tree / "real" / "BDMV", tree / "real" / "linked");
+  fs::create_directory_symlink(tree / "outside" / "inner" / "BDMV", tree / "bdmv");
+  fs::create_directory_symlink(tree.Root(), tree / "real" / "loop");
+
+  auto targets = Targets(tree, "real");
+
+  EXPECT_EQ(targets, std::vector<std::string>{"real/BDMV"});
+}
+
+TEST(WalkerTest, AStartFolderGivenAsALinkIsWalked) {
+  TempTree tree;
+  tree.MakeDirectories({"disk/m/BDMV"});
+  fs::create_directory_symlink(tree / "disk", tree / "mount");
+
+  EXPECT_EQ(Targets(tree, "mount"), std::vector<std::string>{"mount/m/BDMV"});
+}
+
+TEST(WalkerTest, SkipsFoldersItCannotEnter) {
+  TempTree tree;
+  tree.MakeDirectories({"locked/BDMV", "open/BDMV"});
+  fs::permissions(tree.Root(), fs::perms::all);
+  fs::permissions(tree / "locked", fs::perms::none);
+
+  // Permissions do not stop root, so the walk runs as an ordinary user in a child process.
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (geteuid() == 0 && setresuid(65534, 65534, 65534) != 0) _exit(2);
+    _exit(Targets(tree) == std::vector<std::string>{"open/BDMV"} ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  fs::permissions(tree / "locked", fs::perms::owner_all);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: wrong targets, 2: could not drop root";
+}
+
+TEST(WalkerTest, WalksATreeDeeperThanPathsAndFileDescriptorsAllow) {
+  TempTree tree;
+  constexpr int kDepth = 3000;
+  // Built relative to an open directory, since its paths exceed the system's limit.
+  int fd = open(tree.Root().c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_GE(fd, 0);
+  for (int level = 0; level < kDepth; ++level) {
+    ASSERT_EQ(mkdirat(fd, "level", 0755), 0);
+    if (level == kDepth / 2) {
+      ASSERT_EQ(mkdirat(fd, "BDMV", 0755), 0);
+    }
+    int child = openat(fd, "level", O_RDONLY | O_DIRECTORY);
+    close(fd);
+    ASSERT_GE(child, 0);
+    fd = child;
+  }
+  ASSERT_EQ(mkdirat(fd, "BDMV", 0755), 0);
+  close(fd);
+
+  rlimit saved{};
+  getrlimit(RLIMIT_NOFILE, &saved);
+  rlimit low = saved;
+  low.rlim_cur = 128;
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+  const std::string cwd = CurrentDirectory();
+  RecordingFrontEnd frontEnd;
+  std::vector<std::size_t> depths;
+  CBdmvFolderWalker walker(tree.Root().string(), "BDMV");
+  walker.Walk(
+      [&](const platform::Directory& target, const std::string& path) {
+        EXPECT_TRUE(target.IsOpen());
+        depths.push_back(static_cast<std::size_t>(std::count(path.begin(), path.end(), '/')));
+      },
+      &frontEnd);
+  setrlimit(RLIMIT_NOFILE, &saved);
+
+  const std::string root = tree.Root().string();
+  const std::size_t rootDepth = std::count(root.begin(), root.end(), '/');
+  EXPECT_EQ(depths, (std::vector<std::size_t>{rootDepth + kDepth / 2 + 1, rootDepth + kDepth + 1}));
+  EXPECT_EQ(frontEnd.visited.size(), static_cast<std::size_t>(kDepth + 3));
+  EXPECT_EQ(CurrentDirectory(), cwd);
+}
+
+TEST(WalkerTest, PassesLeaveTheWorkingDirectoryAlone) {
+  TempTree tree;
+  MakeBdmvFolder(tree / "m", IndexBytes(64, 0));
+  const std::string cwd = CurrentDirectory();
+  ASSERT_EQ(chdir((tree / "m").c_str()), 0);
+
+  // A relative start folder is walked from the working directory and shown as a full path.
+  const auto shown = ModifyTree(".");
+  EXPECT_EQ(CurrentDirectory(), (tree / "m").string());
+  ASSERT_EQ(chdir(cwd.c_str()), 0);
+
+  EXPECT_EQ(shown.Texts(), std::vector<std::string>{"Modify 1 file successful"});
+  ASSERT_EQ(shown.visited.size(), 3u);
+  EXPECT_EQ(shown.visited[0], (tree / "m").string());
+  EXPECT_EQ(shown.handled, std::vector<std::string>{(tree / "m" / "BDMV").string()});
+}
+
+TEST(PassTest, AStartFolderThatCannotBeEnteredEndsThePass) {
+  TempTree tree;
+  WriteBytes(tree / "file", {});
+  for (const fs::path& folder : {fs::path(""), tree / "missing", tree / "file"}) {
+    SCOPED_TRACE(folder);
+    const auto modified = ModifyTree(folder);
+    const auto restored = RestoreTree(folder);
+    for (const auto* shown : {&modified, &restored}) {
+      ASSERT_EQ(shown->messages.size(), 1u) << "no summary";
+      EXPECT_EQ(shown->messages[0].kind, PassMessage::Kind::kPassLevel);
+      EXPECT_EQ(shown->messages[0].text, "Floder Path ERR.");
+      EXPECT_TRUE(shown->visited.empty());
+    }
+  }
+}
+
+TEST(PassTest, SummariesCountFoldersAndSetThePassState) {
+  TempTree tree;
+  tree.MakeDirectories({"nothing/here"});
+  EXPECT_EQ(ModifyTree(tree.Root(), true).Texts(),
+            std::vector<std::string>{"Modify 0 file successful"});
+  EXPECT_EQ(g_passMode, PASS_MODIFY);
+  EXPECT_EQ(g_convert3DTo2D, 1);
+  EXPECT_EQ(RestoreTree(tree.Root()).Texts(),
+            std::vector<std::string>{"Resume  0 files successful"});
+  EXPECT_EQ(g_passMode, PASS_RESTORE);
+  EXPECT_EQ(g_convert3DTo2D, 1) << "a Restore pass leaves the option alone";
+
+  for (const char* disc : {"one", "two", "three/deep"}) MakeBdmvFolder(tree / disc, IndexBytes(64, 0));
+  fs::create_directories(tree / "broken" / "BDMV");
+  const auto modified = ModifyTree(tree.Root());
+  EXPECT_EQ(modified.messages.back().text, "Modify 3 file successful");
+  EXPECT_EQ(modified.handled.size(), 4u);
+  EXPECT_EQ(RestoreTree(tree.Root()).messages.back().text, "Resume  3 files successful");
+}
+
+TEST(PassTest, ScanChangesNothing) {
+  TempTree tree;
+  MakeBdmvFolder(tree / "plain", IndexBytes(64, 0x60));
+  MakeBdmvFolder(tree / "done", IndexBytes(64, 0x60));
+  ModifyTree(tree / "done", true);
+  const Bytes plainBefore = ReadBytes(tree / "plain" / "BDMV" / "index.bdmv");
+
+  RecordingFrontEnd frontEnd;
+  std::map<std::string, BdmvFolderState> states;
+  ASSERT_TRUE(RunScan(tree.Root().string(), frontEnd,
+                      [&](const std::string& path, const BdmvFolderState& state) {
+                        states[fs::relative(path, tree.Root()).string()] = state;
+                      }));
+
+  ASSERT_EQ(states.size(), 2u);
+  const auto& plain = states["plain/BDMV"];
+  EXPECT_EQ(plain.indexFile, "index.bdmv");
+  EXPECT_TRUE(plain.isIndexTable);
+  EXPECT_FALSE(plain.patched);
+  EXPECT_EQ(plain.flags, 0x60);
+  EXPECT_EQ(plain.backupFile, "");
+  const auto& done = states["done/BDMV"];
+  EXPECT_TRUE(done.patched);
+  EXPECT_EQ(done.flags, 0x00);
+  EXPECT_EQ(done.backupFile, "BACKUP/index.bdmv");
+  EXPECT_EQ(ReadBytes(tree / "plain" / "BDMV" / "index.bdmv"), plainBefore);
+  EXPECT_FALSE(fs::exists(tree / "plain" / "BDMV" / "BACKUP"));
+  EXPECT_TRUE(frontEnd.messages.empty());
+}
+
+}  // namespace
