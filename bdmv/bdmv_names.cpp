@@ -24,8 +24,9 @@ const platform::DirEntry* FindEntry(const std::vector<platform::DirEntry>& entri
 
 const platform::DirEntry* FindFile(const std::vector<platform::DirEntry>& entries,
                                    std::string_view name) {
-  return Find(entries, name,
-              [](const platform::DirEntry& entry) { return entry.kind == platform::EntryKind::kFile; });
+  return Find(entries, name, [](const platform::DirEntry& entry) {
+    return entry.kind == platform::EntryKind::kFile;
+  });
 }
 
 const platform::DirEntry* FindFileOrAlternative(const std::vector<platform::DirEntry>& entries,

@@ -29,8 +29,8 @@ BdmvFolderState InspectBdmvFolder(const platform::Directory& folder) {
   std::vector<platform::DirEntry> entries;
   folder.List(entries);
   state.backupFile = BackupFile(folder, entries);
-  const platform::DirEntry* index = bdmv_names::FindFileOrAlternative(
-      entries, bdmv_names::kIndex, bdmv_names::kIndexAlternative);
+  const platform::DirEntry* index =
+      bdmv_names::FindFileOrAlternative(entries, bdmv_names::kIndex, bdmv_names::kIndexAlternative);
   if (!index) return state;
   state.indexFile = index->name;
   try {

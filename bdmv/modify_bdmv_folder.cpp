@@ -47,8 +47,8 @@ FolderOutcome Modify(const platform::Directory& folder, const std::string& path)
   std::vector<platform::DirEntry> entries;
   folder.List(entries);
   const bool primary = bdmv_names::FindFile(entries, bdmv_names::kIndex) != nullptr;
-  const platform::DirEntry* index = bdmv_names::FindFileOrAlternative(
-      entries, bdmv_names::kIndex, bdmv_names::kIndexAlternative);
+  const platform::DirEntry* index =
+      bdmv_names::FindFileOrAlternative(entries, bdmv_names::kIndex, bdmv_names::kIndexAlternative);
   if (!index) return FolderOutcome::Reported(msg::kModifyNoIndex);
   const std::string indexName = index->name;
   const std::string backupName(primary ? bdmv_names::kIndex : bdmv_names::kIndexAlternative);

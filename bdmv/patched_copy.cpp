@@ -24,9 +24,11 @@ void ApplyPatches(std::span<std::uint8_t> chunk, std::uint64_t offset,
 
 void CopyWithPatches(const platform::File& source, std::uint64_t length, platform::NewFile& target,
                      std::span<const index_table::BytePatch> patches) {
-  std::vector<std::uint8_t> chunk(static_cast<std::size_t>(std::min<std::uint64_t>(length, kChunkSize)));
+  std::vector<std::uint8_t> chunk(
+      static_cast<std::size_t>(std::min<std::uint64_t>(length, kChunkSize)));
   for (std::uint64_t offset = 0; offset < length;) {
-    const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(length - offset, kChunkSize));
+    const auto size =
+        static_cast<std::size_t>(std::min<std::uint64_t>(length - offset, kChunkSize));
     std::span<std::uint8_t> part(chunk.data(), size);
     if (source.ReadAt(offset, part) != size) throw FileError(FileErrorCause::kEndOfFile, {}, 0);
     ApplyPatches(part, offset, patches);

@@ -21,7 +21,7 @@ import time
 MANIFEST = ".walk_vs_find.json"
 INCOMPLETE = ".walk_vs_find.incomplete"
 LAYOUT_VERSION = 1
-SEED = 20240611
+LAYOUT_RANDOM_STATE = 20240611
 
 SHARES = 4
 # Directories made for each disc: movie folder, BDMV, PLAYLIST, CLIPINF, STREAM.
@@ -61,7 +61,7 @@ def plan_tree(dirs, bdmv):
     if generic < len(DEPTH_WEIGHTS):
         raise Failure(f"--dirs {dirs} is too small for --bdmv {bdmv} "
                       f"(needs more than {SHARES + DISC_DIRS * bdmv + len(DEPTH_WEIGHTS)})")
-    rng = random.Random(SEED)
+    rng = random.Random(LAYOUT_RANDOM_STATE)
     by_depth = {1: [f"share{i}" for i in range(SHARES)]}
     order = list(by_depth[1])
 
@@ -118,7 +118,7 @@ def reset_discs(tree, bdmv_paths):
 
 
 def ensure_tree(tree, dirs, bdmv):
-    wanted = {"layout": LAYOUT_VERSION, "seed": SEED, "dirs": dirs, "bdmv": bdmv}
+    wanted = {"layout": LAYOUT_VERSION, "random_state": LAYOUT_RANDOM_STATE, "dirs": dirs, "bdmv": bdmv}
     manifest = read_manifest(tree)
     if manifest and not os.path.exists(os.path.join(tree, INCOMPLETE)) and \
             {k: manifest.get(k) for k in wanted} == wanted:
@@ -138,7 +138,7 @@ def ensure_tree(tree, dirs, bdmv):
     started = time.perf_counter()
     os.makedirs(tree)
     write_file(os.path.join(tree, INCOMPLETE), b"")
-    rng = random.Random(SEED + 1)
+    rng = random.Random(LAYOUT_RANDOM_STATE + 1)
     payload = b"x" * 512
     for rel in order:
         path = os.path.join(tree, rel)

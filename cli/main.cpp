@@ -71,15 +71,15 @@ std::string ScanLine(const std::string& path, const BdmvFolderState& state) {
 int RunScanCommand(const Options& options) {
   CliFrontEnd frontEnd(!options.quiet && isatty(STDERR_FILENO), options.json);
   nlohmann::json folders = nlohmann::json::array();
-  const bool entered = RunScan(options.folder, frontEnd,
-                               [&](const std::string& path, const BdmvFolderState& state) {
-                                 if (options.json) {
-                                   folders.push_back(ScanFolderJson(path, state));
-                                 } else {
-                                   frontEnd.EraseProgress();
-                                   std::printf("%s\n", ScanLine(path, state).c_str());
-                                 }
-                               });
+  const bool entered =
+      RunScan(options.folder, frontEnd, [&](const std::string& path, const BdmvFolderState& state) {
+        if (options.json) {
+          folders.push_back(ScanFolderJson(path, state));
+        } else {
+          frontEnd.EraseProgress();
+          std::printf("%s\n", ScanLine(path, state).c_str());
+        }
+      });
   frontEnd.EraseProgress();
   if (options.json) {
     PrintJson({{"command", "scan"},
@@ -101,9 +101,11 @@ int main(int argc, char** argv) {
   app.add_flag("--json", options.json, "One JSON document on stdout instead of lines");
   app.add_flag("--quiet", options.quiet, "No progress display");
 
-  CLI::App* modify = app.add_subcommand("modify", "Modify pass: back up and patch every BDMV folder");
+  CLI::App* modify =
+      app.add_subcommand("modify", "Modify pass: back up and patch every BDMV folder");
   modify->add_flag("--2d", options.convert3DTo2D, "Convert 3D to 2D");
-  CLI::App* restore = app.add_subcommand("restore", "Restore pass: put the backed-up index files back");
+  CLI::App* restore =
+      app.add_subcommand("restore", "Restore pass: put the backed-up index files back");
   CLI::App* scan = app.add_subcommand(
       "scan", "Change nothing: list every BDMV folder a pass would visit and its state");
   for (CLI::App* command : {modify, restore, scan}) {

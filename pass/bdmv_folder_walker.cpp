@@ -33,8 +33,7 @@ void CBdmvFolderWalker::Walk(const TargetHandler& handler, PassFrontEnd* progres
 }
 
 // One listing serves the targets and the descent; targets come first.
-void CBdmvFolderWalker::Visit(Level& level, const TargetHandler& handler,
-                              PassFrontEnd* progress) {
+void CBdmvFolderWalker::Visit(Level& level, const TargetHandler& handler, PassFrontEnd* progress) {
   if (progress) progress->DirectoryVisited(m_path);
   if (!level.dir.List(m_entries)) return;
   ScanForTargets(level.dir, m_entries, handler);

@@ -31,7 +31,7 @@ class CBdmvFolderWalker {
 
  private:
   struct Level {
-    platform::Directory dir;  // closed once the level is far above the walk's current depth
+    platform::Directory dir;          // closed once the level is far above the walk's current depth
     platform::FileIdentity identity;  // taken when dir is closed, to check a reopened one
     std::string name;
     std::size_t pathLength = 0;
@@ -40,8 +40,8 @@ class CBdmvFolderWalker {
   };
 
   void Visit(Level& level, const TargetHandler& handler, PassFrontEnd* progress);
-  void ScanForTargets(const platform::Directory& dir, const std::vector<platform::DirEntry>& entries,
-                      const TargetHandler& handler);
+  void ScanForTargets(const platform::Directory& dir,
+                      const std::vector<platform::DirEntry>& entries, const TargetHandler& handler);
   void Descend(std::string name, const TargetHandler& handler, PassFrontEnd* progress);
   void Ascend();
   platform::Directory ReopenFromAncestor(std::size_t index) const;

@@ -16,8 +16,8 @@ void ApplyPassOperation(const platform::Directory& target, const std::string& pa
                         PassFrontEnd& frontEnd) {
   if (g_passMode != PASS_MODIFY && g_passMode != PASS_RESTORE) return;
   frontEnd.FolderStarted(path);
-  const FolderOutcome outcome = g_passMode == PASS_MODIFY ? ModifyBdmvFolder(target, path)
-                                                          : RestoreBdmvFolder(target, path);
+  const FolderOutcome outcome =
+      g_passMode == PASS_MODIFY ? ModifyBdmvFolder(target, path) : RestoreBdmvFolder(target, path);
   if (outcome.kind == FolderOutcome::Kind::kReported) {
     frontEnd.ShowMessage(
         {PassMessage::Kind::kFolder, PassMessage::Icon::kWarning, outcome.message, path});
@@ -36,11 +36,9 @@ bool Enter(const CBdmvFolderWalker& walker, PassFrontEnd& frontEnd) {
 void RunPass(const std::string& folder, const char* summaryFormat, PassFrontEnd& frontEnd) {
   CBdmvFolderWalker walker(folder, kPattern);
   if (!Enter(walker, frontEnd)) return;
-  walker.Walk(
-      [&](const platform::Directory& target, const std::string& path) {
-        ApplyPassOperation(target, path, frontEnd);
-      },
-      &frontEnd);
+  walker.Walk([&](const platform::Directory& target,
+                  const std::string& path) { ApplyPassOperation(target, path, frontEnd); },
+              &frontEnd);
   char summary[64];
   std::snprintf(summary, sizeof summary, summaryFormat, g_passCount);
   frontEnd.ShowMessage({PassMessage::Kind::kSummary, PassMessage::Icon::kWarning, summary, {}});
@@ -64,10 +62,8 @@ void RunRestorePass(const std::string& folder, PassFrontEnd& frontEnd) {
 bool RunScan(const std::string& folder, PassFrontEnd& frontEnd, const ScanReport& report) {
   CBdmvFolderWalker walker(folder, kPattern);
   if (!Enter(walker, frontEnd)) return false;
-  walker.Walk(
-      [&](const platform::Directory& target, const std::string& path) {
-        report(path, InspectBdmvFolder(target));
-      },
-      &frontEnd);
+  walker.Walk([&](const platform::Directory& target,
+                  const std::string& path) { report(path, InspectBdmvFolder(target)); },
+              &frontEnd);
   return true;
 }

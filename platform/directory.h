@@ -62,6 +62,7 @@ class Directory {
   static constexpr std::intptr_t kClosed = -1;
   explicit Directory(std::intptr_t handle) : m_handle(handle) {}
   std::intptr_t m_handle = kClosed;
+  mutable bool m_listed = false;  // a second listing must rewind first
 };
 
 // The folder path made absolute without resolving links, as it is shown to the user.

@@ -50,7 +50,8 @@ bool IsDotOrDotDot(const char* name) {
 
 }  // namespace
 
-Directory::Directory(Directory&& other) noexcept : m_handle(other.m_handle) {
+Directory::Directory(Directory&& other) noexcept
+    : m_handle(other.m_handle), m_listed(other.m_listed) {
   other.m_handle = kClosed;
 }
 
@@ -58,16 +59,20 @@ Directory& Directory::operator=(Directory&& other) noexcept {
   if (this != &other) {
     Close();
     m_handle = other.m_handle;
+    m_listed = other.m_listed;
     other.m_handle = kClosed;
   }
   return *this;
 }
 
-Directory::~Directory() { Close(); }
+Directory::~Directory() {
+  Close();
+}
 
 void Directory::Close() {
   if (IsOpen()) close(static_cast<int>(m_handle));
   m_handle = kClosed;
+  m_listed = false;
 }
 
 Directory Directory::OpenFolder(const std::string& path, int* error) {
@@ -89,7 +94,9 @@ int Directory::CreateSubdirectory(const std::string& name) const {
 bool Directory::List(std::vector<DirEntry>& entries) const {
   entries.clear();
   const int fd = static_cast<int>(m_handle);
-  if (lseek(fd, 0, SEEK_SET) < 0) return false;
+  // A directory just opened needs no rewind: that saves a system call for every one walked.
+  if (m_listed && lseek(fd, 0, SEEK_SET) < 0) return false;
+  m_listed = true;
   // One buffer for the whole walk: the walker lists one directory at a time.
   static thread_local std::unique_ptr<std::byte[]> buffer(new std::byte[kListingBufferSize]);
   for (;;) {
@@ -111,7 +118,9 @@ FileIdentity Directory::Identity() const {
   return {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
 }
 
-int Directory::Flush() const { return fsync(static_cast<int>(m_handle)) == 0 ? 0 : errno; }
+int Directory::Flush() const {
+  return fsync(static_cast<int>(m_handle)) == 0 ? 0 : errno;
+}
 
 std::string AbsoluteFolderPath(const std::string& path) {
   std::string absolute = path;

@@ -10,8 +10,12 @@ FaultHook& Hook() {
 }
 }  // namespace
 
-void SetFaultHook(FaultHook hook) { Hook() = std::move(hook); }
+void SetFaultHook(FaultHook hook) {
+  Hook() = std::move(hook);
+}
 
-int InjectedFault(IoStep step) { return Hook() ? Hook()(step) : 0; }
+int InjectedFault(IoStep step) {
+  return Hook() ? Hook()(step) : 0;
+}
 
 }  // namespace platform

@@ -18,7 +18,9 @@ namespace {
 
 constexpr int kFileFlags = O_CLOEXEC | O_NOFOLLOW | O_NOCTTY;
 
-int Dir(const Directory& dir) { return static_cast<int>(dir.NativeHandle()); }
+int Dir(const Directory& dir) {
+  return static_cast<int>(dir.NativeHandle());
+}
 
 struct stat StatusOf(int fd) {
   struct stat status;
@@ -33,8 +35,7 @@ void CheckInjected(IoStep step) {
 
 std::string TemporaryName(const std::string& finalName) {
   static std::atomic<unsigned> counter{0};
-  return "." + finalName + ".quorvel-" + std::to_string(getpid()) + "-" +
-         std::to_string(counter++);
+  return "." + finalName + ".quorvel-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
 }
 
 // Renames without ever replacing an existing file, on file systems with or without the
@@ -54,7 +55,9 @@ int RenameNoReplace(int dirFd, const std::string& from, const std::string& to) {
 
 }  // namespace
 
-File::File(File&& other) noexcept : m_handle(other.m_handle) { other.m_handle = -1; }
+File::File(File&& other) noexcept : m_handle(other.m_handle) {
+  other.m_handle = -1;
+}
 
 File::~File() {
   if (m_handle >= 0) close(static_cast<int>(m_handle));
@@ -72,7 +75,9 @@ File File::OpenExclusive(const Directory& dir, const std::string& name) {
   return file;
 }
 
-std::uint64_t File::Size() const { return StatusOf(static_cast<int>(m_handle)).st_size; }
+std::uint64_t File::Size() const {
+  return StatusOf(static_cast<int>(m_handle)).st_size;
+}
 
 std::size_t File::ReadAt(std::uint64_t offset, std::span<std::uint8_t> buffer) const {
   std::size_t total = 0;
@@ -154,9 +159,10 @@ void NewFile::Publish(bool replaceExisting) {
 
   CheckInjected(IoStep::kRename);
   const int dirFd = Dir(m_dir);
-  int error = replaceExisting
-                  ? (renameat(dirFd, m_tempName.c_str(), dirFd, m_finalName.c_str()) == 0 ? 0 : errno)
-                  : RenameNoReplace(dirFd, m_tempName, m_finalName);
+  int error =
+      replaceExisting
+          ? (renameat(dirFd, m_tempName.c_str(), dirFd, m_finalName.c_str()) == 0 ? 0 : errno)
+          : RenameNoReplace(dirFd, m_tempName, m_finalName);
   if (error != 0) ThrowFileError(error);
   m_published = true;
 

@@ -1,7 +1,4 @@
 // Checks generated discs, and quorvel-cli's changes to them, against libbluray's bd_info.
-#include <stdlib.h>
-#include <sys/wait.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -11,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
-#include "support/bd_disc.h"
+#include "tests/support/bd_disc.h"
+#include "tests/support/run_process.h"
+#include "tests/support/temp_tree.h"
 
 #ifndef QUORVEL_CLI_PATH
 #error "QUORVEL_CLI_PATH must name the quorvel-cli executable"
@@ -20,6 +19,9 @@
 namespace {
 
 namespace fs = std::filesystem;
+using testing_support::DescribeDifference;
+using testing_support::ProcessResult;
+using testing_support::ReadBytes;
 
 constexpr char kBdInfo[] = "/usr/bin/bd_info";
 constexpr char kBdListTitles[] = "/usr/bin/bd_list_titles";
@@ -38,58 +40,11 @@ constexpr std::uint8_t kAppendedExtension[] = {0x00, 0x00, 0x00, 0x18, 0x00, 0x0
                                                0x00, 0x00, 0x00, 0x01, 0x10, 0x00, 0x01, 0x00,
                                                0x00, 0x00, 0x00, 0x18, 0x00, 0x00, 0x00, 0x00};
 
-struct Result {
-  int exitStatus = -1;  // -1 when the command did not exit normally
-  std::string out;
-  std::string err;
-};
-
-std::string Quote(const fs::path& path) {
-  std::string quoted = "'";
-  for (char c : path.string()) quoted += (c == '\'') ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
-// Runs `command` through the shell; stderr goes through `errFile` so it can be shown apart.
-Result RunShell(const std::string& command, const fs::path& errFile) {
-  Result result;
-  FILE* pipe = popen((command + " 2>" + Quote(errFile)).c_str(), "r");
-  if (pipe == nullptr) return result;
-  char buffer[4096];
-  for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-    result.out.append(buffer, n);
-  const int status = pclose(pipe);
-  if (status != -1 && WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
-  if (fs::exists(errFile)) {
-    const auto err = testdisc::ReadFile(errFile);
-    result.err.assign(err.begin(), err.end());
-  }
-  return result;
-}
-
-testing::AssertionResult Prints(const Result& result, std::string_view line) {
+testing::AssertionResult Prints(const ProcessResult& result, std::string_view line) {
   if (result.out.find(line) != std::string::npos) return testing::AssertionSuccess();
   if (line.ends_with('\n')) line.remove_suffix(1);
   return testing::AssertionFailure() << "missing \"" << line << "\" in output:\n"
                                      << result.out << result.err;
-}
-
-std::string Hex(std::uint8_t byte) {
-  char text[5];
-  std::snprintf(text, sizeof text, "0x%02X", byte);
-  return text;
-}
-
-testing::AssertionResult SameBytes(const std::vector<std::uint8_t>& actual,
-                                   const std::vector<std::uint8_t>& expected) {
-  for (std::size_t i = 0; i < actual.size() && i < expected.size(); ++i) {
-    if (actual[i] != expected[i]) {
-      return testing::AssertionFailure() << "first difference at offset " << i << ": "
-                                         << Hex(actual[i]) << ", expected " << Hex(expected[i]);
-    }
-  }
-  if (actual.size() == expected.size()) return testing::AssertionSuccess();
-  return testing::AssertionFailure() << actual.size() << " bytes, expected " << expected.size();
 }
 
 // What `modify --2d` must leave in an index without extension data.
@@ -107,25 +62,19 @@ std::vector<std::uint8_t> PatchedTo2D(std::vector<std::uint8_t> index) {
 class BdInfoTest : public testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(fs::exists(kBdInfo)) << kBdInfo << " is not installed (Debian package libbluray-bin)";
-    std::string dir = (fs::path(testing::TempDir()) / "bd_info_test-XXXXXX").string();
-    ASSERT_NE(mkdtemp(dir.data()), nullptr) << "cannot create a scratch directory";
-    work_ = dir;
-    disc_ = work_ / "disc";
+    ASSERT_TRUE(fs::exists(kBdInfo))
+        << kBdInfo << " is not installed (Debian package libbluray-bin)";
   }
 
-  void TearDown() override {
-    if (!work_.empty()) fs::remove_all(work_);
-  }
-
-  Result RunOnDisc(const std::string& program, const std::string& arguments = "") {
-    return RunShell(Quote(program) + arguments + " " + Quote(disc_), work_ / "stderr");
+  ProcessResult RunOnDisc(std::vector<std::string> command) {
+    command.push_back(disc_.string());
+    return testing_support::RunProcess(command);
   }
 
   // The disc must keep its title whatever the flags say; libbluray falls back to
   // BACKUP/index.bdmv when index.bdmv is unreadable, so the 3D state tells which one it read.
   void ExpectBdInfo(std::string_view mode, std::string_view content) {
-    const Result info = RunOnDisc(kBdInfo);
+    const ProcessResult info = RunOnDisc({kBdInfo});
     ASSERT_EQ(info.exitStatus, 0) << info.out << info.err;
     EXPECT_TRUE(Prints(info, kBluRayDetected));
     EXPECT_TRUE(Prints(info, kOneHdmvTitle));
@@ -135,8 +84,8 @@ class BdInfoTest : public testing::Test {
 
   fs::path IndexPath() const { return disc_ / "BDMV" / "index.bdmv"; }
 
-  fs::path work_;
-  fs::path disc_;
+  testing_support::TempTree tree_;
+  fs::path disc_ = tree_ / "disc";
 };
 
 TEST_F(BdInfoTest, ReportsTheAppInfoFlagsOfTheIndex) {
@@ -157,7 +106,7 @@ TEST_F(BdInfoTest, ListsThePlaylistAsATitle) {
   ASSERT_TRUE(fs::exists(kBdListTitles)) << kBdListTitles << " is not installed";
   testdisc::WriteDisc(disc_, testdisc::k3DFlags);
 
-  const Result titles = RunOnDisc(kBdListTitles);
+  const ProcessResult titles = RunOnDisc({kBdListTitles});
 
   ASSERT_EQ(titles.exitStatus, 0) << titles.out << titles.err;
   EXPECT_TRUE(Prints(titles,
@@ -167,22 +116,22 @@ TEST_F(BdInfoTest, ListsThePlaylistAsATitle) {
 
 TEST_F(BdInfoTest, CliSwitchesTo2DAndRestoresTheOriginalIndex) {
   testdisc::WriteDisc(disc_, testdisc::k3DFlags);
-  const std::vector<std::uint8_t> original = testdisc::ReadFile(IndexPath());
+  const std::vector<std::uint8_t> original = ReadBytes(IndexPath());
   ExpectBdInfo(kMode3D, kContent3D);
   ASSERT_TRUE(fs::exists(kCli)) << "quorvel-cli not built at " << kCli;
 
-  const Result modify = RunOnDisc(kCli, " modify --2d --quiet");
+  const ProcessResult modify = RunOnDisc({kCli, "modify", "--2d", "--quiet"});
   ASSERT_EQ(modify.exitStatus, 0) << modify.out << modify.err;
-  EXPECT_TRUE(SameBytes(testdisc::ReadFile(IndexPath()), PatchedTo2D(original)));
-  EXPECT_TRUE(SameBytes(testdisc::ReadFile(disc_ / "BDMV" / "BACKUP" / "index.bdmv"), original));
+  EXPECT_EQ(DescribeDifference(PatchedTo2D(original), ReadBytes(IndexPath())), "");
+  EXPECT_EQ(DescribeDifference(original, ReadBytes(disc_ / "BDMV" / "BACKUP" / "index.bdmv")), "");
   {
     SCOPED_TRACE("after modify --2d");
     ExpectBdInfo(kMode2D, kNo3DContent);
   }
 
-  const Result restore = RunOnDisc(kCli, " restore --quiet");
+  const ProcessResult restore = RunOnDisc({kCli, "restore", "--quiet"});
   ASSERT_EQ(restore.exitStatus, 0) << restore.out << restore.err;
-  EXPECT_TRUE(SameBytes(testdisc::ReadFile(IndexPath()), original));
+  EXPECT_EQ(DescribeDifference(original, ReadBytes(IndexPath())), "");
   {
     SCOPED_TRACE("after restore");
     ExpectBdInfo(kMode3D, kContent3D);

@@ -60,9 +60,12 @@ TEST_F(CliTest, ExitStatusTellsHowThePassEnded) {
 }
 
 TEST_F(CliTest, UsageErrorsAndHelp) {
-  for (const auto& arguments : std::vector<std::vector<std::string>>{
-           {}, {"modify"}, {"frobnicate", "x"}, {"modify", "--3d", "x"}, {"restore", "--2d", "x"},
-           {"scan", "a", "b"}}) {
+  for (const auto& arguments : std::vector<std::vector<std::string>>{{},
+                                                                     {"modify"},
+                                                                     {"frobnicate", "x"},
+                                                                     {"modify", "--3d", "x"},
+                                                                     {"restore", "--2d", "x"},
+                                                                     {"scan", "a", "b"}}) {
     const auto run = Cli(arguments);
     EXPECT_EQ(run.exitStatus, 64) << testing::PrintToString(arguments);
     EXPECT_NE(run.err, "");
@@ -95,9 +98,10 @@ TEST_F(CliTest, JsonReportsEveryFolderEvenWithNamesThatAreNotUtf8) {
     const std::string path = folder["path"];
     results[fs::path(path).parent_path().filename().string()] = folder["result"];
   }
-  EXPECT_EQ(results, (std::map<std::string, std::string>{{"disc-\xef\xbf\xbd\xef\xbf\xbd", "patched"},
-                                                         {"done", "already-patched"},
-                                                         {"empty", "reported"}}));
+  EXPECT_EQ(results,
+            (std::map<std::string, std::string>{{"disc-\xef\xbf\xbd\xef\xbf\xbd", "patched"},
+                                                {"done", "already-patched"},
+                                                {"empty", "reported"}}));
 
   const auto scan = Cli({"scan", tree.Root().string(), "--json"});
   ASSERT_EQ(scan.exitStatus, 0);
@@ -143,7 +147,8 @@ TEST_F(CliTest, ScanListsFoldersAndChangesNothing) {
   EXPECT_EQ(lines, (std::vector<std::string>{
                        Bdmv("a") + ": index=index.bdmv patched=no flags=0x60 backup=no",
                        Bdmv("b") + ": index=INDEX.BDM not-an-index backup=no"}));
-  EXPECT_EQ(Names(tree / "a" / "BDMV"), (std::vector<std::string>{"MovieObject.bdmv", "index.bdmv"}));
+  EXPECT_EQ(Names(tree / "a" / "BDMV"),
+            (std::vector<std::string>{"MovieObject.bdmv", "index.bdmv"}));
 }
 
 // Runs the command with its stderr on a terminal and returns what the terminal received.

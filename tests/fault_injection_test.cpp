@@ -122,8 +122,8 @@ TEST_F(FaultInjectionTest, EveryFailedStepOfAModifyLeavesWholeFiles) {
         EXPECT_EQ(shown.messages[0].kind, PassMessage::Kind::kFileError);
         EXPECT_TRUE(fs::exists(Backup()));
         if (step == IoStep::kWrite) {
-          const char* cause = fault == EIO ? "在存取 %s 时一个硬件输入/输出错误被报告。"
-                                           : "在存取 %s 时磁盘已满。";
+          const char* cause =
+              fault == EIO ? "在存取 %s 时一个硬件输入/输出错误被报告。" : "在存取 %s 时磁盘已满。";
           char expected[512];
           std::snprintf(expected, sizeof expected, cause, Index().c_str());
           EXPECT_EQ(shown.messages[0].text, expected) << "a failed write names the index file";
@@ -161,7 +161,9 @@ TEST_F(FaultInjectionTest, AKillAtAnyStepOfAModifyLeavesWholeFiles) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), killAt < steps ? 9 : 0);
     ExpectWholeFiles(true);
-    if (killAt == steps) EXPECT_EQ(ReadBytes(Index()), Patched(original));
+    if (killAt == steps) {
+      EXPECT_EQ(ReadBytes(Index()), Patched(original));
+    }
   }
 }
 

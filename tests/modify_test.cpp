@@ -1,6 +1,6 @@
+#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -142,7 +142,9 @@ TEST_F(ModifyTest, ReportsFoldersItCannotHandleAndGoesOn) {
        [](const fs::path& bdmv) { WriteBytes(bdmv / "index.bdmv", IndexBytes(44, 0)); },
        "Modify Fail,index file is not a BD index", true},
       {"BACKUP is a file",
-       [](const fs::path& bdmv) { WriteBytes(bdmv / "BACKUP", {1, 2, 3}); },
+       [](const fs::path& bdmv) {
+         WriteBytes(bdmv / "BACKUP", {1, 2, 3});
+       },
        "Modify Fail,Can not create backup file", false},
       {"BACKUP is a link to a folder",
        [](const fs::path& bdmv) {

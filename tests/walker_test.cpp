@@ -1,5 +1,5 @@
-#include <sys/resource.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -40,7 +40,7 @@ TEST(WalkerTest, FindsEveryVisibleBdmvFolderInAnyCase) {
   TempTree tree;
   tree.MakeDirectories({"a/BDMV", "b/bdmv", "c/Bdmv", "d/.hidden/BDMV", "e/.BDMV", "f/BDMVX",
                         "g/BDMV.old", "h/deep/er/BDMV"});
-  WriteBytes(tree / "i" , {});
+  WriteBytes(tree / "i", {});
   fs::create_directories(tree / "j");
   WriteBytes(tree / "j" / "BDMV", {1});  // a file, not a folder
 
@@ -58,8 +58,8 @@ TEST(WalkerTest, NestedFoldersComeAfterTheirAncestorsAndTheStartIsNoTarget) {
   ASSERT_EQ(fromRoot.size(), 4u);
   EXPECT_EQ(fromRoot.front(), "BDMV") << "targets are handled before any descent";
   std::sort(fromRoot.begin() + 1, fromRoot.end());
-  EXPECT_EQ(fromRoot, (std::vector<std::string>{"BDMV", "BDMV/BACKUP/BDMV", "BDMV/BDMV",
-                                                "BDMV/x/y/BDMV"}));
+  EXPECT_EQ(fromRoot,
+            (std::vector<std::string>{"BDMV", "BDMV/BACKUP/BDMV", "BDMV/BDMV", "BDMV/x/y/BDMV"}));
 
   auto fromBdmv = Targets(tree, "BDMV");
   std::sort(fromBdmv.begin(), fromBdmv.end());
@@ -195,7 +195,8 @@ TEST(PassTest, SummariesCountFoldersAndSetThePassState) {
   EXPECT_EQ(g_passMode, PASS_RESTORE);
   EXPECT_EQ(g_convert3DTo2D, 1) << "a Restore pass leaves the option alone";
 
-  for (const char* disc : {"one", "two", "three/deep"}) MakeBdmvFolder(tree / disc, IndexBytes(64, 0));
+  for (const char* disc : {"one", "two", "three/deep"})
+    MakeBdmvFolder(tree / disc, IndexBytes(64, 0));
   fs::create_directories(tree / "broken" / "BDMV");
   const auto modified = ModifyTree(tree.Root());
   EXPECT_EQ(modified.messages.back().text, "Modify 3 file successful");

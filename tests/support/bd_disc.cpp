@@ -1,11 +1,11 @@
-#include "support/bd_disc.h"
+#include "tests/support/bd_disc.h"
 
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
+
+#include "tests/support/temp_tree.h"
 
 namespace testdisc {
 namespace {
@@ -321,16 +321,6 @@ void EmptyCpiAndClipMarks(Writer& w) {
   w.U32(0);
 }
 
-// ---- files ----
-
-void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
-  std::filesystem::create_directories(path.parent_path());
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-  if (!out) throw std::runtime_error("cannot write " + path.string());
-}
-
 }  // namespace
 
 std::vector<std::uint8_t> IndexTable(std::uint8_t appInfoFlags) {
@@ -408,17 +398,11 @@ void WriteDisc(const std::filesystem::path& discRoot, std::uint8_t appInfoFlags)
   const auto bdmv = discRoot / "BDMV";
   const std::string clip(kClipName);
   const std::string playlist(kPlaylistName);
-  WriteBytes(bdmv / "index.bdmv", IndexTable(appInfoFlags));
-  WriteBytes(bdmv / "MovieObject.bdmv", MovieObjectFile());
-  WriteBytes(bdmv / "PLAYLIST" / (playlist + ".mpls"), PlaylistFile());
-  WriteBytes(bdmv / "CLIPINF" / (clip + ".clpi"), ClipInfoFile());
-  WriteBytes(bdmv / "STREAM" / (clip + ".m2ts"), MpegTransportStream());
-}
-
-std::vector<std::uint8_t> ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path.string());
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  testing_support::WriteBytes(bdmv / "index.bdmv", IndexTable(appInfoFlags));
+  testing_support::WriteBytes(bdmv / "MovieObject.bdmv", MovieObjectFile());
+  testing_support::WriteBytes(bdmv / "PLAYLIST" / (playlist + ".mpls"), PlaylistFile());
+  testing_support::WriteBytes(bdmv / "CLIPINF" / (clip + ".clpi"), ClipInfoFile());
+  testing_support::WriteBytes(bdmv / "STREAM" / (clip + ".m2ts"), MpegTransportStream());
 }
 
 }  // namespace testdisc

@@ -43,7 +43,4 @@ std::vector<std::uint8_t> MpegTransportStream();
 // std::runtime_error when a file cannot be written.
 void WriteDisc(const std::filesystem::path& discRoot, std::uint8_t appInfoFlags);
 
-// Reads a whole file; throws std::runtime_error when it cannot be read.
-std::vector<std::uint8_t> ReadFile(const std::filesystem::path& path);
-
 }  // namespace testdisc

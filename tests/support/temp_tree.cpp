@@ -22,7 +22,8 @@ TempTree::~TempTree() {
   // Read-only files and folders left by a test must not stop the clean-up.
   for (auto it = fs::recursive_directory_iterator(m_root, ignored);
        it != fs::recursive_directory_iterator(); it.increment(ignored)) {
-    if (!it->is_symlink()) fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+    if (!it->is_symlink())
+      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
   }
   fs::remove_all(m_root, ignored);
 }
@@ -38,8 +39,10 @@ Bytes ReadBytes(const fs::path& file) {
 }
 
 void WriteBytes(const fs::path& file, const Bytes& bytes) {
+  fs::create_directories(file.parent_path());
   std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + file.string());
 }
 

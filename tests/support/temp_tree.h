@@ -28,6 +28,7 @@ class TempTree {
 };
 
 Bytes ReadBytes(const std::filesystem::path& file);
+// Creates the file's folder too.
 void WriteBytes(const std::filesystem::path& file, const Bytes& bytes);
 
 // An index table of `size` bytes: "INDX0200", the extension-data address at offset 12, the flags
