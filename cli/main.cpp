@@ -1,5 +1,3 @@
-#include <unistd.h>
-
 #include <cstdio>
 #include <string>
 
@@ -9,6 +7,7 @@
 #include "cli/json_report.h"
 #include "pass/pass_guard.h"
 #include "pass/passes.h"
+#include "platform/terminal.h"
 #include "quorvel_version.h"
 
 namespace {
@@ -32,7 +31,7 @@ void PrintJson(const nlohmann::json& document) {
 }
 
 int RunPassCommand(const std::string& command, const Options& options) {
-  CliFrontEnd frontEnd(!options.quiet && isatty(STDERR_FILENO), options.json);
+  CliFrontEnd frontEnd(!options.quiet && platform::IsTerminal(stderr), options.json);
   const bool modify = command == "modify";
   RunGuarded(frontEnd, [&] {
     if (modify) {
@@ -69,7 +68,7 @@ std::string ScanLine(const std::string& path, const BdmvFolderState& state) {
 }
 
 int RunScanCommand(const Options& options) {
-  CliFrontEnd frontEnd(!options.quiet && isatty(STDERR_FILENO), options.json);
+  CliFrontEnd frontEnd(!options.quiet && platform::IsTerminal(stderr), options.json);
   nlohmann::json folders = nlohmann::json::array();
   const bool entered =
       RunScan(options.folder, frontEnd, [&](const std::string& path, const BdmvFolderState& state) {

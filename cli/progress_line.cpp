@@ -1,17 +1,10 @@
 #include "cli/progress_line.h"
 
-#include <sys/ioctl.h>
-#include <unistd.h>
+#include "platform/terminal.h"
 
 namespace {
 
 constexpr auto kRefreshInterval = std::chrono::milliseconds(100);
-
-std::size_t TerminalWidth(std::FILE* out) {
-  winsize size{};
-  if (ioctl(fileno(out), TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
-  return 80;
-}
 
 // Keeps the end of a path, where the folder's own name is, without splitting a UTF-8 character.
 std::string Tail(const std::string& text, std::size_t width) {
@@ -33,7 +26,7 @@ void ProgressLine::Update(long directories, long found, long handled, const std:
   m_lastDraw = now;
   std::string line = std::to_string(directories) + " directories, " + std::to_string(found) +
                      " BDMV found, " + std::to_string(handled) + " handled  ";
-  const std::size_t width = TerminalWidth(m_out) - 1;
+  const std::size_t width = platform::TerminalWidth(m_out) - 1;
   if (line.size() < width) line += Tail(current, width - line.size());
   std::fprintf(m_out, "\r\x1b[K%s", line.c_str());
   std::fflush(m_out);

@@ -1,0 +1,16 @@
+#include "platform/terminal.h"
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace platform {
+
+bool IsTerminal(std::FILE* stream) { return isatty(fileno(stream)) == 1; }
+
+std::size_t TerminalWidth(std::FILE* stream) {
+  winsize size{};
+  if (ioctl(fileno(stream), TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  return 80;
+}
+
+}  // namespace platform
