@@ -5,7 +5,9 @@
 
 namespace platform {
 
-bool IsTerminal(std::FILE* stream) { return isatty(fileno(stream)) == 1; }
+bool IsTerminal(std::FILE* stream) {
+  return isatty(fileno(stream)) == 1;
+}
 
 std::size_t TerminalWidth(std::FILE* stream) {
   winsize size{};
