@@ -19,7 +19,7 @@ std::string BackupFile(const platform::Directory& folder,
   if (!backupDir.IsOpen() || !backupDir.List(backupEntries)) return {};
   const platform::DirEntry* backup = bdmv_names::FindFileOrAlternative(
       backupEntries, bdmv_names::kIndex, bdmv_names::kIndexAlternative);
-  return backup ? backupDirEntry->name + "/" + backup->name : std::string();
+  return backup ? platform::JoinPath(backupDirEntry->name, backup->name) : std::string();
 }
 
 }  // namespace
