@@ -119,7 +119,10 @@ FileIdentity Directory::Identity() const {
 }
 
 int Directory::Flush() const {
-  return fsync(static_cast<int>(m_handle)) == 0 ? 0 : errno;
+  if (fsync(static_cast<int>(m_handle)) == 0) return 0;
+  // Some network and FUSE file systems cannot flush a directory; their renames are as durable
+  // as they get.
+  return errno == EINVAL || errno == ENOTSUP || errno == EOPNOTSUPP ? 0 : errno;
 }
 
 std::string AbsoluteFolderPath(const std::string& path) {
