@@ -1,0 +1,42 @@
+#pragma once
+
+#include <span>
+
+// A rectangle in dialog units: a quarter of the font's average character width across, an
+// eighth of its height down.
+struct DluRect {
+  int x;
+  int y;
+  int width;
+  int height;
+};
+
+struct ControlTemplate {
+  enum class Kind {
+    kPushButton,
+    kDefPushButton,
+    kLeftText,
+    kCenteredText,
+    kEdit,
+    kAutoCheckBox,
+    kIcon,
+  };
+
+  int id;
+  const char* name;  // the id's name, which becomes the widget's object name
+  Kind kind;
+  const char* text;
+  DluRect rect;
+};
+
+struct DialogTemplate {
+  int id;
+  const char* name;
+  const char* caption;
+  int width;  // client area, dialog units
+  int height;
+  std::span<const ControlTemplate> controls;  // in tab order
+};
+
+extern const DialogTemplate kMainDialogTemplate;
+extern const DialogTemplate kAboutBoxTemplate;

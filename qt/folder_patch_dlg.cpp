@@ -1,0 +1,130 @@
+#include "qt/folder_patch_dlg.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+
+#include "pass/pass_guard.h"
+#include "pass/passes.h"
+#include "qt/about_box.h"
+#include "qt/dialog_template.h"
+#include "qt/qt_front_end.h"
+#include "qt/quorvel_icon.h"
+#include "qt/resource.h"
+#include "qt/system_menu.h"
+#include "qt/template_dialog.h"
+#include "qt/user_prompts.h"
+
+namespace {
+
+// String IDS_ABOUTBOX.
+constexpr const char* kAboutMenuText = "About Quorvel 2.0(&A)...";
+
+// A check box's value is 0 unchecked, 1 checked, 2 indeterminate; Qt numbers the last two the
+// other way round.
+constexpr Qt::CheckState kCheckStates[] = {Qt::Unchecked, Qt::Checked, Qt::PartiallyChecked};
+constexpr int kCheckValues[] = {0, 2, 1};  // indexed by Qt::CheckState
+
+}  // namespace
+
+CFolderPatchDlg::CFolderPatchDlg(UserPrompts& prompts, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      m_hIcon(QuorvelIcon()),
+      m_prompts(prompts) {
+  BuildFromTemplate(*this, kMainDialogTemplate, m_hIcon);
+  connect(findChild<QPushButton*>("IDC_BROWSE"), &QPushButton::clicked, this,
+          &CFolderPatchDlg::OnBrowse);
+  connect(findChild<QPushButton*>("IDC_MODIFY"), &QPushButton::clicked, this,
+          &CFolderPatchDlg::OnModify);
+  connect(findChild<QPushButton*>("IDC_RESTORE"), &QPushButton::clicked, this,
+          &CFolderPatchDlg::OnRestore);
+  UpdateData(false);
+
+  m_systemMenu = CreateSystemMenu(*this, kAboutMenuText, [this](int id) { OnSysCommand(id); });
+  setWindowIcon(m_hIcon);
+  findChild<QPushButton*>("IDC_MODIFY")->setFocus();
+}
+
+void CFolderPatchDlg::UpdateData(bool saveAndValidate) {
+  auto* path = findChild<QLineEdit*>("IDC_FOLDER_PATH");
+  auto* convert = findChild<QCheckBox*>("IDC_CONVERT_3D");
+  if (saveAndValidate) {
+    m_strFolderPath = path->text();
+    m_bConvert3DTo2D = kCheckValues[convert->checkState()];
+    return;
+  }
+  path->setText(m_strFolderPath);
+  if (m_bConvert3DTo2D < 0 || m_bConvert3DTo2D > 2) m_bConvert3DTo2D = 0;
+  convert->setTristate(m_bConvert3DTo2D == 2);
+  convert->setCheckState(kCheckStates[m_bConvert3DTo2D]);
+}
+
+void CFolderPatchDlg::contextMenuEvent(QContextMenuEvent* event) {
+  m_systemMenu->exec(event->globalPos());
+}
+
+void CFolderPatchDlg::keyPressEvent(QKeyEvent* event) {
+  // The platform turns the Menu key into a context menu event; Shift+F10 is left to us.
+  if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+    QWidget* focus = focusWidget() ? focusWidget() : this;
+    m_systemMenu->exec(focus->mapToGlobal(focus->rect().center()));
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+void CFolderPatchDlg::closeEvent(QCloseEvent* event) {
+  // The pass runs inside a button's handler; closing now would end the program under it.
+  if (m_passRunning) {
+    event->ignore();
+    return;
+  }
+  QDialog::closeEvent(event);
+}
+
+void CFolderPatchDlg::OnSysCommand(int id) {
+  if ((id & 0xFFF0) == IDM_ABOUTBOX) {
+    CAboutBox about(this);
+    about.exec();
+  } else if (id == SC_CLOSE) {
+    reject();
+  }
+}
+
+void CFolderPatchDlg::OnBrowse() {
+  const QString folder = m_prompts.ChooseFolder(this, "Please select folder path");
+  if (folder.isEmpty()) {
+    m_prompts.ShowMessage(this, "invalid floder,please choose floder again.",
+                          PassMessage::Icon::kWarning);
+    return;
+  }
+  UpdateData(true);
+  m_strFolderPath = folder;
+  UpdateData(false);
+}
+
+void CFolderPatchDlg::OnModify() {
+  UpdateData(true);
+  const std::string folder = QFile::encodeName(m_strFolderPath).toStdString();
+  RunPass([&](PassFrontEnd& frontEnd) { RunModifyPass(folder, m_bConvert3DTo2D, frontEnd); });
+}
+
+void CFolderPatchDlg::OnRestore() {
+  UpdateData(true);
+  const std::string folder = QFile::encodeName(m_strFolderPath).toStdString();
+  RunPass([&](PassFrontEnd& frontEnd) { RunRestorePass(folder, frontEnd); });
+}
+
+void CFolderPatchDlg::RunPass(const std::function<void(PassFrontEnd&)>& pass) {
+  m_passRunning = true;
+  {
+    QtFrontEnd frontEnd(*this, m_prompts);
+    RunGuarded(frontEnd, [&] { pass(frontEnd); });
+  }
+  m_passRunning = false;
+}

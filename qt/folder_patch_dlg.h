@@ -1,0 +1,46 @@
+#pragma once
+
+#include <functional>
+
+#include <QDialog>
+#include <QIcon>
+#include <QString>
+
+#include "pass/pass_front_end.h"
+
+class QMenu;
+class UserPrompts;
+
+// The program's only working window: a folder path, the "Convert 3D to 2D" option and the
+// Modify and Restore buttons that run a pass over the folder.
+class CFolderPatchDlg : public QDialog {
+ public:
+  explicit CFolderPatchDlg(UserPrompts& prompts, QWidget* parent = nullptr);
+
+  // Copies the controls into the fields when `saveAndValidate`, the fields into the controls
+  // otherwise.
+  void UpdateData(bool saveAndValidate);
+
+  // The dialog's data, bound to IDC_FOLDER_PATH and IDC_CONVERT_3D.
+  QString m_strFolderPath;
+  int m_bConvert3DTo2D = 0;
+  QIcon m_hIcon;
+
+ protected:
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void OnSysCommand(int id);
+  void OnBrowse();
+  void OnModify();
+  void OnRestore();
+
+  // Runs a pass with the dialog as its front end; a file error that ends it is shown here.
+  void RunPass(const std::function<void(PassFrontEnd&)>& pass);
+
+  UserPrompts& m_prompts;
+  QMenu* m_systemMenu;
+  bool m_passRunning = false;
+};

@@ -1,0 +1,67 @@
+#include "qt/qt_front_end.h"
+
+#include <QApplication>
+#include <QFile>
+
+#include "qt/progress_window.h"
+#include "qt/user_prompts.h"
+
+namespace {
+
+// Often enough to look alive, seldom enough to cost a walk nothing worth measuring.
+constexpr qint64 kRepaintIntervalMs = 40;
+
+}  // namespace
+
+QtFrontEnd::QtFrontEnd(QWidget& owner, UserPrompts& prompts,
+                       std::chrono::milliseconds progressDelay)
+    : m_owner(owner), m_prompts(prompts), m_progressDelay(progressDelay) {
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  m_sinceStart.start();
+  m_sinceRepaint.start();
+}
+
+QtFrontEnd::~QtFrontEnd() {
+  QApplication::restoreOverrideCursor();
+}
+
+void QtFrontEnd::ShowMessage(const PassMessage& message) {
+  RefreshProgress();
+  // The user has to click the box, so it gets the ordinary arrow.
+  QApplication::restoreOverrideCursor();
+  m_prompts.ShowMessage(&m_owner, QString::fromUtf8(message.text), message.icon);
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+void QtFrontEnd::DirectoryVisited(const std::string& path) {
+  ++m_directories;
+  Tick(path);
+}
+
+void QtFrontEnd::FolderStarted(const std::string& path) {
+  Tick(path);
+}
+
+void QtFrontEnd::FolderHandled(const std::string& path, const FolderOutcome& outcome) {
+  if (outcome.Counted()) ++m_handled;
+  Tick(path);
+}
+
+void QtFrontEnd::Tick(const std::string& current) {
+  m_current = current;
+  bool repaint = m_sinceRepaint.elapsed() >= kRepaintIntervalMs;
+  if (!m_progress && m_sinceStart.elapsed() >= m_progressDelay.count()) {
+    m_progress = std::make_unique<ProgressWindow>(m_owner);
+    m_progress->show();
+    repaint = true;
+  }
+  if (!repaint) return;
+  RefreshProgress();
+  QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  m_sinceRepaint.restart();
+}
+
+void QtFrontEnd::RefreshProgress() {
+  if (m_progress)
+    m_progress->Update(m_directories, m_handled, QFile::decodeName(m_current.c_str()));
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include <QElapsedTimer>
+#include <QString>
+
+#include "pass/pass_front_end.h"
+
+class ProgressWindow;
+class QWidget;
+class UserPrompts;
+
+// Shows a pass's messages in boxes owned by the dialog, and keeps the dialog painted while the
+// pass runs on the user-interface thread: paint events are processed, input is not. Lives for
+// one pass: a busy cursor from construction to destruction, and a progress window from
+// `progressDelay` into the pass.
+class QtFrontEnd : public PassFrontEnd {
+ public:
+  QtFrontEnd(QWidget& owner, UserPrompts& prompts,
+             std::chrono::milliseconds progressDelay = std::chrono::seconds(1));
+  ~QtFrontEnd() override;
+  QtFrontEnd(const QtFrontEnd&) = delete;
+  QtFrontEnd& operator=(const QtFrontEnd&) = delete;
+
+  void ShowMessage(const PassMessage& message) override;
+  void DirectoryVisited(const std::string& path) override;
+  void FolderStarted(const std::string& path) override;
+  void FolderHandled(const std::string& path, const FolderOutcome& outcome) override;
+
+ private:
+  // Brings the progress window up once the delay has passed, and lets the dialog repaint.
+  void Tick(const std::string& current);
+  void RefreshProgress();
+
+  QWidget& m_owner;
+  UserPrompts& m_prompts;
+  std::chrono::milliseconds m_progressDelay;
+  std::unique_ptr<ProgressWindow> m_progress;
+  QElapsedTimer m_sinceStart;
+  QElapsedTimer m_sinceRepaint;
+  long m_directories = 0;
+  long m_handled = 0;
+  std::string m_current;  // the directory or BDMV folder at hand
+};
