@@ -3,6 +3,7 @@
 #include <array>
 #include <cerrno>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "bdmv/backup.h"
@@ -32,11 +33,13 @@ std::optional<platform::File> OpenMovieObject(const platform::Directory& folder,
 
 // Writes the patched index file beside the original and renames it over it.
 void ReplaceWithPatched(const platform::Directory& folder, const std::string& name,
-                        const std::string& fullPath, const platform::File& original,
-                        std::uint64_t length, std::span<const index_table::BytePatch> patches) {
+                        const std::string& fullPath, platform::File original, std::uint64_t length,
+                        std::span<const index_table::BytePatch> patches) {
   platform::NewFile patched(folder, name, fullPath);
   CopyWithPatches(original, length, patched, patches);
   patched.CopyPermissionsFrom(original);
+  // Windows renames over no file that is still open.
+  original.Close();
   patched.Publish(true);
 }
 
@@ -58,7 +61,7 @@ FolderOutcome Modify(const platform::Directory& folder, const std::string& path)
   }
   if (platform::IsReadOnly(folder, indexName)) return FolderOutcome::Reported(msg::kModifyReadOnly);
 
-  const platform::File original = platform::File::OpenExclusive(folder, indexName);
+  platform::File original = platform::File::OpenExclusive(folder, indexName);
   std::array<std::uint8_t, index_table::kMinimumSize> first{};
   const std::size_t firstSize = original.ReadAt(0, first);
   const index_table::Header header = index_table::ReadHeader(std::span(first).first(firstSize));
@@ -73,8 +76,8 @@ FolderOutcome Modify(const platform::Directory& folder, const std::string& path)
   if (patches.empty()) return FolderOutcome::Reported(msg::kModifyNotAnIndex);
 
   std::optional<platform::File> movieObject = OpenMovieObject(folder, entries);
-  ReplaceWithPatched(folder, indexName, platform::JoinPath(path, indexName), original, length,
-                     patches);
+  ReplaceWithPatched(folder, indexName, platform::JoinPath(path, indexName), std::move(original),
+                     length, patches);
   if (movieObject) movieObject->SetModificationTimeToNow();
   ++g_passCount;
   return {FolderOutcome::Kind::kPatched, {}};

@@ -25,6 +25,8 @@ void CopyBack(const platform::Directory& folder, const std::string& name, bool e
   platform::NewFile copy(folder, name, fullPath);
   CopyWithPatches(backup, backup.Size(), copy);
   copy.CopyPermissionsFrom(replaced ? *replaced : backup);
+  // Windows renames over no file that is still open.
+  replaced.reset();
   copy.Publish(true);
 }
 

@@ -1,5 +1,6 @@
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
@@ -112,8 +113,13 @@ int main(int argc, char** argv) {
     command->add_option("FOLDER", options.folder, "The folder to walk")->required();
   }
 
+  platform::PrepareConsoleProgram();
+  const std::vector<std::string> arguments = platform::CommandLineArguments(argc, argv);
+  std::vector<char*> utf8Argv;
+  for (const std::string& argument : arguments)
+    utf8Argv.push_back(const_cast<char*>(argument.c_str()));
   try {
-    app.parse(argc, argv);
+    app.parse(static_cast<int>(utf8Argv.size()), utf8Argv.data());
   } catch (const CLI::ParseError& error) {
     const int status = app.exit(error);
     return status == 0 ? kAllHandled : kUsage;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -58,10 +59,16 @@ class Directory {
 
   std::intptr_t NativeHandle() const { return m_handle; }
 
+  // The directory's full path, kept where the system cannot open a name relative to an open
+  // directory (Windows, as a "\\?\" path); empty elsewhere.
+  const std::wstring& NativePath() const { return m_nativePath; }
+
  private:
   static constexpr std::intptr_t kClosed = -1;
-  explicit Directory(std::intptr_t handle) : m_handle(handle) {}
+  explicit Directory(std::intptr_t handle, std::wstring nativePath = {})
+      : m_handle(handle), m_nativePath(std::move(nativePath)) {}
   std::intptr_t m_handle = kClosed;
+  std::wstring m_nativePath;
   mutable bool m_listed = false;  // a second listing must rewind first
 };
 

@@ -34,6 +34,9 @@ class File {
   // seconds.
   void SetModificationTimeToNow();
 
+  // Lets go of the file before the destructor would; nothing may be asked of it afterwards.
+  void Close();
+
   std::intptr_t NativeHandle() const { return m_handle; }
 
  private:
@@ -70,7 +73,7 @@ class NewFile {
   std::string m_finalName;
   std::string m_displayName;
   std::string m_tempName;
-  int m_fd = -1;
+  std::intptr_t m_handle = -1;  // a file descriptor, or a Windows handle
   bool m_published = false;
 };
 

@@ -22,6 +22,10 @@ int Dir(const Directory& dir) {
   return static_cast<int>(dir.NativeHandle());
 }
 
+int AsFd(std::intptr_t handle) {
+  return static_cast<int>(handle);
+}
+
 struct stat StatusOf(int fd) {
   struct stat status;
   if (fstat(fd, &status) != 0) ThrowFileError(errno);
@@ -60,7 +64,12 @@ File::File(File&& other) noexcept : m_handle(other.m_handle) {
 }
 
 File::~File() {
+  Close();
+}
+
+void File::Close() {
   if (m_handle >= 0) close(static_cast<int>(m_handle));
+  m_handle = -1;
 }
 
 File File::OpenForReading(const Directory& dir, const std::string& name) {
@@ -107,28 +116,29 @@ bool IsReadOnly(const Directory& dir, const std::string& name) {
 
 NewFile::NewFile(const Directory& dir, std::string finalName, std::string displayName)
     : m_dir(dir), m_finalName(std::move(finalName)), m_displayName(std::move(displayName)) {
-  for (int attempt = 0; m_fd < 0; ++attempt) {
+  for (int attempt = 0; m_handle < 0; ++attempt) {
     m_tempName = TemporaryName(m_finalName);
-    m_fd = openat(Dir(dir), m_tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | kFileFlags, 0666);
-    if (m_fd < 0 && (errno != EEXIST || attempt == 100)) ThrowFileError(errno);
+    m_handle = openat(Dir(dir), m_tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | kFileFlags, 0666);
+    if (m_handle < 0 && (errno != EEXIST || attempt == 100)) ThrowFileError(errno);
   }
 }
 
 NewFile::~NewFile() {
-  if (m_fd >= 0) close(m_fd);
+  if (m_handle >= 0) close(AsFd(m_handle));
   if (!m_published) unlinkat(Dir(m_dir), m_tempName.c_str(), 0);
 }
 
 void NewFile::Write(std::span<const std::uint8_t> bytes) {
   if (int fault = InjectedFault(IoStep::kWrite); fault == kShortWrite) {
     bytes = bytes.first(bytes.size() / 2);
-    if (!bytes.empty() && write(m_fd, bytes.data(), bytes.size()) < 0) ThrowFileError(errno);
+    if (!bytes.empty() && write(AsFd(m_handle), bytes.data(), bytes.size()) < 0)
+      ThrowFileError(errno);
     ThrowFileError(ENOSPC, m_displayName);
   } else if (fault > 0) {
     ThrowFileError(fault, m_displayName);
   }
   while (!bytes.empty()) {
-    ssize_t count = write(m_fd, bytes.data(), bytes.size());
+    ssize_t count = write(AsFd(m_handle), bytes.data(), bytes.size());
     if (count < 0 && errno == EINTR) continue;
     if (count < 0) ThrowFileError(errno, m_displayName);
     if (count == 0) ThrowFileError(ENOSPC, m_displayName);
@@ -138,23 +148,23 @@ void NewFile::Write(std::span<const std::uint8_t> bytes) {
 
 void NewFile::CopyPermissionsFrom(const File& original) {
   const struct stat wanted = StatusOf(static_cast<int>(original.NativeHandle()));
-  const struct stat current = StatusOf(m_fd);
+  const struct stat current = StatusOf(AsFd(m_handle));
   // Only what differs is set, so file systems that cannot change either (FAT) still work.
   if ((current.st_uid != wanted.st_uid || current.st_gid != wanted.st_gid) &&
-      fchown(m_fd, wanted.st_uid, wanted.st_gid) != 0) {
+      fchown(AsFd(m_handle), wanted.st_uid, wanted.st_gid) != 0) {
     ThrowFileError(errno);
   }
   if ((current.st_mode & 07777) != (wanted.st_mode & 07777) &&
-      fchmod(m_fd, wanted.st_mode & 07777) != 0) {
+      fchmod(AsFd(m_handle), wanted.st_mode & 07777) != 0) {
     ThrowFileError(errno);
   }
 }
 
 void NewFile::Publish(bool replaceExisting) {
   CheckInjected(IoStep::kFlush);
-  if (fsync(m_fd) != 0) ThrowFileError(errno);
-  int fd = m_fd;
-  m_fd = -1;
+  if (fsync(AsFd(m_handle)) != 0) ThrowFileError(errno);
+  int fd = AsFd(m_handle);
+  m_handle = -1;
   if (close(fd) != 0) ThrowFileError(errno);
 
   CheckInjected(IoStep::kRename);

@@ -2,7 +2,10 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <string>
+#include <vector>
 
+// What a console program needs from the system beyond the files it walks.
 namespace platform {
 
 // Whether the stream is shown on a terminal (a console on Windows).
@@ -10,5 +13,14 @@ bool IsTerminal(std::FILE* stream);
 
 // The terminal's width in characters; 80 when it cannot be told.
 std::size_t TerminalWidth(std::FILE* stream);
+
+// Readies a console program: stdout and stderr take UTF-8 bytes and terminal sequences
+// unchanged, and a walk over a drive without a medium meets ordinary errors instead of the
+// system's boxes. Only Windows needs telling.
+void PrepareConsoleProgram();
+
+// The program's arguments in UTF-8. Windows hands argv over in the ANSI code page, which cannot
+// hold every folder name, so there they are read again from the wide command line.
+std::vector<std::string> CommandLineArguments(int argc, char** argv);
 
 }  // namespace platform

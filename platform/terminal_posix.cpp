@@ -15,4 +15,10 @@ std::size_t TerminalWidth(std::FILE* stream) {
   return 80;
 }
 
+void PrepareConsoleProgram() {}
+
+std::vector<std::string> CommandLineArguments(int argc, char** argv) {
+  return std::vector<std::string>(argv, argv + argc);
+}
+
 }  // namespace platform

@@ -1,0 +1,5 @@
+#include "app/about_box.h"
+
+#include "resource.h"
+
+CAboutBox::CAboutBox(HWND parent) : CDialog(IDD_ABOUTBOX, parent) {}

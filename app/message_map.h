@@ -1,0 +1,52 @@
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <vector>
+
+class CDialog;
+
+// One row of a dialog's message table: the window message (and for WM_COMMAND the control id)
+// and the handler it runs. The handler returns the message's result.
+struct MessageMapEntry {
+  UINT message;
+  UINT id;  // WM_COMMAND: the control whose button was clicked; 0 otherwise
+  std::function<INT_PTR(CDialog& dialog, WPARAM wParam, LPARAM lParam)> handler;
+};
+
+using MessageMap = std::vector<MessageMapEntry>;
+
+// Rows for the messages Quorvel's dialogs handle, each calling a member of Dialog.
+
+template <class Dialog>
+MessageMapEntry OnSysCommandEntry(void (Dialog::*handler)(UINT id, LPARAM lParam)) {
+  return {WM_SYSCOMMAND, 0, [handler](CDialog& dialog, WPARAM wParam, LPARAM lParam) {
+            (static_cast<Dialog&>(dialog).*handler)(static_cast<UINT>(wParam), lParam);
+            return INT_PTR{TRUE};
+          }};
+}
+
+template <class Dialog>
+MessageMapEntry OnPaintEntry(void (Dialog::*handler)()) {
+  return {WM_PAINT, 0, [handler](CDialog& dialog, WPARAM, LPARAM) {
+            (static_cast<Dialog&>(dialog).*handler)();
+            return INT_PTR{TRUE};
+          }};
+}
+
+// The dialog procedure returns this message's result itself.
+template <class Dialog>
+MessageMapEntry OnQueryDragIconEntry(HCURSOR (Dialog::*handler)()) {
+  return {WM_QUERYDRAGICON, 0, [handler](CDialog& dialog, WPARAM, LPARAM) {
+            return reinterpret_cast<INT_PTR>((static_cast<Dialog&>(dialog).*handler)());
+          }};
+}
+
+template <class Dialog>
+MessageMapEntry OnClickedEntry(UINT id, void (Dialog::*handler)()) {
+  return {WM_COMMAND, id, [handler](CDialog& dialog, WPARAM, LPARAM) {
+            (static_cast<Dialog&>(dialog).*handler)();
+            return INT_PTR{TRUE};
+          }};
+}

@@ -1,0 +1,97 @@
+#include "ui/folder_patch_dlg.h"
+
+#include "app/about_box.h"
+#include "app/folder_browser.h"
+#include "app/message_box.h"
+#include "app/resource_string.h"
+#include "pass/passes.h"
+#include "resource.h"
+#include "ui/dialog_front_end.h"
+
+CFolderPatchDlg::CFolderPatchDlg(HWND parent)
+    : CDialog(IDD_MAIN, parent),
+      m_hIcon(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_MAIN))) {}
+
+const MessageMap& CFolderPatchDlg::GetMessageMap() const {
+  static const MessageMap messages = {
+      OnSysCommandEntry(&CFolderPatchDlg::OnSysCommand),
+      OnPaintEntry(&CFolderPatchDlg::OnPaint),
+      OnQueryDragIconEntry(&CFolderPatchDlg::OnQueryDragIcon),
+      OnClickedEntry(IDC_BROWSE, &CFolderPatchDlg::OnBrowse),
+      OnClickedEntry(IDC_MODIFY, &CFolderPatchDlg::OnModify),
+      OnClickedEntry(IDC_RESTORE, &CFolderPatchDlg::OnRestore),
+  };
+  return messages;
+}
+
+void CFolderPatchDlg::DoDataExchange(CDataExchange* pDX) {
+  ExchangeText(pDX, IDC_FOLDER_PATH, m_strFolderPath);
+  ExchangeCheck(pDX, IDC_CONVERT_3D, m_bConvert3DTo2D);
+}
+
+BOOL CFolderPatchDlg::OnInitDialog() {
+  CDialog::OnInitDialog();
+  if (HMENU systemMenu = GetSystemMenu(m_hWnd, FALSE)) {
+    const std::wstring about = LoadResourceString(IDS_ABOUTBOX);
+    if (!about.empty()) {
+      AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
+      AppendMenuW(systemMenu, MF_STRING, IDM_ABOUTBOX, about.c_str());
+    }
+  }
+  SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+  SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+  return TRUE;
+}
+
+void CFolderPatchDlg::OnSysCommand(UINT id, LPARAM) {
+  if ((id & 0xFFF0) == IDM_ABOUTBOX) {
+    CAboutBox about(m_hWnd);
+    about.DoModal();
+  } else {
+    Default();
+  }
+}
+
+// Minimised, the dialog shows its icon in the middle of its client area.
+void CFolderPatchDlg::OnPaint() {
+  if (!IsIconic(m_hWnd)) {
+    Default();
+    return;
+  }
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(m_hWnd, &paint);
+  SendMessageW(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+  RECT client;
+  GetClientRect(m_hWnd, &client);
+  const int x = (client.right - client.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
+  const int y = (client.bottom - client.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
+  DrawIcon(dc, x, y, m_hIcon);
+  EndPaint(m_hWnd, &paint);
+}
+
+HCURSOR CFolderPatchDlg::OnQueryDragIcon() {
+  return static_cast<HCURSOR>(m_hIcon);
+}
+
+void CFolderPatchDlg::OnBrowse() {
+  const std::optional<std::string> folder = BrowseForFolder(m_hWnd, "Please select folder path");
+  if (!folder) {
+    ShowMessageBox(m_hWnd, "invalid floder,please choose floder again.", MB_ICONEXCLAMATION);
+    return;
+  }
+  UpdateData(true);
+  m_strFolderPath = *folder;
+  UpdateData(false);
+}
+
+void CFolderPatchDlg::OnModify() {
+  UpdateData(true);
+  DialogFrontEnd frontEnd(m_hWnd);
+  RunModifyPass(m_strFolderPath, m_bConvert3DTo2D, frontEnd);
+}
+
+void CFolderPatchDlg::OnRestore() {
+  UpdateData(true);
+  DialogFrontEnd frontEnd(m_hWnd);
+  RunRestorePass(m_strFolderPath, frontEnd);
+}

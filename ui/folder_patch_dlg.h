@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+
+#include "app/dialog.h"
+
+// The main dialog: a folder path, typed or browsed, the "Convert 3D to 2D" option, and the
+// Modify and Restore buttons that run a pass over the folder. The dialog does no work itself.
+class CFolderPatchDlg : public CDialog {
+ public:
+  explicit CFolderPatchDlg(HWND parent = nullptr);
+
+  std::string m_strFolderPath;
+  int m_bConvert3DTo2D = 0;
+
+ protected:
+  HICON m_hIcon;
+
+  BOOL OnInitDialog() override;
+  void DoDataExchange(CDataExchange* pDX) override;
+  const MessageMap& GetMessageMap() const override;
+
+  void OnSysCommand(UINT id, LPARAM lParam);
+  void OnPaint();
+  HCURSOR OnQueryDragIcon();
+  void OnBrowse();
+  void OnModify();
+  void OnRestore();
+};
