@@ -6,9 +6,7 @@
 #include "qt/quorvel_icon.h"
 #include "qt/template_dialog.h"
 
-CAboutBox::CAboutBox(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+CAboutBox::CAboutBox(QWidget* parent) : QDialog(parent, kTemplateDialogFlags) {
   BuildFromTemplate(*this, kAboutBoxTemplate, QuorvelIcon());
   auto* ok = findChild<QPushButton*>("IDOK");
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);

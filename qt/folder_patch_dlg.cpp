@@ -32,10 +32,7 @@ constexpr int kCheckValues[] = {0, 2, 1};  // indexed by Qt::CheckState
 }  // namespace
 
 CFolderPatchDlg::CFolderPatchDlg(UserPrompts& prompts, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      m_hIcon(QuorvelIcon()),
-      m_prompts(prompts) {
+    : QDialog(parent, kTemplateDialogFlags), m_hIcon(QuorvelIcon()), m_prompts(prompts) {
   BuildFromTemplate(*this, kMainDialogTemplate, m_hIcon);
   connect(findChild<QPushButton*>("IDC_BROWSE"), &QPushButton::clicked, this,
           &CFolderPatchDlg::OnBrowse);

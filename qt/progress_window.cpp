@@ -29,7 +29,7 @@ ProgressWindow::ProgressWindow(QWidget& owner)
   m_current = AddLabel(*layout, "current");
   setFixedWidth(owner.width());
   Update(0, 0, {});
-  adjustSize();
+  setFixedHeight(sizeHint().height());
   move(owner.geometry().center() - rect().center());
 }
 

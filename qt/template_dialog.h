@@ -10,5 +10,10 @@
 // template's order, which is the tab order. `icon` fills the icon controls.
 void BuildFromTemplate(QDialog& dialog, const DialogTemplate& dialogTemplate, const QIcon& icon);
 
+// A caption with a close button and a window menu, and no minimise or maximise box.
+inline constexpr Qt::WindowFlags kTemplateDialogFlags =
+    Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+    Qt::WindowCloseButtonHint;
+
 // The property that keeps a control's numeric id.
 inline constexpr const char* kControlIdProperty = "controlId";

@@ -6,12 +6,11 @@
 
 void ScriptedPrompts::ShowMessage(QWidget* owner, const QString& text, PassMessage::Icon icon) {
   shown.push_back({owner, text, icon});
-  if (onMessage) onMessage(shown.back());
+  if (onMessage) onMessage();
 }
 
-QString ScriptedPrompts::ChooseFolder(QWidget* owner, const QString& prompt) {
+QString ScriptedPrompts::ChooseFolder(QWidget*, const QString& prompt) {
   folderPrompts.push_back(prompt);
-  folderOwners.push_back(owner);
   return folderAnswers.isEmpty() ? QString() : folderAnswers.takeFirst();
 }
 
@@ -23,22 +22,19 @@ QStringList ScriptedPrompts::Texts() const {
 
 namespace {
 
-void WhenShown(std::function<QWidget*()> find, std::function<void(QWidget*)> act) {
+void WhenShown(QWidget* (*find)(), std::function<void(QWidget*)> act) {
   QTimer::singleShot(10, [find, act] {
-    if (QWidget* widget = find(); widget && widget->isVisible()) {
-      act(widget);
-    } else {
-      WhenShown(find, act);
-    }
+    QWidget* widget = find();
+    widget && widget->isVisible() ? act(widget) : WhenShown(find, act);
   });
 }
 
 }  // namespace
 
 void WhenPopup(std::function<void(QWidget*)> act) {
-  WhenShown([] { return QApplication::activePopupWidget(); }, std::move(act));
+  WhenShown(&QApplication::activePopupWidget, std::move(act));
 }
 
 void WhenModal(std::function<void(QWidget*)> act) {
-  WhenShown([] { return QApplication::activeModalWidget(); }, std::move(act));
+  WhenShown(&QApplication::activeModalWidget, std::move(act));
 }

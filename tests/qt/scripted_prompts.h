@@ -7,7 +7,7 @@
 
 #include "qt/user_prompts.h"
 
-// Answers the dialog's boxes the way a test scripted them, and records what they showed.
+// Answers the dialog's boxes as a test scripted them, and records what they showed.
 class ScriptedPrompts : public UserPrompts {
  public:
   struct Shown {
@@ -18,17 +18,14 @@ class ScriptedPrompts : public UserPrompts {
 
   void ShowMessage(QWidget* owner, const QString& text, PassMessage::Icon icon) override;
   QString ChooseFolder(QWidget* owner, const QString& prompt) override;
-
   QStringList Texts() const;
 
   std::vector<Shown> shown;
-  std::function<void(const Shown&)> onMessage;  // runs while the message is "on screen"
-  QStringList folderAnswers;                    // one per Browse; an empty one cancels
+  std::function<void()> onMessage;  // runs while the message is "on screen"
+  QStringList folderAnswers;        // one per Browse; none left cancels
   QStringList folderPrompts;
-  std::vector<QWidget*> folderOwners;
 };
 
-// Calls `act` with the popup menu or the modal window that is about to block the test, as soon
-// as the event loop shows it.
+// Calls `act` with the popup menu, or the modal window, that is about to block the test.
 void WhenPopup(std::function<void(QWidget*)> act);
 void WhenModal(std::function<void(QWidget*)> act);
