@@ -83,6 +83,8 @@ INT_PTR CDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
   const bool cancel = message == WM_COMMAND && LOWORD(wParam) == IDCANCEL;
   if (!found && !ok && !cancel) return FALSE;
 
+  // A handler can run a modal loop that dispatches other messages to this dialog meanwhile.
+  const bool outerDefault = m_bDefault;
   m_bDefault = false;
   INT_PTR result = TRUE;
   MessageBoxFrontEnd reporter(m_hWnd);
@@ -95,7 +97,9 @@ INT_PTR CDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
       OnCancel();
     }
   });
-  return m_bDefault ? FALSE : result;
+  const bool useDefault = m_bDefault;
+  m_bDefault = outerDefault;
+  return useDefault ? FALSE : result;
 }
 
 void CDialog::CenterWindow() {

@@ -1,13 +1,14 @@
+#ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <cerrno>
+#endif
 
 #include <gtest/gtest.h>
 
 #include "bdmv/index_table.h"
 #include "platform/fault_injection.h"
 #include "tests/support/pass_runner.h"
+#include "tests/support/system_errors.h"
 #include "tests/support/temp_tree.h"
 
 namespace fs = std::filesystem;
@@ -101,7 +102,7 @@ TEST_F(FaultInjectionTest, EveryFailedStepOfAModifyLeavesWholeFiles) {
   ASSERT_GE(steps.size(), 8u) << "backup and patch each take writes, a flush, a rename and a flush";
   for (int failAt = 0; failAt < static_cast<int>(steps.size()); ++failAt) {
     const IoStep step = steps[failAt];
-    for (int fault : {EIO, ENOSPC, platform::kShortWrite}) {
+    for (int fault : {kHardwareError, kDiskFullError, platform::kShortWrite}) {
       if (fault == platform::kShortWrite && step != IoStep::kWrite) continue;
       Fresh();
       FaultPlan plan(failAt, fault);
@@ -122,10 +123,10 @@ TEST_F(FaultInjectionTest, EveryFailedStepOfAModifyLeavesWholeFiles) {
         EXPECT_EQ(shown.messages[0].kind, PassMessage::Kind::kFileError);
         EXPECT_TRUE(fs::exists(Backup()));
         if (step == IoStep::kWrite) {
-          const char* cause =
-              fault == EIO ? "在存取 %s 时一个硬件输入/输出错误被报告。" : "在存取 %s 时磁盘已满。";
+          const char* cause = fault == kHardwareError ? "在存取 %s 时一个硬件输入/输出错误被报告。"
+                                                      : "在存取 %s 时磁盘已满。";
           char expected[512];
-          std::snprintf(expected, sizeof expected, cause, Index().c_str());
+          std::snprintf(expected, sizeof expected, cause, Index().string().c_str());
           EXPECT_EQ(shown.messages[0].text, expected) << "a failed write names the index file";
         }
       }
@@ -140,6 +141,8 @@ TEST_F(FaultInjectionTest, EveryFailedStepOfAModifyLeavesWholeFiles) {
   }
 }
 
+// A killed process is made with fork.
+#ifndef _WIN32
 TEST_F(FaultInjectionTest, AKillAtAnyStepOfAModifyLeavesWholeFiles) {
   const int steps = static_cast<int>(ModifySteps().size());
   for (int killAt = 0; killAt <= steps; ++killAt) {
@@ -166,6 +169,7 @@ TEST_F(FaultInjectionTest, AKillAtAnyStepOfAModifyLeavesWholeFiles) {
     }
   }
 }
+#endif
 
 TEST_F(FaultInjectionTest, EveryFailedStepOfARestoreLeavesWholeFiles) {
   Fresh();
@@ -181,7 +185,7 @@ TEST_F(FaultInjectionTest, EveryFailedStepOfARestoreLeavesWholeFiles) {
   ASSERT_GE(steps.size(), 4u);
   for (int failAt = 0; failAt < static_cast<int>(steps.size()); ++failAt) {
     const IoStep step = steps[failAt];
-    for (int fault : {EIO, ENOSPC, platform::kShortWrite}) {
+    for (int fault : {kHardwareError, kDiskFullError, platform::kShortWrite}) {
       if (fault == platform::kShortWrite && step != IoStep::kWrite) continue;
       WriteBytes(Index(), patched);
       FaultPlan plan(failAt, fault);

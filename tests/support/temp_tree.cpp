@@ -1,10 +1,9 @@
 #include "tests/support/temp_tree.h"
 
-#include <stdlib.h>
-
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 
 namespace fs = std::filesystem;
@@ -12,9 +11,16 @@ namespace fs = std::filesystem;
 namespace testing_support {
 
 TempTree::TempTree() {
-  std::string pattern = (fs::temp_directory_path() / "quorvel-test-XXXXXX").string();
-  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-  m_root = pattern;
+  // A name no other test has taken: create_directory reports whether it made the folder.
+  static std::mt19937_64 random{std::random_device{}()};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const fs::path root = fs::temp_directory_path() / ("quorvel-test-" + std::to_string(random()));
+    if (fs::create_directory(root)) {
+      m_root = root;
+      return;
+    }
+  }
+  throw std::runtime_error("cannot create a temporary folder");
 }
 
 TempTree::~TempTree() {
@@ -91,6 +97,11 @@ std::vector<std::string> Names(const fs::path& directory) {
 void SetReadOnly(const fs::path& file, bool readOnly) {
   fs::permissions(file, fs::perms::owner_write,
                   readOnly ? fs::perm_options::remove : fs::perm_options::add);
+}
+
+std::string Utf8(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
 }
 
 }  // namespace testing_support

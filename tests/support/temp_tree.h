@@ -46,4 +46,7 @@ std::vector<std::string> Names(const std::filesystem::path& directory);
 
 void SetReadOnly(const std::filesystem::path& file, bool readOnly);
 
+// The path as Quorvel spells it, in UTF-8 (on Windows, string() would use the ANSI code page).
+std::string Utf8(const std::filesystem::path& path);
+
 }  // namespace testing_support

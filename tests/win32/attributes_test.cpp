@@ -1,0 +1,170 @@
+// The attributes Windows keeps and Linux has no place for: hidden and system directories, and
+// the read-only attribute of the files a pass changes.
+#include <windows.h>
+
+#include <algorithm>
+
+#include <gtest/gtest.h>
+
+#include "bdmv/index_table.h"
+#include "pass/bdmv_folder_walker.h"
+#include "tests/support/pass_runner.h"
+#include "tests/support/temp_tree.h"
+
+namespace fs = std::filesystem;
+using namespace testing_support;
+
+namespace {
+
+void AddAttributes(const fs::path& path, DWORD attributes) {
+  const DWORD current = GetFileAttributesW(path.wstring().c_str());
+  ASSERT_NE(current, INVALID_FILE_ATTRIBUTES) << path;
+  ASSERT_TRUE(SetFileAttributesW(path.wstring().c_str(), current | attributes)) << path;
+}
+
+DWORD AttributesOf(const fs::path& path) {
+  return GetFileAttributesW(path.wstring().c_str());
+}
+
+std::vector<std::string> SortedTargets(const TempTree& tree) {
+  std::vector<std::string> targets;
+  CBdmvFolderWalker walker(tree.Root().string(), "BDMV");
+  walker.Walk([&](const platform::Directory& target, const std::string& path) {
+    EXPECT_TRUE(target.IsOpen()) << path;
+    targets.push_back(fs::path(path).lexically_relative(tree.Root()).string());
+  });
+  std::sort(targets.begin(), targets.end());
+  return targets;
+}
+
+Bytes Patched(Bytes bytes) {
+  const auto length = static_cast<std::uint32_t>(bytes.size());
+  for (int i = 0; i < 4; ++i) bytes[12 + i] = static_cast<std::uint8_t>(length >> (24 - 8 * i));
+  bytes.insert(bytes.end(), index_table::kExtensionDataBlock.begin(),
+               index_table::kExtensionDataBlock.end());
+  return bytes;
+}
+
+TEST(WindowsAttributesTest, HiddenAndSystemDecideWhatIsHandledAndWhatIsEntered) {
+  TempTree tree;
+  tree.MakeDirectories({"plain/BDMV", "lower/bdmv", "hiddenBdmv/BDMV", "systemBdmv/BDMV/BDMV",
+                        "hiddenDir/m/BDMV", "systemDir/m/BDMV", "hiddenSystemDir/m/BDMV"});
+  AddAttributes(tree / "hiddenBdmv" / "BDMV", FILE_ATTRIBUTE_HIDDEN);
+  AddAttributes(tree / "systemBdmv" / "BDMV", FILE_ATTRIBUTE_SYSTEM);
+  AddAttributes(tree / "hiddenDir", FILE_ATTRIBUTE_HIDDEN);
+  AddAttributes(tree / "systemDir", FILE_ATTRIBUTE_SYSTEM);
+  AddAttributes(tree / "hiddenSystemDir", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+
+  // A system BDMV is no target but is entered like any system directory that is not hidden.
+  EXPECT_EQ(SortedTargets(tree),
+            (std::vector<std::string>{"lower\\bdmv", "plain\\BDMV", "systemBdmv\\BDMV\\BDMV",
+                                      "systemDir\\m\\BDMV"}));
+}
+
+TEST(WindowsAttributesTest, HiddenOrSystemBdmvFoldersAreLeftUnchanged) {
+  TempTree tree;
+  const Bytes original = IndexBytes(64, 0x60);
+  MakeBdmvFolder(tree / "hidden", original);
+  MakeBdmvFolder(tree / "system", original);
+  AddAttributes(tree / "hidden" / "BDMV", FILE_ATTRIBUTE_HIDDEN);
+  AddAttributes(tree / "system" / "BDMV", FILE_ATTRIBUTE_SYSTEM);
+
+  EXPECT_EQ(ModifyTree(tree.Root()).Texts(), std::vector<std::string>{"Modify 0 file successful"});
+  for (const char* disc : {"hidden", "system"}) {
+    EXPECT_EQ(DescribeDifference(original, ReadBytes(tree / disc / "BDMV" / "index.bdmv")), "");
+    EXPECT_FALSE(fs::exists(tree / disc / "BDMV" / "BACKUP"));
+  }
+}
+
+class WindowsReadOnlyTest : public ::testing::Test {
+ protected:
+  fs::path Bdmv() const { return tree / "Movie" / "BDMV"; }
+  fs::path Index() const { return Bdmv() / "index.bdmv"; }
+
+  TempTree tree;
+  const Bytes original = IndexBytes(90, 0x60);
+};
+
+TEST_F(WindowsReadOnlyTest, AReadOnlyIndexFileIsBackedUpAndLeftAlone) {
+  MakeBdmvFolder(tree / "Movie", original);
+  AddAttributes(Index(), FILE_ATTRIBUTE_READONLY);
+
+  EXPECT_EQ(
+      ModifyTree(tree.Root()).Texts(),
+      (std::vector<std::string>{Bdmv().string() + ": Modify Fail,Please check if BDMV is ReadOnly",
+                                "Modify 0 file successful"}));
+  EXPECT_EQ(DescribeDifference(original, ReadBytes(Index())), "");
+  EXPECT_EQ(DescribeDifference(original, ReadBytes(Bdmv() / "BACKUP" / "index.bdmv")), "");
+}
+
+TEST_F(WindowsReadOnlyTest, AReadOnlyMovieObjectIsAnAccessDeniedFileError) {
+  MakeBdmvFolder(tree / "Movie", original);
+  AddAttributes(Bdmv() / "MovieObject.bdmv", FILE_ATTRIBUTE_READONLY);
+
+  const auto shown = ModifyTree(tree.Root(), true);
+
+  ASSERT_EQ(shown.messages.size(), 1u) << "no summary after a file error";
+  EXPECT_EQ(shown.messages[0].icon, PassMessage::Icon::kStop);
+  EXPECT_EQ(shown.messages[0].text, "对 一未命名文件 的存取被拒绝。");
+  EXPECT_EQ(DescribeDifference(original, ReadBytes(Index())), "");
+}
+
+TEST_F(WindowsReadOnlyTest, AnIndexFileHeldByAReaderIsASharingViolation) {
+  MakeBdmvFolder(tree / "Movie", original);
+  // A player that reads the file and lets others read it too.
+  HANDLE reader = CreateFileW(Index().wstring().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+
+  const auto shown = ModifyTree(tree.Root());
+  CloseHandle(reader);
+
+  EXPECT_EQ(shown.Texts(), std::vector<std::string>{"在存取 一未命名文件 时发生共享违例。"});
+  EXPECT_EQ(DescribeDifference(original, ReadBytes(Index())), "");
+  EXPECT_EQ(DescribeDifference(original, ReadBytes(Bdmv() / "BACKUP" / "index.bdmv")), "");
+}
+
+TEST_F(WindowsReadOnlyTest, APatchKeepsTheIndexFilesAttributesAndRestoreGivesBackItsBytes) {
+  MakeBdmvFolder(tree / "Movie", original);
+  AddAttributes(Index(), FILE_ATTRIBUTE_HIDDEN);
+
+  EXPECT_EQ(ModifyTree(tree.Root()).Texts(), std::vector<std::string>{"Modify 1 file successful"});
+  EXPECT_EQ(DescribeDifference(Patched(original), ReadBytes(Index())), "");
+  EXPECT_TRUE(AttributesOf(Index()) & FILE_ATTRIBUTE_HIDDEN);
+  EXPECT_FALSE(AttributesOf(Bdmv() / "BACKUP" / "index.bdmv") & FILE_ATTRIBUTE_HIDDEN)
+      << "the backup is a file of Quorvel's own";
+
+  EXPECT_EQ(RestoreTree(tree.Root()).Texts(),
+            std::vector<std::string>{"Resume  1 files successful"});
+  EXPECT_EQ(DescribeDifference(original, ReadBytes(Index())), "");
+  EXPECT_TRUE(AttributesOf(Index()) & FILE_ATTRIBUTE_HIDDEN);
+  EXPECT_EQ(Names(Bdmv()), (std::vector<std::string>{"BACKUP", "MovieObject.bdmv", "index.bdmv"}));
+}
+
+TEST_F(WindowsReadOnlyTest, TheMovieObjectGetsTheTimeOfThePatchInWholeSeconds) {
+  MakeBdmvFolder(tree / "Movie", original);
+  const fs::path movie = Bdmv() / "MovieObject.bdmv";
+  HANDLE file = CreateFileW(movie.wstring().c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  const FILETIME old{0x12345678, 0x01C00000};  // in 1998, not on a whole second
+  ASSERT_TRUE(SetFileTime(file, nullptr, &old, &old));
+  CloseHandle(file);
+  FILETIME start;
+  GetSystemTimeAsFileTime(&start);
+
+  ModifyTree(tree.Root());
+
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  ASSERT_TRUE(GetFileAttributesExW(movie.wstring().c_str(), GetFileExInfoStandard, &data));
+  const auto ticks = [](FILETIME time) {
+    return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+  };
+  constexpr std::uint64_t kSecond = 10'000'000;
+  EXPECT_EQ(ticks(data.ftLastWriteTime) % kSecond, 0u);
+  EXPECT_GE(ticks(data.ftLastWriteTime), ticks(start) - ticks(start) % kSecond);
+  EXPECT_EQ(ticks(data.ftLastAccessTime), ticks(old) - ticks(old) % kSecond)
+      << "the access time is kept, cut to whole seconds";
+}
+
+}  // namespace

@@ -1,0 +1,96 @@
+#include "tests/win32/dialog_script.h"
+
+#include <algorithm>
+
+#include "app/folder_browser.h"
+#include "app/message_box.h"
+#include "platform/utf16_win32.h"
+
+namespace testing_support {
+namespace {
+
+DialogScript* g_running = nullptr;  // dialogs, their timers and hooks live on one thread
+constexpr UINT kStepInterval = 20;  // milliseconds
+
+}  // namespace
+
+DialogScript::DialogScript() {
+  SetMessageBoxHook(
+      [this](HWND owner, const std::string& text, const std::string& caption, UINT type) {
+        boxes.push_back({owner, text, caption, type});
+      });
+  SetFolderBrowserHook([this](HWND, const std::string& prompt) {
+    browserPrompts.push_back(prompt);
+    return m_browserAnswer;
+  });
+}
+
+DialogScript::~DialogScript() {
+  SetMessageBoxHook(nullptr);
+  SetFolderBrowserHook(nullptr);
+}
+
+INT_PTR DialogScript::Run(CDialog& dialog, std::vector<Step> steps) {
+  m_dialog = &dialog;
+  m_steps = std::move(steps);
+  m_next = 0;
+  g_running = this;
+  m_hook = SetWindowsHookExW(WH_CBT, OnActivate, nullptr, GetCurrentThreadId());
+  m_timer = SetTimer(nullptr, 0, kStepInterval, Tick);
+  const INT_PTR result = dialog.DoModal();
+  KillTimer(nullptr, m_timer);
+  UnhookWindowsHookEx(m_hook);
+  g_running = nullptr;
+  return result;
+}
+
+void CALLBACK DialogScript::Tick(HWND, UINT, UINT_PTR, DWORD) {
+  DialogScript* script = g_running;
+  HWND dialog = script ? script->m_dialog->GetSafeHwnd() : nullptr;
+  if (!dialog) return;
+  if (script->m_next < script->m_steps.size()) {
+    // Taken before it runs: a step that opens a modal box lets ticks come in meanwhile.
+    const Step& step = script->m_steps[script->m_next++];
+    step(dialog);
+  } else if (script->m_next++ == script->m_steps.size() + 10) {
+    script->leftOpen = true;
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+  }
+}
+
+LRESULT CALLBACK DialogScript::OnActivate(int code, WPARAM wParam, LPARAM lParam) {
+  DialogScript* script = g_running;
+  HWND window = reinterpret_cast<HWND>(wParam);
+  // A window can be activated more than once; it counts once.
+  if (code == HCBT_ACTIVATE && script && window && window != script->m_dialog->GetSafeHwnd() &&
+      std::find(script->m_opened.begin(), script->m_opened.end(), window) ==
+          script->m_opened.end()) {
+    script->m_opened.push_back(window);
+    script->openedDialogs.push_back(platform::Narrow(TextOf(window)));
+    HWND firstStatic = FindWindowExW(window, nullptr, L"Static", nullptr);
+    // An icon's static control holds the icon's resource id as its text.
+    while (firstStatic && (GetWindowLongW(firstStatic, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+      firstStatic = FindWindowExW(window, firstStatic, L"Static", nullptr);
+    }
+    script->openedTexts.push_back(firstStatic ? platform::Narrow(TextOf(firstStatic)) : "");
+    HWND ok = GetDlgItem(window, IDOK);
+    script->openedOkTexts.push_back(ok ? platform::Narrow(TextOf(ok)) : "");
+    PostMessageW(window, WM_COMMAND, IDOK, 0);
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void PressKey(HWND dialog, WPARAM key) {
+  HWND focus = GetFocus();
+  PostMessageW(focus ? focus : dialog, WM_KEYDOWN, key, 1);
+  PostMessageW(focus ? focus : dialog, WM_KEYUP, key, 0xC0000001);
+}
+
+std::wstring TextOf(HWND window) {
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(
+      static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+}  // namespace testing_support

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/dialog.h"
+
+namespace testing_support {
+
+// A message box the dialog asked for, answered in place of the user.
+struct ShownBox {
+  HWND owner;
+  std::string text;
+  std::string caption;
+  UINT type;
+};
+
+// Runs a dialog modally, as the program does, and drives it like a user: each step runs inside
+// the dialog's own message loop, once the previous step and everything it posted are done.
+// Message boxes and the folder browser are answered through their seams; a dialog that opens
+// over it (the About box) is recorded by its caption and closed with its OK button.
+class DialogScript {
+ public:
+  using Step = std::function<void(HWND dialog)>;
+
+  DialogScript();
+  ~DialogScript();
+  DialogScript(const DialogScript&) = delete;
+  DialogScript& operator=(const DialogScript&) = delete;
+
+  // What the folder browser answers: a path, or nothing for Cancel.
+  void AnswerBrowser(std::optional<std::string> answer) { m_browserAnswer = std::move(answer); }
+
+  // Runs the steps and returns DoModal's result. A dialog still open after the last step is
+  // cancelled, and `leftOpen` says so.
+  INT_PTR Run(CDialog& dialog, std::vector<Step> steps);
+
+  std::vector<ShownBox> boxes;
+  std::vector<std::string> browserPrompts;
+  std::vector<std::string> openedDialogs;  // captions of dialogs opened over the script's
+  std::vector<std::string> openedTexts;    // and of each one's first text
+  std::vector<std::string> openedOkTexts;  // and of its OK button
+  bool leftOpen = false;
+
+ private:
+  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD);
+  static LRESULT CALLBACK OnActivate(int code, WPARAM wParam, LPARAM lParam);
+
+  CDialog* m_dialog = nullptr;
+  std::vector<Step> m_steps;
+  std::size_t m_next = 0;
+  UINT_PTR m_timer = 0;
+  HHOOK m_hook = nullptr;
+  std::vector<HWND> m_opened;
+  std::optional<std::string> m_browserAnswer;
+};
+
+// Posts a key press to the control with the focus, as the keyboard would.
+void PressKey(HWND dialog, WPARAM key);
+
+std::wstring TextOf(HWND window);
+
+}  // namespace testing_support

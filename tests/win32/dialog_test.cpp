@@ -1,0 +1,281 @@
+// The main dialog and the About box on their real templates, driven as a user would: typing,
+// clicking, pressing keys, using the system menu. Needs a display.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "app/message_box.h"
+#include "resource.h"
+#include "tests/support/temp_tree.h"
+#include "tests/win32/dialog_script.h"
+#include "ui/folder_patch_dlg.h"
+
+namespace fs = std::filesystem;
+using namespace testing_support;
+
+namespace {
+
+HWND Item(HWND dialog, int id) {
+  return GetDlgItem(dialog, id);
+}
+
+void Type(HWND dialog, int id, const std::string& text) {
+  SetWindowTextW(Item(dialog, id), fs::path(text).wstring().c_str());
+}
+
+void Click(HWND dialog, int id) {
+  SendMessageW(Item(dialog, id), BM_CLICK, 0, 0);
+}
+
+std::vector<std::string> Texts(const std::vector<ShownBox>& boxes) {
+  std::vector<std::string> texts;
+  for (const auto& box : boxes) texts.push_back(box.text);
+  return texts;
+}
+
+struct ControlLayout {
+  int id;
+  const wchar_t* className;
+  const wchar_t* text;
+  RECT units;  // left, top, right, bottom in dialog units
+  LONG style;  // bits that must be set
+};
+
+TEST(DialogTest, TheMainDialogIsLaidOutAsDesigned) {
+  const std::vector<ControlLayout> controls = {
+      {IDC_MODIFY, L"Button", L"Modify", {73, 127, 123, 141}, BS_DEFPUSHBUTTON | WS_TABSTOP},
+      {IDC_RESTORE, L"Button", L"Restore", {166, 128, 216, 142}, BS_PUSHBUTTON | WS_TABSTOP},
+      {IDC_HINT,
+       L"Static",
+       L"Choose BD Folder Path (support whole HDD)",
+       {70, 25, 270, 33},
+       SS_LEFT | WS_GROUP},
+      {IDC_PATH_LABEL, L"Static", L"Folder Path:", {18, 43, 71, 54}, SS_LEFT | WS_GROUP},
+      {IDC_FOLDER_PATH, L"Edit", L"", {69, 42, 219, 56}, ES_AUTOHSCROLL | WS_TABSTOP},
+      {IDC_BROWSE, L"Button", L"Browse", {234, 42, 284, 56}, WS_TABSTOP},
+      {IDC_3D_NOTE,
+       L"Static",
+       L"(3D content is not supported. Please tick \"Convert 3D to 2D\" \n"
+       L"for successful modification. )",
+       {7, 105, 313, 123},
+       SS_CENTER | WS_GROUP},
+      {IDC_CONVERT_3D,
+       L"Button",
+       L"Convert 3D to 2D",
+       {70, 61, 150, 71},
+       BS_AUTOCHECKBOX | WS_TABSTOP},
+  };
+  CFolderPatchDlg dlg;
+  DialogScript script;
+  const INT_PTR result = script.Run(
+      dlg, {[&](HWND dialog) {
+        EXPECT_EQ(TextOf(dialog), L"Quorvel 2.0");
+        const LONG style = GetWindowLongW(dialog, GWL_STYLE);
+        EXPECT_TRUE(style & WS_SYSMENU);
+        EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
+        EXPECT_TRUE(GetWindowLongW(dialog, GWL_EXSTYLE) & WS_EX_APPWINDOW);
+        LOGFONTW font{};
+        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0)), sizeof font,
+                   &font);
+        EXPECT_STREQ(font.lfFaceName, L"宋体");
+        EXPECT_EQ(LOWORD(SendMessageW(dialog, DM_GETDEFID, 0, 0)), IDC_MODIFY);
+        SetForegroundWindow(dialog);
+        EXPECT_EQ(GetFocus(), Item(dialog, IDC_MODIFY)) << "the first tab stop has the focus";
+        // The dialog manager draws the edit box's border as a sunken edge.
+        EXPECT_TRUE(
+            (GetWindowLongW(Item(dialog, IDC_FOLDER_PATH), GWL_STYLE) & WS_BORDER) ||
+            (GetWindowLongW(Item(dialog, IDC_FOLDER_PATH), GWL_EXSTYLE) & WS_EX_CLIENTEDGE));
+        EXPECT_EQ(SendMessageW(Item(dialog, IDC_CONVERT_3D), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+
+        // Template order is tab order.
+        HWND child = GetWindow(dialog, GW_CHILD);
+        for (const auto& control : controls) {
+          SCOPED_TRACE(control.id);
+          ASSERT_NE(child, nullptr);
+          EXPECT_EQ(GetDlgCtrlID(child), control.id);
+          wchar_t className[32] = {};
+          GetClassNameW(child, className, 32);
+          EXPECT_STREQ(className, control.className);
+          EXPECT_EQ(TextOf(child), control.text);
+          EXPECT_EQ(GetWindowLongW(child, GWL_STYLE) & control.style, control.style);
+          RECT expected = control.units;
+          MapDialogRect(dialog, &expected);
+          RECT actual;
+          GetWindowRect(child, &actual);
+          MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&actual), 2);
+          EXPECT_TRUE(EqualRect(&expected, &actual))
+              << actual.left << "," << actual.top << "," << actual.right << "," << actual.bottom;
+          child = GetWindow(child, GW_HWNDNEXT);
+        }
+        EXPECT_EQ(child, nullptr);
+        PressKey(dialog, VK_ESCAPE);
+      }});
+  EXPECT_EQ(result, IDCANCEL) << "Escape closes the dialog";
+  EXPECT_FALSE(script.leftOpen);
+  EXPECT_TRUE(script.boxes.empty());
+}
+
+TEST(DialogTest, TheSystemMenuEndsWithTheAboutEntry) {
+  CFolderPatchDlg dlg;
+  DialogScript script;
+  script.Run(
+      dlg, {[](HWND dialog) {
+        HMENU menu = GetSystemMenu(dialog, FALSE);
+        const int count = GetMenuItemCount(menu);
+        ASSERT_GE(count, 2);
+        MENUITEMINFOW separator{};
+        separator.cbSize = sizeof separator;
+        separator.fMask = MIIM_FTYPE;
+        ASSERT_TRUE(GetMenuItemInfoW(menu, count - 2, TRUE, &separator));
+        EXPECT_TRUE(separator.fType & MFT_SEPARATOR);
+        wchar_t text[64] = {};
+        GetMenuStringW(menu, count - 1, text, 64, MF_BYPOSITION);
+        EXPECT_STREQ(text, L"About Quorvel 2.0(&A)...");
+        EXPECT_EQ(GetMenuItemID(menu, count - 1), static_cast<UINT>(IDM_ABOUTBOX));
+        const std::wstring entry = text;
+        EXPECT_EQ(entry.find(L'&'), entry.rfind(L'&')) << "one access key";
+        EXPECT_EQ(entry[entry.find(L'&') + 1], L'A');
+        // The icon: on the window, and when the minimised window is dragged.
+        HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_MAIN));
+        EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(dialog, WM_GETICON, ICON_BIG, 0)), icon);
+        EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(dialog, WM_QUERYDRAGICON, 0, 0)), icon);
+        PressKey(dialog, VK_ESCAPE);
+      }});
+  EXPECT_FALSE(script.leftOpen);
+}
+
+TEST(DialogTest, SystemCommands0x10To0x1FOpenTheAboutBox) {
+  CFolderPatchDlg dlg;
+  DialogScript script;
+  script.Run(dlg, {[](HWND dialog) {
+                     for (UINT id = 0x0010; id <= 0x001F; ++id) {
+                       SendMessageW(dialog, WM_SYSCOMMAND, id, 0);
+                     }
+                     SendMessageW(dialog, WM_SYSCOMMAND, 0x0020, 0);
+                   },
+                   [](HWND dialog) { PressKey(dialog, VK_ESCAPE); }});
+  ASSERT_EQ(script.openedDialogs.size(), 16u) << "one About box for each id, none for 0x0020";
+  for (std::size_t i = 0; i < script.openedDialogs.size(); ++i) {
+    EXPECT_EQ(script.openedDialogs[i], "关于 quorvel");
+    EXPECT_EQ(script.openedTexts[i], "Quorvel 2.0 Ver");
+    EXPECT_EQ(script.openedOkTexts[i], "确定");
+  }
+  EXPECT_FALSE(script.leftOpen);
+}
+
+class DialogPassTest : public ::testing::Test {
+ protected:
+  TempTree tree;
+  DialogScript script;
+  CFolderPatchDlg dlg;
+};
+
+TEST_F(DialogPassTest, ModifyAndRestoreRunOnTheTypedPath) {
+  const Bytes original = IndexBytes(64, 0x60);
+  MakeBdmvFolder(tree / "one", original);
+  MakeBdmvFolder(tree / "two", original);
+  const fs::path oneIndex = tree / "one" / "BDMV" / "index.bdmv";
+  const fs::path twoIndex = tree / "two" / "BDMV" / "index.bdmv";
+
+  HWND shownBy = nullptr;
+  const INT_PTR result = script.Run(dlg, {[&](HWND dialog) {
+                                            shownBy = dialog;
+                                            Type(dialog, IDC_FOLDER_PATH, tree.Root().string());
+                                            Click(dialog, IDC_CONVERT_3D);
+                                            Click(dialog, IDC_MODIFY);
+                                          },
+                                          [&](HWND dialog) {
+                                            EXPECT_EQ(ReadBytes(oneIndex).size(), 88u);
+                                            EXPECT_EQ(ReadBytes(oneIndex)[44], 0x00)
+                                                << "the ticked option cleared the flags";
+                                            // A newly typed path is used at once.
+                                            Type(dialog, IDC_FOLDER_PATH, (tree / "one").string());
+                                            Click(dialog, IDC_RESTORE);
+                                          },
+                                          [](HWND dialog) { PressKey(dialog, VK_ESCAPE); }});
+
+  EXPECT_EQ(result, IDCANCEL);
+  EXPECT_EQ(Texts(script.boxes),
+            (std::vector<std::string>{"Modify 2 file successful", "Resume  1 files successful"}));
+  for (const auto& box : script.boxes) {
+    EXPECT_EQ(box.caption, ApplicationName());
+    EXPECT_EQ(box.type, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
+    EXPECT_EQ(box.owner, shownBy);
+  }
+  EXPECT_EQ(ApplicationName(), "quorvel_dialog_tests");
+  EXPECT_EQ(DescribeDifference(original, ReadBytes(oneIndex)), "");
+  EXPECT_EQ(ReadBytes(twoIndex).size(), 88u) << "the Restore pass walked the new path only";
+  EXPECT_EQ(dlg.m_bConvert3DTo2D, 1);
+}
+
+TEST_F(DialogPassTest, EnterStartsAModifyPassAndEscapeRunsNone) {
+  MakeBdmvFolder(tree / "m", IndexBytes(64, 0x60));
+  const fs::path index = tree / "m" / "BDMV" / "index.bdmv";
+
+  // Escape first: the dialog closes and nothing is changed.
+  CFolderPatchDlg first;
+  EXPECT_EQ(script.Run(first, {[&](HWND dialog) {
+                         Type(dialog, IDC_FOLDER_PATH, tree.Root().string());
+                         PressKey(dialog, VK_ESCAPE);
+                       }}),
+            IDCANCEL);
+  EXPECT_TRUE(script.boxes.empty());
+  EXPECT_EQ(ReadBytes(index).size(), 64u);
+
+  // Enter in the edit box clicks the default button, Modify; an empty path cannot be entered.
+  script.Run(dlg, {[&](HWND dialog) {
+                     SetFocus(Item(dialog, IDC_FOLDER_PATH));
+                     PressKey(dialog, VK_RETURN);
+                   },
+                   [&](HWND dialog) {
+                     Type(dialog, IDC_FOLDER_PATH, tree.Root().string());
+                     PressKey(dialog, VK_RETURN);
+                   },
+                   [](HWND dialog) { PressKey(dialog, VK_ESCAPE); }});
+  EXPECT_EQ(Texts(script.boxes),
+            (std::vector<std::string>{"Floder Path ERR.", "Modify 1 file successful"}));
+  EXPECT_EQ(ReadBytes(index).size(), 88u);
+}
+
+TEST_F(DialogPassTest, BrowseFillsThePathAndKeepsTheOption) {
+  script.Run(dlg, {[&](HWND dialog) {
+               Click(dialog, IDC_BROWSE);  // cancelled
+               Type(dialog, IDC_FOLDER_PATH, "typed");
+               Click(dialog, IDC_CONVERT_3D);
+               script.AnswerBrowser("C:\\chosen");
+               Click(dialog, IDC_BROWSE);
+               EXPECT_EQ(TextOf(Item(dialog, IDC_FOLDER_PATH)), L"C:\\chosen");
+               EXPECT_EQ(SendMessageW(Item(dialog, IDC_CONVERT_3D), BM_GETCHECK, 0, 0),
+                         BST_CHECKED);
+               PressKey(dialog, VK_ESCAPE);
+             }});
+  EXPECT_EQ(script.browserPrompts,
+            (std::vector<std::string>{"Please select folder path", "Please select folder path"}));
+  EXPECT_EQ(Texts(script.boxes),
+            std::vector<std::string>{"invalid floder,please choose floder again."});
+  EXPECT_EQ(dlg.m_strFolderPath, "C:\\chosen");
+}
+
+TEST_F(DialogPassTest, AFileErrorIsShownOnceWithTheStopIconAndTheDialogStaysOpen) {
+  MakeBdmvFolder(tree / "m", IndexBytes(64, 0x60));
+  const fs::path movie = tree / "m" / "BDMV" / "MovieObject.bdmv";
+  SetFileAttributesW(movie.wstring().c_str(), FILE_ATTRIBUTE_READONLY);
+
+  script.Run(dlg, {[&](HWND dialog) {
+                     Type(dialog, IDC_FOLDER_PATH, tree.Root().string());
+                     Click(dialog, IDC_MODIFY);
+                   },
+                   [&](HWND dialog) {
+                     EXPECT_TRUE(IsWindowVisible(dialog));
+                     SetFileAttributesW(movie.wstring().c_str(), FILE_ATTRIBUTE_NORMAL);
+                     Click(dialog, IDC_MODIFY);
+                   },
+                   [](HWND dialog) { PressKey(dialog, VK_ESCAPE); }});
+
+  ASSERT_EQ(script.boxes.size(), 2u);
+  EXPECT_EQ(script.boxes[0].text, "对 一未命名文件 的存取被拒绝。");
+  EXPECT_EQ(script.boxes[0].type, static_cast<UINT>(MB_OK | MB_ICONSTOP));
+  EXPECT_EQ(script.boxes[1].text, "Modify 1 file successful");
+}
+
+}  // namespace
