@@ -1,6 +1,6 @@
-#include <windows.h>
-
 #include "platform/file_error.h"
+
+#include <windows.h>
 
 namespace platform {
 

@@ -61,21 +61,6 @@ TEST(WindowsAttributesTest, HiddenAndSystemDecideWhatIsHandledAndWhatIsEntered) 
                                       "systemDir\\m\\BDMV"}));
 }
 
-TEST(WindowsAttributesTest, HiddenOrSystemBdmvFoldersAreLeftUnchanged) {
-  TempTree tree;
-  const Bytes original = IndexBytes(64, 0x60);
-  MakeBdmvFolder(tree / "hidden", original);
-  MakeBdmvFolder(tree / "system", original);
-  AddAttributes(tree / "hidden" / "BDMV", FILE_ATTRIBUTE_HIDDEN);
-  AddAttributes(tree / "system" / "BDMV", FILE_ATTRIBUTE_SYSTEM);
-
-  EXPECT_EQ(ModifyTree(tree.Root()).Texts(), std::vector<std::string>{"Modify 0 file successful"});
-  for (const char* disc : {"hidden", "system"}) {
-    EXPECT_EQ(DescribeDifference(original, ReadBytes(tree / disc / "BDMV" / "index.bdmv")), "");
-    EXPECT_FALSE(fs::exists(tree / disc / "BDMV" / "BACKUP"));
-  }
-}
-
 class WindowsReadOnlyTest : public ::testing::Test {
  protected:
   fs::path Bdmv() const { return tree / "Movie" / "BDMV"; }
