@@ -18,6 +18,7 @@ DialogScript::DialogScript() {
   SetMessageBoxHook(
       [this](HWND owner, const std::string& text, const std::string& caption, UINT type) {
         boxes.push_back({owner, text, caption, type});
+        if (onBox) onBox(boxes.back());
       });
   SetFolderBrowserHook([this](HWND, const std::string& prompt) {
     browserPrompts.push_back(prompt);

@@ -40,6 +40,7 @@ class DialogScript {
   INT_PTR Run(CDialog& dialog, std::vector<Step> steps);
 
   std::vector<ShownBox> boxes;
+  std::function<void(const ShownBox&)> onBox;  // runs while the box is "on screen"
   std::vector<std::string> browserPrompts;
   std::vector<std::string> openedDialogs;  // captions of dialogs opened over the script's
   std::vector<std::string> openedTexts;    // and of each one's first text

@@ -237,6 +237,36 @@ TEST_F(DialogPassTest, EnterStartsAModifyPassAndEscapeRunsNone) {
   EXPECT_EQ(ReadBytes(index).size(), 88u);
 }
 
+TEST_F(DialogPassTest, ThePassTakesNoInputMeanwhile) {
+  fs::create_directories(tree / "a" / "BDMV");
+  MakeBdmvFolder(tree / "b", IndexBytes(64, 0x60));
+  HWND restore = nullptr;
+  HWND shownBy = nullptr;
+  bool stayedOpen = false;
+  // While the pass runs: a click on Restore and Escape, which must come to nothing.
+  script.onBox = [&](const ShownBox& box) {
+    if (box.text.ends_with("successful")) return;
+    PostMessageW(restore, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    PostMessageW(restore, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    PressKey(shownBy, VK_ESCAPE);
+  };
+
+  script.Run(dlg,
+             {[&](HWND dialog) {
+                shownBy = dialog;
+                restore = Item(dialog, IDC_RESTORE);
+                Type(dialog, IDC_FOLDER_PATH, tree.Root().string());
+                Click(dialog, IDC_MODIFY);
+              },
+              [&](HWND) { stayedOpen = true; }, [](HWND dialog) { PressKey(dialog, VK_ESCAPE); }});
+
+  EXPECT_TRUE(stayedOpen);
+  EXPECT_EQ(Texts(script.boxes),
+            (std::vector<std::string>{"modify Fail,Please check if path is correct ",
+                                      "Modify 1 file successful"}));
+  EXPECT_FALSE(script.leftOpen);
+}
+
 TEST_F(DialogPassTest, BrowseFillsThePathAndKeepsTheOption) {
   script.Run(dlg, {[&](HWND dialog) {
                Click(dialog, IDC_BROWSE);  // cancelled
