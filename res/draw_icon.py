@@ -89,11 +89,13 @@ def write_png(path, rows):
 
 
 def palette_256(colours):
-    """At most 256 colours fitted to the image's own (k-means from the most common ones)."""
+    """Black for the transparent pixels, then at most 255 colours fitted to the image's own
+    (k-means from the most common ones). A transparent pixel must be black: its colour is
+    XOR-ed onto the screen."""
     counts = {}
     for colour in colours:
         counts[colour] = counts.get(colour, 0) + 1
-    palette = sorted(counts, key=counts.get, reverse=True)[:256]
+    palette = sorted(counts, key=counts.get, reverse=True)[:255]
     for _ in range(8):
         sums = [[0, 0, 0, 0] for _ in palette]
         for colour, count in counts.items():
@@ -102,7 +104,7 @@ def palette_256(colours):
                 s[i] += colour[i] * count
             s[3] += count
         palette = [tuple(s[i] // s[3] for i in range(3)) if s[3] else p for s, p in zip(sums, palette)]
-    return palette + [(0, 0, 0)] * (256 - len(palette))
+    return [(0, 0, 0)] + palette + [(0, 0, 0)] * (255 - len(palette))
 
 
 def nearest(palette, colour):
@@ -117,7 +119,7 @@ def write_ico(path, rows):
     for row in reversed(rows):  # bitmaps are stored bottom-up
         bits = 0
         for x, (r, g, b, a) in enumerate(row):
-            pixels.append(nearest(palette, (r, g, b)) if a >= 128 else 0)
+            pixels.append(1 + nearest(palette[1:], (r, g, b)) if a >= 128 else 0)
             if a < 128:
                 bits |= 1 << (31 - x)
         mask += struct.pack(">I", bits)
