@@ -4,8 +4,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "bdmv/bdmv_folder_state.h"
 #include "bdmv/folder_outcome.h"
-#include "bdmv/inspect_bdmv_folder.h"
 
 // One folder of a scan, as the JSON output describes it.
 nlohmann::json ScanFolderJson(const std::string& path, const BdmvFolderState& state);

@@ -63,7 +63,7 @@ bool RunScan(const std::string& folder, PassFrontEnd& frontEnd, const ScanReport
   CBdmvFolderWalker walker(folder, kPattern);
   if (!Enter(walker, frontEnd)) return false;
   walker.Walk([&](const platform::Directory& target,
-                  const std::string& path) { report(path, InspectBdmvFolder(target)); },
+                  const std::string& path) { report(path, ReadBdmvFolderState(target)); },
               &frontEnd);
   return true;
 }

@@ -3,7 +3,7 @@
 #include <functional>
 #include <string>
 
-#include "bdmv/inspect_bdmv_folder.h"
+#include "bdmv/bdmv_folder_state.h"
 #include "pass/pass_front_end.h"
 
 // Modifies every BDMV folder below `folder` and shows "Modify %d file successful". A folder

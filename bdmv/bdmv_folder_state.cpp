@@ -1,4 +1,4 @@
-#include "bdmv/inspect_bdmv_folder.h"
+#include "bdmv/bdmv_folder_state.h"
 
 #include <array>
 #include <vector>
@@ -24,7 +24,7 @@ std::string BackupFile(const platform::Directory& folder,
 
 }  // namespace
 
-BdmvFolderState InspectBdmvFolder(const platform::Directory& folder) {
+BdmvFolderState ReadBdmvFolderState(const platform::Directory& folder) {
   BdmvFolderState state;
   std::vector<platform::DirEntry> entries;
   folder.List(entries);

@@ -16,4 +16,4 @@ struct BdmvFolderState {
   std::string backupFile;  // the backup a Restore would use; empty when there is none
 };
 
-BdmvFolderState InspectBdmvFolder(const platform::Directory& folder);
+BdmvFolderState ReadBdmvFolderState(const platform::Directory& folder);
