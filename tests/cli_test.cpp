@@ -5,18 +5,13 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "tests/support/run_process.h"
+#include "tests/support/cli_runner.h"
 #include "tests/support/temp_tree.h"
 
 namespace fs = std::filesystem;
 using namespace testing_support;
 
 namespace {
-
-ProcessResult Cli(std::vector<std::string> arguments) {
-  arguments.insert(arguments.begin(), QUORVEL_CLI_PATH);
-  return RunProcess(arguments);
-}
 
 std::string LastLine(const std::string& text) {
   const std::string trimmed = text.substr(0, text.find_last_not_of('\n') + 1);

@@ -2,18 +2,13 @@
 // the folder names are in.
 #include <gtest/gtest.h>
 
-#include "tests/support/run_process.h"
+#include "tests/support/cli_runner.h"
 #include "tests/support/temp_tree.h"
 
 namespace fs = std::filesystem;
 using namespace testing_support;
 
 namespace {
-
-ProcessResult Cli(std::vector<std::string> arguments) {
-  arguments.insert(arguments.begin(), QUORVEL_CLI_PATH);
-  return RunProcess(arguments);
-}
 
 TEST(WindowsCliTest, ArgumentsAndOutputAreUtf8AndLinesEndInLineFeeds) {
   TempTree tree;
