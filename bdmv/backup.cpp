@@ -7,18 +7,19 @@
 
 platform::Directory OpenBackupDirectory(const platform::Directory& folder,
                                         const std::vector<platform::DirEntry>& entries) {
+  std::error_code error;
   const platform::DirEntry* existing = bdmv_names::FindEntry(entries, bdmv_names::kBackup);
-  if (existing) return folder.OpenSubdirectory(existing->name);
+  if (existing) return folder.OpenSubdirectory(existing->name, error);
   const std::string name(bdmv_names::kBackup);
-  if (folder.CreateSubdirectory(name) != 0) return {};
-  return folder.OpenSubdirectory(name);
+  if (folder.CreateSubdirectory(name)) return {};
+  return folder.OpenSubdirectory(name, error);
 }
 
 bool EnsureBackup(const platform::Directory& folder, const std::vector<platform::DirEntry>& entries,
                   const std::string& indexName, const std::string& backupName) {
   platform::Directory backupDir = OpenBackupDirectory(folder, entries);
   std::vector<platform::DirEntry> backupEntries;
-  if (!backupDir.IsOpen() || !backupDir.List(backupEntries)) return false;
+  if (!backupDir.IsOpen() || backupDir.List(backupEntries)) return false;
   if (const platform::DirEntry* backup = bdmv_names::FindEntry(backupEntries, backupName)) {
     return backup->kind == platform::EntryKind::kFile;
   }

@@ -14,9 +14,10 @@ std::string BackupFile(const platform::Directory& folder,
                        const std::vector<platform::DirEntry>& entries) {
   const platform::DirEntry* backupDirEntry = bdmv_names::FindEntry(entries, bdmv_names::kBackup);
   if (!backupDirEntry) return {};
-  const platform::Directory backupDir = folder.OpenSubdirectory(backupDirEntry->name);
+  std::error_code error;
+  const platform::Directory backupDir = folder.OpenSubdirectory(backupDirEntry->name, error);
   std::vector<platform::DirEntry> backupEntries;
-  if (!backupDir.IsOpen() || !backupDir.List(backupEntries)) return {};
+  if (error || backupDir.List(backupEntries)) return {};
   const platform::DirEntry* backup = bdmv_names::FindFileOrAlternative(
       backupEntries, bdmv_names::kIndex, bdmv_names::kIndexAlternative);
   return backup ? platform::JoinPath(backupDirEntry->name, backup->name) : std::string();

@@ -43,8 +43,9 @@ FolderOutcome Restore(const platform::Directory& folder, const std::string& path
   std::vector<platform::DirEntry> backupEntries;
   platform::Directory backupDir;
   if (const platform::DirEntry* entry = bdmv_names::FindEntry(entries, bdmv_names::kBackup)) {
-    backupDir = folder.OpenSubdirectory(entry->name);
-    if (backupDir.IsOpen()) backupDir.List(backupEntries);
+    std::error_code error;
+    backupDir = folder.OpenSubdirectory(entry->name, error);
+    if (!error) backupDir.List(backupEntries);
   }
   // The backup decides which index file is restored, whichever of the two exists.
   std::string_view spelled = bdmv_names::kIndex;

@@ -8,6 +8,7 @@ CliFrontEnd::CliFrontEnd(bool showProgress, bool json)
     : m_json(json),
       m_progress(showProgress),
       m_report({{"folders", nlohmann::json::array()},
+                {"unreadable", nlohmann::json::array()},
                 {"count", 0},
                 {"summary", nullptr},
                 {"error", nullptr}}) {}
@@ -41,6 +42,13 @@ void CliFrontEnd::ShowMessage(const PassMessage& message) {
 void CliFrontEnd::DirectoryVisited(const std::string& path) {
   ++m_directories;
   m_progress.Update(m_directories, m_found, m_handled, path);
+}
+
+void CliFrontEnd::FolderUnreadable(const std::string& path, const std::string& cause) {
+  m_progress.Erase();
+  m_anyFolderReported = true;
+  m_report["unreadable"].push_back({{"path", path}, {"cause", cause}});
+  std::fprintf(stderr, "%s: cannot read this folder (%s)\n", path.c_str(), cause.c_str());
 }
 
 void CliFrontEnd::FolderStarted(const std::string& path) {

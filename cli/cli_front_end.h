@@ -15,13 +15,15 @@ class CliFrontEnd : public PassFrontEnd {
 
   void ShowMessage(const PassMessage& message) override;
   void DirectoryVisited(const std::string& path) override;
+  void FolderUnreadable(const std::string& path, const std::string& cause) override;
   void FolderStarted(const std::string& path) override;
   void FolderHandled(const std::string& path, const FolderOutcome& outcome) override;
 
   bool ReachedSummary() const { return m_reachedSummary; }
+  // A BDMV folder got a message, or a directory could not be read.
   bool AnyFolderReported() const { return m_anyFolderReported; }
 
-  // The JSON report's "folders", "count", "summary" and "error".
+  // The JSON report's "folders", "unreadable", "count", "summary" and "error".
   nlohmann::json& Report() { return m_report; }
 
   void EraseProgress() { m_progress.Erase(); }

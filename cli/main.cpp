@@ -25,6 +25,7 @@ struct Options {
   bool convert3DTo2D = false;
   bool json = false;
   bool quiet = false;
+  WalkOptions walk;
 };
 
 void PrintJson(const nlohmann::json& document) {
@@ -36,9 +37,9 @@ int RunPassCommand(const std::string& command, const Options& options) {
   const bool modify = command == "modify";
   RunGuarded(frontEnd, [&] {
     if (modify) {
-      RunModifyPass(options.folder, options.convert3DTo2D ? 1 : 0, frontEnd);
+      RunModifyPass(options.folder, options.convert3DTo2D ? 1 : 0, frontEnd, options.walk);
     } else {
-      RunRestorePass(options.folder, frontEnd);
+      RunRestorePass(options.folder, frontEnd, options.walk);
     }
   });
   frontEnd.EraseProgress();
@@ -71,23 +72,27 @@ std::string ScanLine(const std::string& path, const BdmvFolderState& state) {
 int RunScanCommand(const Options& options) {
   CliFrontEnd frontEnd(!options.quiet && platform::IsTerminal(stderr), options.json);
   nlohmann::json folders = nlohmann::json::array();
-  const bool entered =
-      RunScan(options.folder, frontEnd, [&](const std::string& path, const BdmvFolderState& state) {
+  const bool entered = RunScan(
+      options.folder, frontEnd,
+      [&](const std::string& path, const BdmvFolderState& state) {
         if (options.json) {
           folders.push_back(ScanFolderJson(path, state));
         } else {
           frontEnd.EraseProgress();
           std::printf("%s\n", ScanLine(path, state).c_str());
         }
-      });
+      },
+      options.walk);
   frontEnd.EraseProgress();
   if (options.json) {
     PrintJson({{"command", "scan"},
                {"folder", options.folder},
                {"folders", folders},
+               {"unreadable", frontEnd.Report()["unreadable"]},
                {"error", frontEnd.Report()["error"]}});
   }
-  return entered ? kAllHandled : kNotCompleted;
+  if (!entered) return kNotCompleted;
+  return frontEnd.AnyFolderReported() ? kSomeReported : kAllHandled;
 }
 
 }  // namespace
@@ -97,9 +102,16 @@ int main(int argc, char** argv) {
                "quorvel-cli"};
   app.set_version_flag("--version", std::string("quorvel-cli ") + QUORVEL_VERSION_STRING);
   app.require_subcommand(1, 1);
+  // Options are "--name" everywhere: on Windows "/Movies" is a folder, not an option.
+  app.allow_windows_style_options(false);
   Options options;
   app.add_flag("--json", options.json, "One JSON document on stdout instead of lines");
   app.add_flag("--quiet", options.quiet, "No progress display");
+  app.add_option("--threads", options.walk.threads,
+                 "Directories listed at once ahead of the walk on a slow disk; 1 lists one at a "
+                 "time")
+      ->default_val(CBdmvFolderWalker::kDefaultThreads)
+      ->check(CLI::Range(1u, 256u));
 
   CLI::App* modify =
       app.add_subcommand("modify", "Modify pass: back up and patch every BDMV folder");

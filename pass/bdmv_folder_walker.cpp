@@ -1,105 +1,214 @@
 #include "pass/bdmv_folder_walker.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "pass/pass_front_end.h"
+#include "pass/walk_error.h"
+#include "platform/descriptors.h"
 
 namespace {
-// Directories kept open above the current one; the rest are reopened when the walk returns.
-constexpr std::size_t kOpenLevels = 48;
+
+using Clock = std::chrono::steady_clock;
+
+// Descriptors left for the per-folder operations and the program itself.
+constexpr std::size_t kReservedDescriptors = 10;
+// Directories kept open on the way down; the rest are reopened when the walk returns to them.
+constexpr std::size_t kMaxOpenLevels = 48;
+// A visit this slow read the disk: from then on, directories are listed ahead of the walk.
+constexpr auto kSlowVisit = std::chrono::microseconds(100);
+
 }  // namespace
 
 CBdmvFolderWalker::CBdmvFolderWalker(const std::string& startFolder, std::string pattern)
     : m_strPattern(std::move(pattern)) {
-  platform::Directory start = platform::Directory::OpenFolder(startFolder);
-  if (!start.IsOpen()) return;
+  std::error_code error;
+  platform::Directory start = platform::Directory::OpenFolder(startFolder, error);
+  if (error) return;
   m_path = platform::AbsoluteFolderPath(startFolder);
   m_levels.push_back({std::move(start), {}, {}, m_path.size(), {}, 0});
 }
 
-void CBdmvFolderWalker::Walk(const TargetHandler& handler, PassFrontEnd* progress) {
+CBdmvFolderWalker::~CBdmvFolderWalker() = default;
+
+void CBdmvFolderWalker::Walk(const TargetHandler& handler, PassFrontEnd* frontEnd,
+                             unsigned threads) {
   if (m_levels.empty()) return;
-  Visit(m_levels.back(), handler, progress);
-  while (!m_levels.empty()) {
-    Level& level = m_levels.back();
-    if (level.next < level.subdirectories.size()) {
-      Descend(std::move(level.subdirectories[level.next++]), handler, progress);
+  m_frontEnd = frontEnd;
+  // Half of what is free holds the way down, the rest one directory for each reading thread.
+  const std::size_t free = platform::FreeDescriptors();
+  const std::size_t spare = free > kReservedDescriptors ? free - kReservedDescriptors : 0;
+  m_openLimit = std::clamp<std::size_t>(spare / 2, 2, kMaxOpenLevels);
+  const std::size_t forThreads = spare > m_openLimit + 1 ? spare - m_openLimit - 1 : 0;
+  const unsigned readers =
+      threads > 1 ? static_cast<unsigned>(std::min<std::size_t>(threads, forThreads)) : 0;
+  if (readers > 0) {
+    std::error_code error;
+    platform::Directory own = m_levels.front().dir.OpenSubdirectory(".", error);
+    if (!error) m_prefetcher = std::make_unique<DirectoryPrefetcher>(std::move(own), readers);
+  }
+
+  Visit(handler, Clock::now());
+  for (;;) {
+    const Level& top = m_levels.back();
+    if (top.next < top.subdirectories.size()) {
+      Descend(handler);
     } else if (m_levels.size() > 1) {
       Ascend();
     } else {
-      m_levels.pop_back();
+      break;
     }
   }
+  m_prefetcher.reset();
 }
 
 // One listing serves the targets and the descent; targets come first.
-void CBdmvFolderWalker::Visit(Level& level, const TargetHandler& handler, PassFrontEnd* progress) {
-  if (progress) progress->DirectoryVisited(m_path);
-  if (!level.dir.List(m_entries)) return;
-  ScanForTargets(level.dir, m_entries, handler);
-  for (auto& entry : m_entries) {
-    if (entry.kind == platform::EntryKind::kDirectory && !entry.hidden) {
-      level.subdirectories.push_back(std::move(entry.name));
-    }
+void CBdmvFolderWalker::Visit(const TargetHandler& handler, Clock::time_point started) {
+  Level& level = m_levels.back();
+  if (m_frontEnd) m_frontEnd->DirectoryVisited(m_path);
+  if (const std::error_code error = level.dir.List(m_entries)) {
+    // A directory that cannot be listed contributes nothing.
+    ReportUnreadable(error);
+    return;
   }
+  m_targets.clear();
+  for (auto& entry : m_entries) {
+    if (entry.kind != platform::EntryKind::kDirectory || entry.hidden) continue;
+    if (!entry.system && platform::SameName(entry.name, m_strPattern)) {
+      m_targets.push_back(entry.name);
+    }
+    level.subdirectories.push_back(std::move(entry.name));
+  }
+  ReadAheadIfSlow(started);
+  ScanForTargets(handler);
 }
 
-void CBdmvFolderWalker::ScanForTargets(const platform::Directory& dir,
-                                       const std::vector<platform::DirEntry>& entries,
-                                       const TargetHandler& handler) {
+void CBdmvFolderWalker::ScanForTargets(const TargetHandler& handler) {
   const std::size_t pathLength = m_path.size();
-  for (const auto& entry : entries) {
-    if (entry.kind != platform::EntryKind::kDirectory || entry.hidden || entry.system ||
-        !platform::SameName(entry.name, m_strPattern)) {
-      continue;
-    }
-    platform::Directory target = dir.OpenSubdirectory(entry.name);
-    m_path = platform::JoinPath(m_path, entry.name);
+  for (const std::string& name : m_targets) {
+    std::error_code error;
+    const platform::Directory target = OpenWithinLimit(m_levels.back().dir, name, error);
+    m_path = platform::JoinPath(m_path, name);
     handler(target, m_path);
     m_path.resize(pathLength);
   }
 }
 
-void CBdmvFolderWalker::Descend(std::string name, const TargetHandler& handler,
-                                PassFrontEnd* progress) {
-  platform::Directory child = m_levels.back().dir.OpenSubdirectory(name);
-  // A directory that cannot be entered (no access, gone, replaced by a link) is skipped.
-  if (!child.IsOpen()) return;
-  if (m_levels.size() > kOpenLevels) {
-    Level& far = m_levels[m_levels.size() - kOpenLevels];
-    far.identity = far.dir.Identity();
-    far.dir.Close();
-  }
+void CBdmvFolderWalker::Descend(const TargetHandler& handler) {
+  const auto started = Clock::now();
+  Level& parent = m_levels.back();
+  const std::size_t index = parent.next++;
+  std::string name = std::move(parent.subdirectories[index]);
+  std::error_code error;
+  platform::Directory child = OpenWithinLimit(parent.dir, name, error);
+  const std::size_t parentLength = m_path.size();
   m_path = platform::JoinPath(m_path, name);
+  if (error) {
+    ReportUnreadable(error);
+    m_path.resize(parentLength);
+    return;
+  }
   m_levels.push_back({std::move(child), {}, std::move(name), m_path.size(), {}, 0});
-  Visit(m_levels.back(), handler, progress);
+  m_key.push_back(static_cast<std::uint32_t>(index));
+  while (OpenLevels() > m_openLimit && CloseFarLevel()) {
+  }
+  Visit(handler, started);
 }
 
 void CBdmvFolderWalker::Ascend() {
-  Level& parent = m_levels[m_levels.size() - 2];
-  if (!parent.dir.IsOpen()) {
-    platform::Directory up = m_levels.back().dir.OpenSubdirectory("..");
-    if (!up.IsOpen() || up.Identity() != parent.identity) {
-      up = ReopenFromAncestor(m_levels.size() - 2);
-    }
-    parent.dir = std::move(up);
-    // A parent that moved away while the walk was below it is not walked further.
-    if (!parent.dir.IsOpen()) parent.next = parent.subdirectories.size();
-  }
+  const std::size_t parent = m_levels.size() - 2;
+  std::error_code error;
+  if (parent > 0 && !m_levels[parent].dir.IsOpen()) m_levels[parent].dir = Reopen(parent, error);
   m_levels.pop_back();
+  m_key.pop_back();
   m_path.resize(m_levels.back().pathLength);
+  Level& level = m_levels.back();
+  if (parent == 0 || level.dir.IsOpen()) {
+    m_firstOpen = std::min(m_firstOpen, parent);
+    m_firstOpen = std::max<std::size_t>(m_firstOpen, 1);
+    return;
+  }
+  // What is left of a directory that cannot be found again is not walked.
+  ReportUnreadable(error);
+  level.next = level.subdirectories.size();
+  m_firstOpen = m_levels.size();
 }
 
-// Opens level `index` again by its names from the nearest open level above it, checking that
-// every directory on the way is still the one that was walked.
-platform::Directory CBdmvFolderWalker::ReopenFromAncestor(std::size_t index) const {
-  std::size_t open = index;
-  while (open > 0 && !m_levels[open].dir.IsOpen()) --open;
-  platform::Directory current = m_levels[open].dir.OpenSubdirectory(".");
-  for (std::size_t i = open + 1; i <= index && current.IsOpen(); ++i) {
-    platform::Directory next = current.OpenSubdirectory(m_levels[i].name);
-    if (next.IsOpen() && next.Identity() != m_levels[i].identity) next.Close();
+// Opens a subdirectory; where the descriptors run out, a level far above gives its one back.
+platform::Directory CBdmvFolderWalker::OpenWithinLimit(const platform::Directory& parent,
+                                                       const std::string& name,
+                                                       std::error_code& error) {
+  for (;;) {
+    platform::Directory dir = parent.OpenSubdirectory(name, error);
+    if (error != std::errc::too_many_files_open || !CloseFarLevel()) return dir;
+  }
+}
+
+// Closes the open level farthest above the visited one, keeping the start folder and the visited
+// directory open.
+bool CBdmvFolderWalker::CloseFarLevel() {
+  if (m_firstOpen + 1 >= m_levels.size()) return false;
+  Level& far = m_levels[m_firstOpen];
+  std::error_code error;
+  far.identity = far.dir.Identity(error);
+  far.dir.Close();
+  ++m_firstOpen;
+  return true;
+}
+
+// Opens level `index` again: through ".." from the level below it, or else by name from the
+// start folder, checking every directory on the way against the one that was walked.
+platform::Directory CBdmvFolderWalker::Reopen(std::size_t index, std::error_code& error) const {
+  const Level& below = m_levels[index + 1];
+  std::error_code identityError;
+  if (below.dir.IsOpen()) {
+    platform::Directory up = below.dir.OpenSubdirectory("..", error);
+    if (!error && up.Identity(identityError) == m_levels[index].identity && !identityError) {
+      return up;
+    }
+  }
+  platform::Directory current;
+  const platform::Directory* from = &m_levels.front().dir;
+  for (std::size_t i = 1; i <= index; ++i) {
+    platform::Directory next = from->OpenSubdirectory(m_levels[i].name, error);
+    if (error) return {};
+    const platform::FileIdentity expected =
+        m_levels[i].dir.IsOpen() ? m_levels[i].dir.Identity(identityError) : m_levels[i].identity;
+    if (next.Identity(identityError) != expected || identityError) {
+      error = MovedDuringWalk();
+      return {};
+    }
     current = std::move(next);
+    from = &current;
   }
   return current;
+}
+
+void CBdmvFolderWalker::ReportUnreadable(const std::error_code& cause) {
+  if (m_frontEnd) m_frontEnd->FolderUnreadable(m_path, cause.message());
+}
+
+void CBdmvFolderWalker::ReadAheadIfSlow(Clock::time_point started) {
+  if (!m_prefetcher) return;
+  if (m_prefetcher->Engaged()) {
+    m_prefetcher->Advance(m_key);
+    return;
+  }
+  if (Clock::now() - started < kSlowVisit) return;
+  // Every directory found and not yet visited, from the start folder down.
+  std::vector<DirectoryPrefetcher::Pending> pending;
+  std::string relative;
+  for (std::size_t i = 0; i < m_levels.size(); ++i) {
+    const Level& level = m_levels[i];
+    if (i > 0) relative = i == 1 ? level.name : relative + '/' + level.name;
+    if (relative.size() > DirectoryPrefetcher::kMaxRelativePath) break;
+    DirectoryPrefetcher::Key key(m_key.begin(), m_key.begin() + static_cast<std::ptrdiff_t>(i));
+    for (std::size_t j = level.next; j < level.subdirectories.size(); ++j) {
+      key.push_back(static_cast<std::uint32_t>(j));
+      const std::string& name = level.subdirectories[j];
+      pending.emplace_back(key, relative.empty() ? name : relative + '/' + name);
+      key.pop_back();
+    }
+  }
+  m_prefetcher->Engage(m_key, std::move(pending));
 }

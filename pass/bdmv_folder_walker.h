@@ -1,10 +1,14 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
+#include <system_error>
 #include <vector>
 
+#include "pass/directory_prefetcher.h"
 #include "platform/directory.h"
 
 class PassFrontEnd;
@@ -12,13 +16,17 @@ class PassFrontEnd;
 // Walks a folder tree depth first and hands every directory named like the pattern to a
 // handler. It works relative to open directories: the process's working directory never moves,
 // links are never followed, and depth is bounded by memory, not by file descriptors or the stack.
+// A directory it cannot open, list or find again is skipped and reported to the front end.
 class CBdmvFolderWalker {
  public:
   using TargetHandler =
       std::function<void(const platform::Directory& target, const std::string& path)>;
 
+  // Directories listed at once on a cold disk; 1 lists one at a time.
+  static constexpr unsigned kDefaultThreads = 16;
+
   CBdmvFolderWalker(const std::string& startFolder, std::string pattern);
-  virtual ~CBdmvFolderWalker() = default;
+  virtual ~CBdmvFolderWalker();
   CBdmvFolderWalker(const CBdmvFolderWalker&) = delete;
   CBdmvFolderWalker& operator=(const CBdmvFolderWalker&) = delete;
 
@@ -27,27 +35,42 @@ class CBdmvFolderWalker {
 
   // Visits the start folder and every non-hidden directory below it. A target is handed to the
   // handler even when it cannot be opened, so that its operation can report it.
-  void Walk(const TargetHandler& handler, PassFrontEnd* progress = nullptr);
+  void Walk(const TargetHandler& handler, PassFrontEnd* frontEnd = nullptr,
+            unsigned threads = kDefaultThreads);
 
  private:
   struct Level {
-    platform::Directory dir;          // closed once the level is far above the walk's current depth
-    platform::FileIdentity identity;  // taken when dir is closed, to check a reopened one
+    platform::Directory dir;          // closed while the level is far above the walk
+    platform::FileIdentity identity;  // taken when dir is closed, to check the reopened one
     std::string name;
     std::size_t pathLength = 0;
     std::vector<std::string> subdirectories;
     std::size_t next = 0;
   };
 
-  void Visit(Level& level, const TargetHandler& handler, PassFrontEnd* progress);
-  void ScanForTargets(const platform::Directory& dir,
-                      const std::vector<platform::DirEntry>& entries, const TargetHandler& handler);
-  void Descend(std::string name, const TargetHandler& handler, PassFrontEnd* progress);
+  void Visit(const TargetHandler& handler, std::chrono::steady_clock::time_point started);
+  void ScanForTargets(const TargetHandler& handler);
+  std::size_t OpenLevels() const { return 1 + m_levels.size() - m_firstOpen; }
+  void Descend(const TargetHandler& handler);
   void Ascend();
-  platform::Directory ReopenFromAncestor(std::size_t index) const;
+  platform::Directory OpenWithinLimit(const platform::Directory& parent, const std::string& name,
+                                      std::error_code& error);
+  bool CloseFarLevel();
+  platform::Directory Reopen(std::size_t index, std::error_code& error) const;
+  void ReportUnreadable(const std::error_code& cause);
+  void ReadAheadIfSlow(std::chrono::steady_clock::time_point started);
 
   std::string m_strPattern;
   std::string m_path;  // the directory being visited
+  // The start folder, then the directories on the way down to the one visited. The start
+  // folder and levels from m_firstOpen on are open; those between were closed to stay within
+  // the descriptor limit.
   std::vector<Level> m_levels;
+  std::size_t m_firstOpen = 1;
+  std::size_t m_openLimit = 2;
   std::vector<platform::DirEntry> m_entries;  // reused for every listing
+  std::vector<std::string> m_targets;         // of the directory being visited
+  PassFrontEnd* m_frontEnd = nullptr;
+  std::unique_ptr<DirectoryPrefetcher> m_prefetcher;
+  DirectoryPrefetcher::Key m_key;  // the visited directory's place in the walk
 };

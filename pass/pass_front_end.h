@@ -29,6 +29,9 @@ class PassFrontEnd {
   virtual void ShowMessage(const PassMessage& message) = 0;
 
   virtual void DirectoryVisited(const std::string& /*path*/) {}
+  // A directory the walk could not open, list or find again; it is skipped and the walk goes on.
+  // `cause` is the system's own description.
+  virtual void FolderUnreadable(const std::string& /*path*/, const std::string& /*cause*/) {}
   virtual void FolderStarted(const std::string& /*path*/) {}
   virtual void FolderHandled(const std::string& /*path*/, const FolderOutcome& /*outcome*/) {}
 };

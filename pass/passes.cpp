@@ -33,12 +33,13 @@ bool Enter(const CBdmvFolderWalker& walker, PassFrontEnd& frontEnd) {
   return false;
 }
 
-void RunPass(const std::string& folder, const char* summaryFormat, PassFrontEnd& frontEnd) {
+void RunPass(const std::string& folder, const char* summaryFormat, PassFrontEnd& frontEnd,
+             const WalkOptions& options) {
   CBdmvFolderWalker walker(folder, kPattern);
   if (!Enter(walker, frontEnd)) return;
   walker.Walk([&](const platform::Directory& target,
                   const std::string& path) { ApplyPassOperation(target, path, frontEnd); },
-              &frontEnd);
+              &frontEnd, options.threads);
   char summary[64];
   std::snprintf(summary, sizeof summary, summaryFormat, g_passCount);
   frontEnd.ShowMessage({PassMessage::Kind::kSummary, PassMessage::Icon::kWarning, summary, {}});
@@ -46,24 +47,26 @@ void RunPass(const std::string& folder, const char* summaryFormat, PassFrontEnd&
 
 }  // namespace
 
-void RunModifyPass(const std::string& folder, int convert3DTo2D, PassFrontEnd& frontEnd) {
+void RunModifyPass(const std::string& folder, int convert3DTo2D, PassFrontEnd& frontEnd,
+                   const WalkOptions& options) {
   g_passMode = PASS_MODIFY;
   g_passCount = 0;
   g_convert3DTo2D = convert3DTo2D;
-  RunPass(folder, "Modify %d file successful", frontEnd);
+  RunPass(folder, "Modify %d file successful", frontEnd, options);
 }
 
-void RunRestorePass(const std::string& folder, PassFrontEnd& frontEnd) {
+void RunRestorePass(const std::string& folder, PassFrontEnd& frontEnd, const WalkOptions& options) {
   g_passMode = PASS_RESTORE;
   g_passCount = 0;
-  RunPass(folder, "Resume  %d files successful", frontEnd);
+  RunPass(folder, "Resume  %d files successful", frontEnd, options);
 }
 
-bool RunScan(const std::string& folder, PassFrontEnd& frontEnd, const ScanReport& report) {
+bool RunScan(const std::string& folder, PassFrontEnd& frontEnd, const ScanReport& report,
+             const WalkOptions& options) {
   CBdmvFolderWalker walker(folder, kPattern);
   if (!Enter(walker, frontEnd)) return false;
   walker.Walk([&](const platform::Directory& target,
                   const std::string& path) { report(path, ReadBdmvFolderState(target)); },
-              &frontEnd);
+              &frontEnd, options.threads);
   return true;
 }

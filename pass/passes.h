@@ -4,18 +4,29 @@
 #include <string>
 
 #include "bdmv/bdmv_folder_state.h"
+#include "pass/bdmv_folder_walker.h"
 #include "pass/pass_front_end.h"
 
+// How a pass walks: `threads` directories are listed at once ahead of the walk on a slow disk
+// (1: one at a time). The order of the walk and what it finds are the same for every number.
+struct WalkOptions {
+  unsigned threads = CBdmvFolderWalker::kDefaultThreads;
+};
+
 // Modifies every BDMV folder below `folder` and shows "Modify %d file successful". A folder
-// that cannot be entered shows "Floder Path ERR." and ends the pass there. A FileError from a
+// that cannot be entered shows "Floder Path ERR." and ends the pass there. A directory below it
+// that cannot be read is skipped and told to PassFrontEnd::FolderUnreadable. A FileError from a
 // folder ends the pass and is left to the front end's guard.
-void RunModifyPass(const std::string& folder, int convert3DTo2D, PassFrontEnd& frontEnd);
+void RunModifyPass(const std::string& folder, int convert3DTo2D, PassFrontEnd& frontEnd,
+                   const WalkOptions& options = {});
 
 // Restores every BDMV folder below `folder` and shows "Resume  %d files successful".
-void RunRestorePass(const std::string& folder, PassFrontEnd& frontEnd);
+void RunRestorePass(const std::string& folder, PassFrontEnd& frontEnd,
+                    const WalkOptions& options = {});
 
 using ScanReport = std::function<void(const std::string& path, const BdmvFolderState& state)>;
 
 // Reports every BDMV folder a pass would visit, and changes nothing. Returns false when the
 // start folder cannot be entered, after showing "Floder Path ERR.".
-bool RunScan(const std::string& folder, PassFrontEnd& frontEnd, const ScanReport& report);
+bool RunScan(const std::string& folder, PassFrontEnd& frontEnd, const ScanReport& report,
+             const WalkOptions& options = {});

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -26,6 +27,10 @@ struct FileIdentity {
 
 // An open directory. Everything inside it is reached relative to it, never through a link, so a
 // walk is not limited by the length of absolute paths.
+//
+// Every operation that can fail reports the system's cause as a std::error_code, in the manner of
+// std::filesystem: an out-parameter where the operation returns something else, the result
+// otherwise. A cleared code means success.
 class Directory {
  public:
   Directory() = default;
@@ -36,26 +41,30 @@ class Directory {
   ~Directory();
 
   // Opens a folder the user named. Links in the user's own path are followed. On failure the
-  // result is not open and *error (if given) holds the system error number.
-  static Directory OpenFolder(const std::string& path, int* error = nullptr);
+  // result is not open.
+  static Directory OpenFolder(const std::string& path, std::error_code& error);
 
-  // Opens a subdirectory, or ".." for the parent; a link is not followed (the result is not open).
-  Directory OpenSubdirectory(const std::string& name, int* error = nullptr) const;
+  // Opens a subdirectory, "." for the directory itself or ".." for its parent; a link is not
+  // followed (the result is not open).
+  Directory OpenSubdirectory(const std::string& name, std::error_code& error) const;
 
-  // Creates a subdirectory; returns 0 or the system error number.
-  int CreateSubdirectory(const std::string& name) const;
+  // Opens the directory at a relative path below this one, following no link on the way; a
+  // second thread may call it on the same directory.
+  Directory OpenBelow(const std::string& relativePath, std::error_code& error) const;
+
+  std::error_code CreateSubdirectory(const std::string& name) const;
 
   bool IsOpen() const { return m_handle != kClosed; }
   void Close();
 
-  // Reads the whole listing, without "." and "..", in the order the file system gives. Returns
-  // false when the directory cannot be read.
-  bool List(std::vector<DirEntry>& entries) const;
+  // Reads the whole listing, without "." and "..", in the order the file system gives. On failure
+  // the entries read so far are left in `entries`.
+  std::error_code List(std::vector<DirEntry>& entries) const;
 
-  FileIdentity Identity() const;
+  FileIdentity Identity(std::error_code& error) const;
 
-  // Makes renames and new names inside the directory durable; returns 0 or the system error.
-  int Flush() const;
+  // Makes renames and new names inside the directory durable.
+  std::error_code Flush() const;
 
   std::intptr_t NativeHandle() const { return m_handle; }
 

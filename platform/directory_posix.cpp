@@ -2,7 +2,9 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <array>
@@ -11,6 +13,8 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+
+#include "platform/fault_injection.h"
 
 namespace platform {
 namespace {
@@ -44,6 +48,10 @@ EntryKind KindOf(int dirFd, const dirent64& entry) {
   }
 }
 
+std::error_code LastError() {
+  return {errno, std::system_category()};
+}
+
 bool IsDotOrDotDot(const char* name) {
   return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
@@ -75,34 +83,52 @@ void Directory::Close() {
   m_listed = false;
 }
 
-Directory Directory::OpenFolder(const std::string& path, int* error) {
-  int fd = path.empty() ? -1 : open(path.c_str(), kDirectoryFlags);
-  if (fd < 0 && error) *error = path.empty() ? ENOENT : errno;
+Directory Directory::OpenFolder(const std::string& path, std::error_code& error) {
+  error.clear();
+  if (path.empty()) {
+    error = std::make_error_code(std::errc::no_such_file_or_directory);
+    return {};
+  }
+  const int fd = open(path.c_str(), kDirectoryFlags);
+  if (fd < 0) error = LastError();
   return Directory(fd);
 }
 
-Directory Directory::OpenSubdirectory(const std::string& name, int* error) const {
-  int fd = openat(static_cast<int>(m_handle), name.c_str(), kDirectoryFlags | O_NOFOLLOW);
-  if (fd < 0 && error) *error = errno;
+Directory Directory::OpenSubdirectory(const std::string& name, std::error_code& error) const {
+  error.clear();
+  const int fd = openat(static_cast<int>(m_handle), name.c_str(), kDirectoryFlags | O_NOFOLLOW);
+  if (fd < 0) error = LastError();
   return Directory(fd);
 }
 
-int Directory::CreateSubdirectory(const std::string& name) const {
-  return mkdirat(static_cast<int>(m_handle), name.c_str(), 0777) == 0 ? 0 : errno;
+Directory Directory::OpenBelow(const std::string& relativePath, std::error_code& error) const {
+  error.clear();
+  open_how how{};
+  how.flags = kDirectoryFlags;
+  how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+  const long fd =
+      syscall(SYS_openat2, static_cast<int>(m_handle), relativePath.c_str(), &how, sizeof how);
+  if (fd < 0) error = LastError();
+  return Directory(fd);
 }
 
-bool Directory::List(std::vector<DirEntry>& entries) const {
+std::error_code Directory::CreateSubdirectory(const std::string& name) const {
+  return mkdirat(static_cast<int>(m_handle), name.c_str(), 0777) == 0 ? std::error_code()
+                                                                      : LastError();
+}
+
+std::error_code Directory::List(std::vector<DirEntry>& entries) const {
   entries.clear();
   const int fd = static_cast<int>(m_handle);
   // A directory just opened needs no rewind: that saves a system call for every one walked.
-  if (m_listed && lseek(fd, 0, SEEK_SET) < 0) return false;
+  if (m_listed && lseek(fd, 0, SEEK_SET) < 0) return LastError();
   m_listed = true;
-  // One buffer for the whole walk: the walker lists one directory at a time.
+  // One buffer a thread: a thread lists one directory at a time.
   static thread_local std::unique_ptr<std::byte[]> buffer(new std::byte[kListingBufferSize]);
   for (;;) {
-    ssize_t filled = getdents64(fd, buffer.get(), kListingBufferSize);
-    if (filled < 0) return false;
-    if (filled == 0) return true;
+    const ssize_t filled = getdents64(fd, buffer.get(), kListingBufferSize);
+    if (filled < 0) return LastError();
+    if (filled == 0) return InjectedListingFault(*this);
     for (ssize_t offset = 0; offset < filled;) {
       const auto* entry = reinterpret_cast<const dirent64*>(buffer.get() + offset);
       offset += entry->d_reclen;
@@ -112,17 +138,22 @@ bool Directory::List(std::vector<DirEntry>& entries) const {
   }
 }
 
-FileIdentity Directory::Identity() const {
+FileIdentity Directory::Identity(std::error_code& error) const {
+  error.clear();
   struct stat status;
-  if (fstat(static_cast<int>(m_handle), &status) != 0) return {};
+  if (fstat(static_cast<int>(m_handle), &status) != 0) {
+    error = LastError();
+    return {};
+  }
   return {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
 }
 
-int Directory::Flush() const {
-  if (fsync(static_cast<int>(m_handle)) == 0) return 0;
+std::error_code Directory::Flush() const {
+  if (fsync(static_cast<int>(m_handle)) == 0) return {};
   // Some network and FUSE file systems cannot flush a directory; their renames are as durable
   // as they get.
-  return errno == EINVAL || errno == ENOTSUP || errno == EOPNOTSUPP ? 0 : errno;
+  if (errno == EINVAL || errno == ENOTSUP || errno == EOPNOTSUPP) return {};
+  return LastError();
 }
 
 std::string AbsoluteFolderPath(const std::string& path) {

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "platform/fault_injection.h"
 #include "platform/utf16_win32.h"
 
 namespace platform {
@@ -13,9 +14,14 @@ HANDLE Native(std::intptr_t handle) {
   return reinterpret_cast<HANDLE>(handle);
 }
 
+std::error_code Win32Error(DWORD code) {
+  return {static_cast<int>(code), std::system_category()};
+}
+
 // Opens a directory for listing and for its identity; with followLinks false, a junction or a
 // symbolic link is opened as itself and refused.
-HANDLE OpenDirectoryHandle(const std::wstring& path, bool followLinks, int* error) {
+HANDLE OpenDirectoryHandle(const std::wstring& path, bool followLinks, std::error_code& error) {
+  error.clear();
   const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (followLinks ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
   HANDLE handle = CreateFileW(path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, kShareAll,
                               nullptr, OPEN_EXISTING, flags, nullptr);
@@ -34,7 +40,7 @@ HANDLE OpenDirectoryHandle(const std::wstring& path, bool followLinks, int* erro
       handle = INVALID_HANDLE_VALUE;
     }
   }
-  if (failure != 0 && error) *error = static_cast<int>(failure);
+  if (failure != 0) error = Win32Error(failure);
   return handle;
 }
 
@@ -84,10 +90,10 @@ void Directory::Close() {
   m_nativePath.clear();
 }
 
-Directory Directory::OpenFolder(const std::string& path, int* error) {
+Directory Directory::OpenFolder(const std::string& path, std::error_code& error) {
   const std::wstring full = FullPath(Widen(path));
   if (full.empty()) {
-    if (error) *error = ERROR_PATH_NOT_FOUND;
+    error = Win32Error(ERROR_PATH_NOT_FOUND);
     return {};
   }
   std::wstring native = LongPath(full);
@@ -98,27 +104,42 @@ Directory Directory::OpenFolder(const std::string& path, int* error) {
   return Directory(reinterpret_cast<std::intptr_t>(handle), std::move(native));
 }
 
-Directory Directory::OpenSubdirectory(const std::string& name, int* error) const {
+Directory Directory::OpenSubdirectory(const std::string& name, std::error_code& error) const {
   std::wstring path = ChildPath(m_nativePath, name);
   HANDLE handle = OpenDirectoryHandle(path, false, error);
   if (handle == INVALID_HANDLE_VALUE) return {};
   return Directory(reinterpret_cast<std::intptr_t>(handle), std::move(path));
 }
 
-int Directory::CreateSubdirectory(const std::string& name) const {
-  return CreateDirectoryW(ChildPath(m_nativePath, name).c_str(), nullptr)
-             ? 0
-             : static_cast<int>(GetLastError());
+// Each step is opened as itself, so no junction or link on the way is followed.
+Directory Directory::OpenBelow(const std::string& relativePath, std::error_code& error) const {
+  Directory current = OpenSubdirectory(".", error);
+  for (std::size_t start = 0; current.IsOpen() && start < relativePath.size();) {
+    std::size_t end = relativePath.find_first_of("/\\", start);
+    if (end == std::string::npos) end = relativePath.size();
+    current = current.OpenSubdirectory(relativePath.substr(start, end - start), error);
+    start = end + 1;
+  }
+  return current;
 }
 
-bool Directory::List(std::vector<DirEntry>& entries) const {
+std::error_code Directory::CreateSubdirectory(const std::string& name) const {
+  return CreateDirectoryW(ChildPath(m_nativePath, name).c_str(), nullptr)
+             ? std::error_code()
+             : Win32Error(GetLastError());
+}
+
+std::error_code Directory::List(std::vector<DirEntry>& entries) const {
   entries.clear();
   const std::wstring pattern = ChildPath(m_nativePath, "*");
   WIN32_FIND_DATAW data;
   HANDLE find = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
                                  nullptr, FIND_FIRST_EX_LARGE_FETCH);
-  // A drive root has no "." or "..": an empty one has no entry at all.
-  if (find == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
+  if (find == INVALID_HANDLE_VALUE) {
+    const DWORD failure = GetLastError();
+    // A drive root has no "." or "..": an empty one has no entry at all.
+    return failure == ERROR_FILE_NOT_FOUND ? std::error_code() : Win32Error(failure);
+  }
   do {
     const std::wstring_view name = data.cFileName;
     if (name == L"." || name == L"..") continue;
@@ -126,21 +147,25 @@ bool Directory::List(std::vector<DirEntry>& entries) const {
     entries.push_back({Narrow(name), KindOf(attributes), (attributes & FILE_ATTRIBUTE_HIDDEN) != 0,
                        (attributes & FILE_ATTRIBUTE_SYSTEM) != 0});
   } while (FindNextFileW(find, &data));
-  const bool complete = GetLastError() == ERROR_NO_MORE_FILES;
+  const DWORD stop = GetLastError();
   FindClose(find);
-  return complete;
+  return stop == ERROR_NO_MORE_FILES ? InjectedListingFault(*this) : Win32Error(stop);
 }
 
-FileIdentity Directory::Identity() const {
+FileIdentity Directory::Identity(std::error_code& error) const {
+  error.clear();
   BY_HANDLE_FILE_INFORMATION info;
-  if (!GetFileInformationByHandle(Native(m_handle), &info)) return {};
+  if (!GetFileInformationByHandle(Native(m_handle), &info)) {
+    error = Win32Error(GetLastError());
+    return {};
+  }
   return {info.dwVolumeSerialNumber,
           (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
 }
 
-int Directory::Flush() const {
+std::error_code Directory::Flush() const {
   // Renames are made with write-through, which leaves nothing of the directory to flush.
-  return 0;
+  return {};
 }
 
 std::string AbsoluteFolderPath(const std::string& path) {

@@ -8,6 +8,10 @@ FaultHook& Hook() {
   static FaultHook hook;
   return hook;
 }
+ListingFaultHook& ListingHook() {
+  static ListingFaultHook hook;
+  return hook;
+}
 }  // namespace
 
 void SetFaultHook(FaultHook hook) {
@@ -16,6 +20,19 @@ void SetFaultHook(FaultHook hook) {
 
 int InjectedFault(IoStep step) {
   return Hook() ? Hook()(step) : 0;
+}
+
+void SetListingFaultHook(ListingFaultHook hook) {
+  ListingHook() = std::move(hook);
+}
+
+std::error_code InjectedListingFault(const Directory& directory) {
+  if (!ListingHook()) return {};
+  std::error_code error;
+  const FileIdentity identity = directory.Identity(error);
+  if (error) return error;
+  const int injected = ListingHook()(identity);
+  return injected == 0 ? std::error_code() : std::error_code(injected, std::system_category());
 }
 
 }  // namespace platform

@@ -203,7 +203,7 @@ void NewFile::Publish(bool replaceExisting) {
   m_published = true;
 
   CheckInjected(IoStep::kFlush);
-  if (int flushError = m_dir.Flush(); flushError != 0) ThrowFileError(flushError);
+  if (const std::error_code flushError = m_dir.Flush()) ThrowFileError(flushError.value());
 }
 
 }  // namespace platform

@@ -55,12 +55,14 @@ TEST_F(CliTest, ExitStatusTellsHowThePassEnded) {
 }
 
 TEST_F(CliTest, UsageErrorsAndHelp) {
-  for (const auto& arguments : std::vector<std::vector<std::string>>{{},
-                                                                     {"modify"},
-                                                                     {"frobnicate", "x"},
-                                                                     {"modify", "--3d", "x"},
-                                                                     {"restore", "--2d", "x"},
-                                                                     {"scan", "a", "b"}}) {
+  for (const auto& arguments :
+       std::vector<std::vector<std::string>>{{},
+                                             {"modify"},
+                                             {"frobnicate", "x"},
+                                             {"modify", "--3d", "x"},
+                                             {"restore", "--2d", "x"},
+                                             {"scan", "a", "b"},
+                                             {"scan", "--threads", "0", "x"}}) {
     const auto run = Cli(arguments);
     EXPECT_EQ(run.exitStatus, 64) << testing::PrintToString(arguments);
     EXPECT_NE(run.err, "");
@@ -144,6 +146,45 @@ TEST_F(CliTest, ScanListsFoldersAndChangesNothing) {
                        Bdmv("b") + ": index=INDEX.BDM not-an-index backup=no"}));
   EXPECT_EQ(Names(tree / "a" / "BDMV"),
             (std::vector<std::string>{"MovieObject.bdmv", "index.bdmv"}));
+}
+
+// An unreadable folder is skipped, named with the system's cause, and makes the exit status 1,
+// in every command and in JSON; as root nothing is unreadable, so it runs as "nobody".
+TEST_F(CliTest, UnreadableFoldersAreReportedAndThePassGoesOn) {
+  MakeBdmvFolder(tree / "a", IndexBytes(64, 0x60));
+  fs::create_directories(tree / "locked" / "BDMV");
+  fs::permissions(tree.Root(), fs::perms::all);
+  fs::permissions(tree / "locked", fs::perms::none);
+  const std::string locked = (tree / "locked").string();
+  auto asNobody = [&](std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534",
+                                         "--clear-groups", QUORVEL_CLI_PATH});
+    return RunProcess(arguments);
+  };
+
+  auto run = asNobody({"scan", tree.Root().string()});
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_EQ(run.out, Bdmv("a") + ": index=index.bdmv patched=no flags=0x60 backup=no\n");
+  EXPECT_EQ(run.err, locked + ": cannot read this folder (Permission denied)\n");
+
+  fs::remove_all(tree / "a");
+  for (const char* command : {"modify", "restore"}) {
+    run = asNobody({command, "--threads", "1", tree.Root().string()});
+    EXPECT_EQ(run.exitStatus, 1) << command;
+    EXPECT_EQ(LastLine(run.out), command == std::string("modify") ? "Modify 0 file successful"
+                                                                  : "Resume  0 files successful");
+    EXPECT_EQ(run.err, locked + ": cannot read this folder (Permission denied)\n");
+  }
+
+  for (const char* command : {"scan", "modify"}) {
+    run = asNobody({"--json", command, tree.Root().string()});
+    EXPECT_EQ(run.exitStatus, 1) << command;
+    EXPECT_EQ(
+        nlohmann::json::parse(run.out)["unreadable"],
+        nlohmann::json::parse(R"([{"path": ")" + locked + R"(", "cause": "Permission denied"}])"))
+        << command;
+  }
+  fs::permissions(tree / "locked", fs::perms::owner_all);
 }
 
 // Runs the command with its stderr on a terminal and returns what the terminal received.

@@ -7,6 +7,11 @@ void RecordingFrontEnd::ShowMessage(const PassMessage& message) {
   if (onMessage) onMessage(message);
 }
 
+void RecordingFrontEnd::DirectoryVisited(const std::string& path) {
+  visited.push_back(path);
+  if (onVisit) onVisit(path);
+}
+
 void RecordingFrontEnd::FolderHandled(const std::string& path, const FolderOutcome& outcome) {
   handled.push_back(path);
   outcomes.push_back(outcome);

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "pass/pass_front_end.h"
@@ -12,7 +13,10 @@ namespace testing_support {
 class RecordingFrontEnd : public PassFrontEnd {
  public:
   void ShowMessage(const PassMessage& message) override;
-  void DirectoryVisited(const std::string& path) override { visited.push_back(path); }
+  void DirectoryVisited(const std::string& path) override;
+  void FolderUnreadable(const std::string& path, const std::string& cause) override {
+    unreadable.emplace_back(path, cause);
+  }
   void FolderHandled(const std::string& path, const FolderOutcome& outcome) override;
 
   // The texts shown, in order; folder messages as "FOLDER: TEXT".
@@ -20,6 +24,8 @@ class RecordingFrontEnd : public PassFrontEnd {
 
   std::vector<PassMessage> messages;
   std::vector<std::string> visited;
+  std::vector<std::pair<std::string, std::string>> unreadable;  // path and cause
+  std::function<void(const std::string&)> onVisit;              // runs as a directory is visited
   std::vector<std::string> handled;  // folder paths, in the order they were handled
   std::vector<FolderOutcome> outcomes;
   std::function<void(const PassMessage&)> onMessage;  // runs before ShowMessage returns

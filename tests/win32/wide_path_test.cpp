@@ -47,18 +47,19 @@ Bytes ReadThrough(const platform::Directory& dir, const std::string& name) {
 
 TEST(WindowsWidePathTest, PathsBeyond260CharactersAreWalkedAndPatched) {
   TempTree tree;
-  platform::Directory dir = platform::Directory::OpenFolder(tree.Root().string());
-  ASSERT_TRUE(dir.IsOpen());
+  std::error_code error;
+  platform::Directory dir = platform::Directory::OpenFolder(tree.Root().string(), error);
+  ASSERT_FALSE(error) << error.message();
   std::string path = platform::AbsoluteFolderPath(tree.Root().string());
   while (path.size() < 300) {
     const std::string name = "a-folder-with-a-long-name";
-    ASSERT_EQ(dir.CreateSubdirectory(name), 0);
-    dir = dir.OpenSubdirectory(name);
-    ASSERT_TRUE(dir.IsOpen());
+    ASSERT_FALSE(dir.CreateSubdirectory(name));
+    dir = dir.OpenSubdirectory(name, error);
+    ASSERT_FALSE(error) << error.message();
     path = platform::JoinPath(path, name);
   }
-  ASSERT_EQ(dir.CreateSubdirectory("BDMV"), 0);
-  const platform::Directory bdmv = dir.OpenSubdirectory("BDMV");
+  ASSERT_FALSE(dir.CreateSubdirectory("BDMV"));
+  const platform::Directory bdmv = dir.OpenSubdirectory("BDMV", error);
   const Bytes original = IndexBytes(100, 0x60);
   WriteThrough(bdmv, "index.bdmv", original);
   WriteThrough(bdmv, "MovieObject.bdmv", {'M', 'O', 'B', 'J'});
@@ -69,7 +70,8 @@ TEST(WindowsWidePathTest, PathsBeyond260CharactersAreWalkedAndPatched) {
   EXPECT_EQ(modified.handled, std::vector<std::string>{platform::JoinPath(path, "BDMV")});
   EXPECT_EQ(ReadThrough(bdmv, "index.bdmv").size(), 124u);
   EXPECT_EQ(
-      DescribeDifference(original, ReadThrough(bdmv.OpenSubdirectory("BACKUP"), "index.bdmv")), "");
+      DescribeDifference(original, ReadThrough(bdmv.OpenSubdirectory("BACKUP", error), "index.bdmv")),
+      "");
 }
 
 }  // namespace

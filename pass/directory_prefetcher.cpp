@@ -1,0 +1,114 @@
+#include "pass/directory_prefetcher.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace {
+
+// How far the threads read ahead of the walk, in directories: enough to keep a disk busy, little
+// enough to stay in the cache and in memory whatever the tree.
+constexpr std::size_t kWindow = 512;
+// A listing this quick came from the cache; after this many in a row there is nothing to gain.
+constexpr auto kQuickListing = std::chrono::microseconds(40);
+constexpr unsigned kQuickListingsToStop = 256;
+
+}  // namespace
+
+DirectoryPrefetcher::DirectoryPrefetcher(platform::Directory start, unsigned threads)
+    : m_start(std::move(start)), m_threadCount(threads) {}
+
+DirectoryPrefetcher::~DirectoryPrefetcher() {
+  {
+    std::lock_guard lock(m_mutex);
+    m_stopping = true;
+  }
+  m_wake.notify_all();
+  for (std::thread& thread : m_threads) thread.join();
+}
+
+void DirectoryPrefetcher::Engage(const Key& position, std::vector<Pending> pending) {
+  {
+    std::lock_guard lock(m_mutex);
+    m_position = position;
+    m_toList.clear();
+    m_listedAhead.clear();
+    for (Pending& directory : pending) m_toList.insert(std::move(directory));
+    m_quickInARow = 0;
+    m_engaged = true;
+  }
+  // Threads start only when a disk proves slow: a walk of cached directories never pays for them.
+  while (m_threads.size() < m_threadCount) m_threads.emplace_back(&DirectoryPrefetcher::Run, this);
+  m_wake.notify_all();
+}
+
+void DirectoryPrefetcher::Advance(const Key& position) {
+  bool roomAgain = false;
+  {
+    std::lock_guard lock(m_mutex);
+    const bool full = !CanListAhead();
+    m_position = position;
+    DropPassed();
+    // Waking the threads for each step would cost the walk more than it saves.
+    roomAgain = full && m_listedAhead.size() + m_inFlight < kWindow / 2;
+  }
+  if (roomAgain) m_wake.notify_all();
+}
+
+void DirectoryPrefetcher::DropPassed() {
+  while (!m_toList.empty() && m_toList.begin()->first <= m_position) {
+    m_toList.erase(m_toList.begin());
+  }
+  while (!m_listedAhead.empty() && *m_listedAhead.begin() <= m_position) {
+    m_listedAhead.erase(m_listedAhead.begin());
+  }
+}
+
+bool DirectoryPrefetcher::CanListAhead() const {
+  return m_engaged && !m_toList.empty() && m_listedAhead.size() + m_inFlight < kWindow;
+}
+
+void DirectoryPrefetcher::Run() {
+  std::unique_lock lock(m_mutex);
+  for (;;) {
+    m_wake.wait(lock, [&] { return m_stopping || CanListAhead(); });
+    if (m_stopping) return;
+    ListAhead(lock);
+  }
+}
+
+// Lists the first directory the walk will need that nobody lists yet, and queues what it holds.
+void DirectoryPrefetcher::ListAhead(std::unique_lock<std::mutex>& lock) {
+  auto directory = m_toList.extract(m_toList.begin());
+  ++m_inFlight;
+  lock.unlock();
+
+  const auto started = std::chrono::steady_clock::now();
+  std::error_code error;
+  std::vector<platform::DirEntry> entries;
+  const platform::Directory opened = m_start.OpenBelow(directory.mapped(), error);
+  if (!error) error = opened.List(entries);
+  const bool quick = std::chrono::steady_clock::now() - started < kQuickListing;
+
+  lock.lock();
+  --m_inFlight;
+  m_quickInARow = quick ? m_quickInARow + 1 : 0;
+  if (m_quickInARow >= kQuickListingsToStop) {
+    m_engaged = false;
+    m_toList.clear();
+    m_listedAhead.clear();
+    return;
+  }
+  // The walk reports what cannot be read; here it only means there is nothing to read ahead.
+  if (error || directory.key() <= m_position) return;
+  m_listedAhead.insert(directory.key());
+  // The same rule as the walk's descent, so that the keys match the walk's.
+  std::uint32_t index = 0;
+  for (const platform::DirEntry& entry : entries) {
+    if (entry.kind != platform::EntryKind::kDirectory || entry.hidden) continue;
+    Key key = directory.key();
+    key.push_back(index++);
+    if (directory.mapped().size() + entry.name.size() + 1 > kMaxRelativePath) continue;
+    m_toList.emplace(std::move(key), directory.mapped() + '/' + entry.name);
+  }
+  if (index > 0) m_wake.notify_all();
+}

@@ -1,0 +1,270 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <strings.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <random>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "pass/bdmv_folder_walker.h"
+#include "platform/fault_injection.h"
+#include "tests/support/recording_front_end.h"
+#include "tests/support/temp_tree.h"
+
+namespace fs = std::filesystem;
+using namespace testing_support;
+
+namespace {
+
+// What a walk found: targets and unreadable directories, relative to the start, in order.
+struct WalkResult {
+  std::vector<std::string> targets;
+  std::vector<std::string> unreadable;
+  bool operator==(const WalkResult&) const = default;
+};
+
+// Some directories cannot be listed, and some are slow to list, chosen by inode so that every
+// walk of the same tree meets the same ones.
+bool Unreadable(std::uint64_t inode) {
+  return inode % 23 == 5;
+}
+bool Slow(std::uint64_t inode) {
+  return inode % 7 == 3;
+}
+
+// The walk in its plainest form: recursion, readdir, and the rules written out once more.
+void ReferenceWalk(const fs::path& dir, const std::string& shown, WalkResult& result) {
+  struct stat status;
+  DIR* listing = opendir(dir.c_str());
+  if (!listing || stat(dir.c_str(), &status) != 0 || Unreadable(status.st_ino)) {
+    if (listing) closedir(listing);
+    result.unreadable.push_back(shown);
+    return;
+  }
+  std::vector<std::string> subdirectories;
+  while (const dirent* entry = readdir(listing)) {
+    const std::string name = entry->d_name;
+    if (entry->d_type != DT_DIR || name[0] == '.') continue;
+    subdirectories.push_back(name);
+  }
+  closedir(listing);
+  for (const auto& name : subdirectories) {
+    if (strcasecmp(name.c_str(), "BDMV") == 0) result.targets.push_back(shown + "/" + name);
+  }
+  for (const auto& name : subdirectories) ReferenceWalk(dir / name, shown + "/" + name, result);
+}
+
+// Runs the walker with a descriptor limit (0: none) and a number of threads. Listings are slowed
+// and (with `failing`) fail by the rules above. Returns the count of listings made, the threads'
+// included, in `listings`.
+WalkResult QuorvelWalk(const fs::path& root, rlim_t descriptorLimit, unsigned threads, bool failing,
+                       int& listings) {
+  std::atomic<int> count{0};
+  platform::SetListingFaultHook([&](const platform::FileIdentity& directory) {
+    ++count;
+    if (Slow(directory.index)) std::this_thread::sleep_for(std::chrono::microseconds(150));
+    return failing && Unreadable(directory.index) ? EIO : 0;
+  });
+  rlimit saved{};
+  getrlimit(RLIMIT_NOFILE, &saved);
+  if (descriptorLimit != 0) {
+    rlimit low = saved;
+    low.rlim_cur = descriptorLimit;
+    setrlimit(RLIMIT_NOFILE, &low);
+  }
+
+  RecordingFrontEnd frontEnd;
+  WalkResult result;
+  const std::string prefix = root.string();
+  auto relative = [&](const std::string& path) { return "." + path.substr(prefix.size()); };
+  CBdmvFolderWalker walker(prefix, "BDMV");
+  walker.Walk(
+      [&](const platform::Directory& target, const std::string& path) {
+        EXPECT_TRUE(target.IsOpen()) << path;
+        result.targets.push_back(relative(path));
+      },
+      &frontEnd, threads);
+
+  setrlimit(RLIMIT_NOFILE, &saved);
+  platform::SetListingFaultHook(nullptr);
+  listings = count;
+  for (const auto& [path, cause] : frontEnd.unreadable) {
+    result.unreadable.push_back(relative(path));
+    EXPECT_EQ(cause, std::strerror(EIO));
+  }
+  return result;
+}
+
+// A random tree: deep chains and wide directories, hidden ones, BDMV in any case, files and
+// links named like folders, links to a parent, to the start and to a tree outside.
+void GrowRandomTree(const fs::path& root, const fs::path& outside, std::uint32_t seed) {
+  fs::create_directories(root);
+  std::mt19937 random(seed);
+  auto chance = [&](int percent) { return static_cast<int>(random() % 100) < percent; };
+  std::vector<fs::path> dirs{root};
+  std::vector<int> depths{0};
+  const char* const kSpecial[] = {"BDMV", "bdmv", "Bdmv", "bDmV", ".BDMV", ".hidden", "BACKUP"};
+  for (int i = 0; i < 2500; ++i) {
+    // Mostly below one of the last few made, which makes deep chains.
+    std::size_t parent = chance(75)
+                             ? dirs.size() - 1 - random() % std::min<std::size_t>(dirs.size(), 8)
+                             : random() % dirs.size();
+    if (depths[parent] >= 200) parent = random() % dirs.size();
+    std::string name =
+        chance(25) ? kSpecial[random() % std::size(kSpecial)] : "d" + std::to_string(i);
+    const fs::path path = dirs[parent] / name;
+    if (fs::exists(fs::symlink_status(path))) continue;
+    if (chance(4)) {
+      const fs::path targets[] = {dirs[parent], root, outside, dirs[random() % dirs.size()]};
+      fs::create_directory_symlink(targets[random() % std::size(targets)], path);
+    } else if (chance(3)) {
+      WriteBytes(path, {1});
+    } else {
+      fs::create_directory(path);
+      dirs.push_back(path);
+      depths.push_back(depths[parent] + 1);
+    }
+  }
+}
+
+TEST(WalkPropertyTest, RandomTreesAreWalkedLikeThePlainRecursiveWalk) {
+  for (std::uint32_t seed = 1; seed <= 12; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    TempTree tree;
+    fs::create_directories(tree / "outside" / "BDMV");
+    GrowRandomTree(tree / "start", tree / "outside", seed);
+    WalkResult expected;
+    ReferenceWalk(tree / "start", ".", expected);
+    ASSERT_FALSE(expected.targets.empty());
+    ASSERT_FALSE(expected.unreadable.empty());
+
+    for (const rlim_t limit : {rlim_t{16}, rlim_t{24}, rlim_t{64}, rlim_t{0}}) {
+      int alone = 0;
+      for (const unsigned threads : {1u, 8u}) {
+        SCOPED_TRACE("descriptor limit " + std::to_string(limit) + ", " + std::to_string(threads) +
+                     " threads");
+        int listings = 0;
+        const WalkResult walked = QuorvelWalk(tree / "start", limit, threads, true, listings);
+        EXPECT_EQ(walked.targets, expected.targets);
+        EXPECT_EQ(walked.unreadable, expected.unreadable);
+        // Listings beyond the walk's own were made ahead of it. At 16 descriptors there are
+        // none to spare for it.
+        if (threads == 1) alone = listings;
+        if (threads > 1 && limit != 16) {
+          EXPECT_GT(listings, alone) << "nothing listed ahead";
+        }
+      }
+    }
+  }
+}
+
+// Removes every directory of a chain from the bottom up, through "..": removing it by path would
+// take time and descriptors in proportion to its depth at every level.
+void RemoveChain(const fs::path& root) {
+  int fd = open(root.c_str(), O_RDONLY | O_DIRECTORY);
+  for (int child; (child = openat(fd, "level", O_RDONLY | O_DIRECTORY)) >= 0; fd = child) close(fd);
+  for (;;) {
+    unlinkat(fd, "BDMV", AT_REMOVEDIR);
+    const int side = openat(fd, "side", O_RDONLY | O_DIRECTORY);
+    if (side >= 0) {
+      unlinkat(side, "BDMV", AT_REMOVEDIR);
+      close(side);
+      unlinkat(fd, "side", AT_REMOVEDIR);
+    }
+    struct stat here, top;
+    fstat(fd, &here);
+    stat(root.c_str(), &top);
+    if (here.st_ino == top.st_ino) break;
+    const int parent = openat(fd, "..", O_RDONLY | O_DIRECTORY);
+    close(fd);
+    fd = parent;
+    unlinkat(fd, "level", AT_REMOVEDIR);
+  }
+  close(fd);
+}
+
+// A chain deeper than any path the system takes and than any number of descriptors, with side
+// branches: at level L, "side/BDMV" every 97 levels and "BDMV" every 1000.
+TEST(WalkPropertyTest, ATenThousandLevelChainWithSideBranches) {
+  constexpr int kDepth = 10000;
+  TempTree tree;
+  // One listing order per level, read as the chain is made, names the expected walk.
+  std::vector<std::vector<std::string>> orders;
+  int directories = 0;
+  int fd = open(tree.Root().c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_GE(fd, 0);
+  for (int level = 0; level <= kDepth; ++level) {
+    const bool bdmv = level % 1000 == 999 || level == kDepth;
+    if (level < kDepth) {
+      ASSERT_EQ(mkdirat(fd, "level", 0755), 0);
+    }
+    if (level % 97 == 1) {
+      ASSERT_EQ(mkdirat(fd, "side", 0755), 0);
+      const int side = openat(fd, "side", O_RDONLY | O_DIRECTORY);
+      ASSERT_EQ(mkdirat(side, "BDMV", 0755), 0);
+      close(side);
+    }
+    if (bdmv) {
+      ASSERT_EQ(mkdirat(fd, "BDMV", 0755), 0);
+    }
+    directories += 1 + (level % 97 == 1 ? 2 : 0) + (bdmv ? 1 : 0);
+    DIR* listing = fdopendir(dup(fd));
+    orders.emplace_back();
+    while (const dirent* entry = readdir(listing)) {
+      if (entry->d_name[0] != '.') orders.back().push_back(entry->d_name);
+    }
+    closedir(listing);
+    if (level < kDepth) {
+      const int child = openat(fd, "level", O_RDONLY | O_DIRECTORY);
+      close(fd);
+      fd = child;
+    }
+  }
+  close(fd);
+  // Built from the bottom: a level's targets, then each subdirectory's walk in listing order.
+  std::vector<std::string> expected;
+  for (int level = kDepth; level >= 0; --level) {
+    std::vector<std::string> walk;
+    const auto& order = orders[level];
+    if (std::find(order.begin(), order.end(), "BDMV") != order.end())
+      walk.push_back(std::to_string(level) + ":BDMV");
+    for (const auto& name : order) {
+      if (name == "side") walk.push_back(std::to_string(level) + ":side/BDMV");
+      if (name == "level") walk.insert(walk.end(), expected.begin(), expected.end());
+    }
+    expected = std::move(walk);
+  }
+
+  // At 16 descriptors there are none to spare for reading ahead; at 64 there are.
+  for (const auto& [limit, threads] : {std::pair{rlim_t{16}, 1u}, std::pair{rlim_t{64}, 8u}}) {
+    SCOPED_TRACE("descriptor limit " + std::to_string(limit));
+    int listings = 0;
+    const WalkResult walked = QuorvelWalk(tree.Root(), limit, threads, false, listings);
+    std::vector<std::string> found;
+    for (const auto& path : walked.targets) {
+      std::size_t level = 0;
+      for (std::size_t at = path.find("/level"); at != std::string::npos;
+           at = path.find("/level", at + 1))
+        ++level;
+      const bool side = path.ends_with("/side/BDMV");
+      found.push_back(std::to_string(level) + (side ? ":side/BDMV" : ":BDMV"));
+    }
+    EXPECT_EQ(found, expected);
+    EXPECT_EQ(walked.unreadable, std::vector<std::string>{});
+    if (threads == 1) {
+      EXPECT_EQ(listings, directories) << "each directory listed once";
+    } else {
+      EXPECT_GT(listings, directories) << "nothing listed ahead";
+    }
+  }
+  RemoveChain(tree.Root());
+}
+
+}  // namespace
