@@ -39,3 +39,5 @@ const DialogTemplate kMainDialogTemplate = {IDD_MAIN, "IDD_MAIN", "Quorvel 2.0",
 
 const DialogTemplate kAboutBoxTemplate = {IDD_ABOUTBOX, "IDD_ABOUTBOX", "关于 quorvel", 235,
                                           55,           kAboutControls};
+
+const DluRect kProgressStripRect = {7, 150, 306, 44};

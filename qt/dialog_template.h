@@ -40,3 +40,6 @@ struct DialogTemplate {
 
 extern const DialogTemplate kMainDialogTemplate;
 extern const DialogTemplate kAboutBoxTemplate;
+
+// The main dialog's empty band below its buttons, where a long pass shows how far it has come.
+extern const DluRect kProgressStripRect;

@@ -1,5 +1,7 @@
 #include "qt/folder_patch_app.h"
 
+#include <QCommandLineParser>
+
 #include "qt/folder_patch_dlg.h"
 #include "qt/quorvel_icon.h"
 #include "qt/user_prompts.h"
@@ -14,8 +16,21 @@ CFolderPatchApp::CFolderPatchApp(int& argc, char** argv) : QApplication(argc, ar
 }
 
 bool CFolderPatchApp::InitInstance() {
+  // A folder on the command line ("Open with", a shortcut) fills the path as Browse would.
+  QCommandLineParser parser;
+  parser.setApplicationDescription(
+      "Backs up and patches the index files of the Blu-ray disc folders below a folder.");
+  parser.addHelpOption();
+  parser.addVersionOption();
+  parser.addPositionalArgument("FOLDER", "The folder to put in the dialog's Folder Path box.",
+                               "[FOLDER]");
+  parser.process(*this);
+
   DesktopPrompts prompts;
   CFolderPatchDlg dialog(prompts);
+  if (!parser.positionalArguments().isEmpty()) {
+    dialog.SetFolderPath(parser.positionalArguments().front());
+  }
   dialog.exec();
   return false;
 }

@@ -7,11 +7,13 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QShortcut>
 
 #include "pass/pass_guard.h"
 #include "pass/passes.h"
 #include "qt/about_box.h"
 #include "qt/dialog_template.h"
+#include "qt/folder_drop.h"
 #include "qt/qt_front_end.h"
 #include "qt/quorvel_icon.h"
 #include "qt/resource.h"
@@ -43,6 +45,12 @@ CFolderPatchDlg::CFolderPatchDlg(UserPrompts& prompts, QWidget* parent)
   UpdateData(false);
 
   m_systemMenu = CreateSystemMenu(*this, kAboutMenuText, [this](int id) { OnSysCommand(id); });
+  // Where the window manager leaves Alt+Space to the program, it opens the window menu.
+  connect(new QShortcut(QKeySequence(Qt::AltModifier | Qt::Key_Space), this), &QShortcut::activated,
+          this, [this] { m_systemMenu->exec(mapToGlobal(QPoint(0, 0))); });
+  const auto fillPath = [this](const QString& folder) { SetFolderPath(folder); };
+  AcceptFolderDrops(*this, fillPath);
+  AcceptFolderDrops(*findChild<QLineEdit*>("IDC_FOLDER_PATH"), fillPath);
   setWindowIcon(m_hIcon);
   findChild<QPushButton*>("IDC_MODIFY")->setFocus();
 }
@@ -100,6 +108,10 @@ void CFolderPatchDlg::OnBrowse() {
                           PassMessage::Icon::kWarning);
     return;
   }
+  SetFolderPath(folder);
+}
+
+void CFolderPatchDlg::SetFolderPath(const QString& folder) {
   UpdateData(true);
   m_strFolderPath = folder;
   UpdateData(false);

@@ -21,6 +21,9 @@ class CFolderPatchDlg : public QDialog {
   // otherwise.
   void UpdateData(bool saveAndValidate);
 
+  // Puts `folder` into the edit box as Browse does: the check box keeps its state.
+  void SetFolderPath(const QString& folder);
+
   // The dialog's data, bound to IDC_FOLDER_PATH and IDC_CONVERT_3D.
   QString m_strFolderPath;
   int m_bConvert3DTo2D = 0;

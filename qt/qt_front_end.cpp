@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QFile>
 
-#include "qt/progress_window.h"
+#include "qt/progress_strip.h"
 #include "qt/user_prompts.h"
 
 namespace {
@@ -15,7 +15,7 @@ constexpr qint64 kRepaintIntervalMs = 40;
 
 QtFrontEnd::QtFrontEnd(QWidget& owner, UserPrompts& prompts,
                        std::chrono::milliseconds progressDelay)
-    : m_owner(owner), m_prompts(prompts), m_progressDelay(progressDelay) {
+    : m_owner(owner), m_prompts(prompts), m_progressDelay(progressDelay), m_inputSink(owner) {
   QApplication::setOverrideCursor(Qt::WaitCursor);
   m_sinceStart.start();
   m_sinceRepaint.start();
@@ -26,6 +26,9 @@ QtFrontEnd::~QtFrontEnd() {
 }
 
 void QtFrontEnd::ShowMessage(const PassMessage& message) {
+  // Every message but a folder's ends the pass: its box stands alone. A folder's message leaves
+  // the strip up, with the count so far.
+  if (message.kind != PassMessage::Kind::kFolder) m_progress.reset();
   RefreshProgress();
   // The user has to click the box, so it gets the ordinary arrow.
   QApplication::restoreOverrideCursor();
@@ -51,13 +54,14 @@ void QtFrontEnd::Tick(const std::string& current) {
   m_current = current;
   bool repaint = m_sinceRepaint.elapsed() >= kRepaintIntervalMs;
   if (!m_progress && m_sinceStart.elapsed() >= m_progressDelay.count()) {
-    m_progress = std::make_unique<ProgressWindow>(m_owner);
+    m_progress = std::make_unique<ProgressStrip>(m_owner);
     m_progress->show();
     repaint = true;
   }
   if (!repaint) return;
   RefreshProgress();
-  QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  // Input is read too, and dropped by the sink.
+  QApplication::processEvents();
   m_sinceRepaint.restart();
 }
 

@@ -8,15 +8,16 @@
 #include <QString>
 
 #include "pass/pass_front_end.h"
+#include "qt/pass_input_sink.h"
 
-class ProgressWindow;
+class ProgressStrip;
 class QWidget;
 class UserPrompts;
 
 // Shows a pass's messages in boxes owned by the dialog, and keeps the dialog painted while the
-// pass runs on the user-interface thread: paint events are processed, input is not. Lives for
-// one pass: a busy cursor from construction to destruction, and a progress window from
-// `progressDelay` into the pass.
+// pass runs on the user-interface thread: paint events are processed, input to the dialog is
+// dropped. Lives for one pass: a busy cursor from construction to destruction, and a progress
+// strip in the dialog from `progressDelay` into the pass until its summary.
 class QtFrontEnd : public PassFrontEnd {
  public:
   QtFrontEnd(QWidget& owner, UserPrompts& prompts,
@@ -31,14 +32,15 @@ class QtFrontEnd : public PassFrontEnd {
   void FolderHandled(const std::string& path, const FolderOutcome& outcome) override;
 
  private:
-  // Brings the progress window up once the delay has passed, and lets the dialog repaint.
+  // Brings the progress strip up once the delay has passed, and lets the dialog repaint.
   void Tick(const std::string& current);
   void RefreshProgress();
 
   QWidget& m_owner;
   UserPrompts& m_prompts;
   std::chrono::milliseconds m_progressDelay;
-  std::unique_ptr<ProgressWindow> m_progress;
+  PassInputSink m_inputSink;
+  std::unique_ptr<ProgressStrip> m_progress;
   QElapsedTimer m_sinceStart;
   QElapsedTimer m_sinceRepaint;
   long m_directories = 0;

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "qt/button_keys.h"
 #include "qt/dialog_font.h"
 #include "qt/dialog_units.h"
 
@@ -21,6 +22,7 @@ QWidget* CreateControl(QDialog& dialog, const ControlTemplate& control, const QI
       auto* button = new QPushButton(text, &dialog);
       button->setAutoDefault(true);
       button->setDefault(control.kind == ControlTemplate::Kind::kDefPushButton);
+      PressOnlyOnPlainSpace(*button);
       return button;
     }
     case ControlTemplate::Kind::kLeftText:
@@ -35,8 +37,11 @@ QWidget* CreateControl(QDialog& dialog, const ControlTemplate& control, const QI
     }
     case ControlTemplate::Kind::kEdit:
       return new QLineEdit(text, &dialog);
-    case ControlTemplate::Kind::kAutoCheckBox:
-      return new QCheckBox(text, &dialog);
+    case ControlTemplate::Kind::kAutoCheckBox: {
+      auto* checkBox = new QCheckBox(text, &dialog);
+      PressOnlyOnPlainSpace(*checkBox);
+      return checkBox;
+    }
     case ControlTemplate::Kind::kIcon: {
       auto* label = new QLabel(&dialog);
       label->setPixmap(icon.pixmap(kIconSize, kIconSize));

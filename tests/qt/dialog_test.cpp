@@ -2,6 +2,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRawFont>
 #include <QtTest>
@@ -27,6 +28,9 @@ class DialogTest : public QObject {
   void PassesRunOnTheTypedPath();
   void EscapeClosesWithoutAPassButNotDuringOne();
   void ContextMenuEndsWithAboutWhichOpensTheAboutBox();
+  void AltSpaceOpensTheMenuAndOnlyPlainSpacePresses();
+  void DroppedFolderFillsThePathAndKeepsTheOption_data();
+  void DroppedFolderFillsThePathAndKeepsTheOption();
 
  private:
   std::unique_ptr<ScriptedPrompts> m_prompts;
@@ -215,6 +219,83 @@ void DialogTest::ContextMenuEndsWithAboutWhichOpensTheAboutBox() {
   QCOMPARE(shown.mid(1), QStringList({"", "About Quorvel 2.0(&A)...", "关于 quorvel",
                                       "Quorvel 2.0 Ver", "确定 (default)", "icon", "centred"}));
   QVERIFY(m_dialog->isVisible());
+}
+
+void DialogTest::AltSpaceOpensTheMenuAndOnlyPlainSpacePresses() {
+  const Bytes original = ReadBytes(Index());
+  m_dialog->SetFolderPath(QString::fromStdString(m_tree->Root().string()));
+  auto* modify = Control("IDC_MODIFY");
+  QStringList menus;
+  for (const Qt::KeyboardModifiers modifiers :
+       {Qt::AltModifier, Qt::ControlModifier, Qt::ShiftModifier, Qt::MetaModifier}) {
+    for (QWidget* focus : {static_cast<QWidget*>(modify), Control<QWidget>("IDC_CONVERT_3D")}) {
+      focus->setFocus();
+      if (modifiers == Qt::AltModifier) {
+        WhenPopup([&](QWidget* menu) {
+          menus << menu->objectName();
+          menu->close();
+        });
+      }
+      QTest::keyClick(focus, Qt::Key_Space, modifiers);
+    }
+  }
+  QCOMPARE(menus, QStringList({"systemMenu", "systemMenu"}));
+  QCOMPARE(DescribeDifference(original, ReadBytes(Index())), "");
+  QVERIFY(m_prompts->shown.empty());
+  QVERIFY(!Control<QCheckBox>("IDC_CONVERT_3D")->isChecked());
+
+  modify->setFocus();
+  QTest::keyClick(modify, Qt::Key_Space);
+  QCOMPARE(m_prompts->Texts(), QStringList{"Modify 1 file successful"});
+}
+
+void DialogTest::DroppedFolderFillsThePathAndKeepsTheOption_data() {
+  QTest::addColumn<QString>("target");
+  QTest::addColumn<QString>("dropped");  // relative to the tree, or a URL as it stands
+  QTest::addColumn<bool>("taken");
+  QTest::newRow("folder on the dialog") << "IDD_MAIN"
+                                        << "Movie" << true;
+  QTest::newRow("folder on the edit box") << "IDC_FOLDER_PATH"
+                                          << "Movie" << true;
+  QTest::newRow("a file") << "IDD_MAIN"
+                          << "Movie/BDMV/index.bdmv" << false;
+  QTest::newRow("two folders") << "IDD_MAIN"
+                               << "Movie Movie/BDMV" << false;
+  QTest::newRow("not local") << "IDD_MAIN"
+                             << "sftp://host/discs" << false;
+}
+
+void DialogTest::DroppedFolderFillsThePathAndKeepsTheOption() {
+  QFETCH(QString, target);
+  QFETCH(QString, dropped);
+  QFETCH(bool, taken);
+  QList<QUrl> urls;
+  for (const QString& item : dropped.split(' ')) {
+    urls << (item.contains(':') ? QUrl(item)
+                                : QUrl::fromLocalFile(QString::fromStdString(
+                                      (*m_tree / item.toStdString()).string())));
+  }
+  QMimeData data;
+  data.setUrls(urls);
+  data.setText(urls.front().toString());  // as file managers do: the edit box would take it
+
+  QTest::mouseClick(Control<QCheckBox>("IDC_CONVERT_3D"), Qt::LeftButton);
+  m_dialog->SetFolderPath("/typed");
+
+  QWidget* widget = target == "IDD_MAIN" ? m_dialog.get() : Control<QWidget>(qPrintable(target));
+  const QPoint centre = widget->rect().center();
+  QDragEnterEvent enter(centre, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(widget, &enter);
+  QCOMPARE(enter.isAccepted(), taken);
+  if (taken) {
+    QDropEvent drop(centre, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &drop);
+  }
+
+  const QString expected = QString::fromStdString((*m_tree / "Movie").string());
+  QCOMPARE(Control<QLineEdit>("IDC_FOLDER_PATH")->text(), taken ? expected : "/typed");
+  QVERIFY2(Control<QCheckBox>("IDC_CONVERT_3D")->isChecked(), "a drop keeps the option");
+  QVERIFY(m_prompts->shown.empty());
 }
 
 QTEST_MAIN(DialogTest)

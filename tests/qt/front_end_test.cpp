@@ -4,7 +4,7 @@
 #include <QtTest>
 
 #include "pass/passes.h"
-#include "qt/progress_window.h"
+#include "qt/folder_patch_dlg.h"
 #include "qt/qt_front_end.h"
 #include "tests/qt/scripted_prompts.h"
 #include "tests/support/temp_tree.h"
@@ -20,7 +20,7 @@ class FrontEndTest : public QObject {
   void MessageBoxIsOkOnlyWithCaptionIconAndOwner_data();
   void MessageBoxIsOkOnlyWithCaptionIconAndOwner();
   void LongPassShowsProgressAndABusyCursorButNotOverItsBoxes();
-  void ShortPassShowsNoProgressWindow();
+  void ShortPassShowsNoProgressStrip();
 };
 
 void FrontEndTest::MessageBoxIsOkOnlyWithCaptionIconAndOwner_data() {
@@ -65,18 +65,28 @@ void FrontEndTest::LongPassShowsProgressAndABusyCursorButNotOverItsBoxes() {
   tree.MakeDirectories({"a/b", "c/BDMV"});  // c/BDMV has no index file: reported, not counted
   MakeBdmvFolder(tree / "a", IndexBytes(90, 0));
   MakeBdmvFolder(tree / "d", IndexBytes(90, 0));
-  QDialog owner;
+  ScriptedPrompts prompts;
+  CFolderPatchDlg owner(prompts);
   owner.show();
   QVERIFY(QTest::qWaitForWindowExposed(&owner));
-  ScriptedPrompts prompts;
   QStringList seen;
   prompts.onMessage = [&] {
-    auto* window = owner.findChild<ProgressWindow*>();
-    seen << (QApplication::overrideCursor() ? "busy" : "arrow")
-         << (window && window->isVisible()
-                 ? window->findChild<QLabel*>("directories")->text() + ", " +
-                       window->findChild<QLabel*>("handled")->text()
-                 : "no progress");
+    auto* strip = owner.findChild<QWidget*>("progressStrip");
+    seen << (QApplication::overrideCursor() ? "busy" : "arrow");
+    if (!strip || !strip->isVisible()) {
+      seen << "no progress";
+      return;
+    }
+    seen << strip->findChild<QLabel*>("directories")->text() + ", " +
+                strip->findChild<QLabel*>("handled")->text();
+    // The strip lies inside the dialog, in the band the controls leave free.
+    QVERIFY(owner.rect().contains(strip->geometry()));
+    for (QWidget* control : owner.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+      if (control->property("controlId").isValid() && control->isVisible()) {
+        QVERIFY2(!control->geometry().intersects(strip->geometry()),
+                 qPrintable(control->objectName()));
+      }
+    }
   };
   {
     QtFrontEnd frontEnd(owner, prompts, 0ms);
@@ -85,20 +95,25 @@ void FrontEndTest::LongPassShowsProgressAndABusyCursorButNotOverItsBoxes() {
     QVERIFY(QApplication::overrideCursor());
   }
 
+  // The folder's message comes mid-pass, over the strip; the summary comes after it is gone.
   QCOMPARE(prompts.Texts().last(), "Modify 2 file successful");
-  QCOMPARE(seen.mid(seen.size() - 2),
-           QStringList({"arrow", "Directories visited: 10, BDMV folders handled: 2"}));
+  QCOMPARE(seen.size(), 4);
+  QCOMPARE(seen.at(0), "arrow");
+  QVERIFY2(seen.at(1).startsWith("Directories visited: "), qPrintable(seen.at(1)));
+  QCOMPARE(seen.mid(2), QStringList({"arrow", "no progress"}));
   QVERIFY(!QApplication::overrideCursor());
-  QVERIFY2(!owner.findChild<ProgressWindow*>(), "the window goes with the pass");
+  QVERIFY2(!owner.findChild<QWidget*>("progressStrip"), "the strip goes with the pass");
 }
 
-void FrontEndTest::ShortPassShowsNoProgressWindow() {
+void FrontEndTest::ShortPassShowsNoProgressStrip() {
   TempTree tree;
   MakeBdmvFolder(tree / "a", IndexBytes(90, 0));
   QWidget owner;
   ScriptedPrompts prompts;
   bool progressShown = true;
-  prompts.onMessage = [&] { progressShown = owner.findChild<ProgressWindow*>() != nullptr; };
+  prompts.onMessage = [&] {
+    progressShown = owner.findChild<QWidget*>("progressStrip") != nullptr;
+  };
   {
     QtFrontEnd frontEnd(owner, prompts);
     RunModifyPass(tree.Root().string(), 0, frontEnd);
