@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 
+#include "qt/default_button_style.h"
 #include "qt/folder_patch_dlg.h"
 #include "qt/quorvel_icon.h"
 #include "qt/user_prompts.h"
@@ -13,6 +14,7 @@ CFolderPatchApp::CFolderPatchApp(int& argc, char** argv) : QApplication(argc, ar
   // Wayland finds the window's icon through the installed desktop file.
   setDesktopFileName("quorvel");
   setWindowIcon(QuorvelIcon());
+  setStyle(new DefaultButtonStyle(style()->name()));
 }
 
 bool CFolderPatchApp::InitInstance() {

@@ -20,6 +20,7 @@
 #include "qt/system_menu.h"
 #include "qt/template_dialog.h"
 #include "qt/user_prompts.h"
+#include "qt/window_placement.h"
 
 namespace {
 
@@ -53,6 +54,7 @@ CFolderPatchDlg::CFolderPatchDlg(UserPrompts& prompts, QWidget* parent)
   AcceptFolderDrops(*findChild<QLineEdit*>("IDC_FOLDER_PATH"), fillPath);
   setWindowIcon(m_hIcon);
   findChild<QPushButton*>("IDC_MODIFY")->setFocus();
+  CentreOnWorkArea(*this);
 }
 
 void CFolderPatchDlg::UpdateData(bool saveAndValidate) {
