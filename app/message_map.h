@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <functional>
 #include <vector>
 
@@ -40,6 +42,14 @@ template <class Dialog>
 MessageMapEntry OnQueryDragIconEntry(HCURSOR (Dialog::*handler)()) {
   return {WM_QUERYDRAGICON, 0, [handler](CDialog& dialog, WPARAM, LPARAM) {
             return reinterpret_cast<INT_PTR>((static_cast<Dialog&>(dialog).*handler)());
+          }};
+}
+
+template <class Dialog>
+MessageMapEntry OnDropFilesEntry(void (Dialog::*handler)(HDROP drop)) {
+  return {WM_DROPFILES, 0, [handler](CDialog& dialog, WPARAM wParam, LPARAM) {
+            (static_cast<Dialog&>(dialog).*handler)(reinterpret_cast<HDROP>(wParam));
+            return INT_PTR{TRUE};
           }};
 }
 

@@ -14,6 +14,7 @@
 #include "pass/pass_state.h"
 #include "platform/file.h"
 #include "platform/file_error.h"
+#include "platform/path_length.h"
 
 namespace {
 
@@ -24,7 +25,7 @@ std::optional<platform::File> OpenMovieObject(const platform::Directory& folder,
   const platform::DirEntry* entry = bdmv_names::FindFileOrAlternative(
       entries, bdmv_names::kMovieObject, bdmv_names::kMovieObjectAlternative);
   if (!entry) return std::nullopt;
-  platform::File file = platform::File::OpenExclusive(folder, entry->name);
+  platform::File file = platform::File::OpenForUpdate(folder, entry->name);
   if (platform::IsReadOnly(folder, entry->name)) {
     throw FileError(FileErrorCause::kAccessDenied, {}, EACCES);
   }
@@ -45,7 +46,9 @@ void ReplaceWithPatched(const platform::Directory& folder, const std::string& na
 
 FolderOutcome Modify(const platform::Directory& folder, const std::string& path) {
   namespace msg = folder_messages;
-  if (path.size() >= msg::kMaxFolderPathLength) return FolderOutcome::Reported(msg::kPathTooLong);
+  if (platform::NarrowPathLength(path) >= msg::kMaxFolderPathLength) {
+    return FolderOutcome::Reported(msg::kPathTooLong);
+  }
 
   std::vector<platform::DirEntry> entries;
   folder.List(entries);

@@ -9,6 +9,7 @@
 #include "pass/pass_state.h"
 #include "platform/file.h"
 #include "platform/file_error.h"
+#include "platform/path_length.h"
 
 namespace {
 
@@ -31,7 +32,9 @@ void CopyBack(const platform::Directory& folder, const std::string& name, bool e
 }
 
 FolderOutcome Restore(const platform::Directory& folder, const std::string& path) {
-  if (path.size() >= msg::kMaxFolderPathLength) return FolderOutcome::Reported(msg::kPathTooLong);
+  if (platform::NarrowPathLength(path) >= msg::kMaxFolderPathLength) {
+    return FolderOutcome::Reported(msg::kPathTooLong);
+  }
 
   std::vector<platform::DirEntry> entries;
   folder.List(entries);

@@ -25,13 +25,19 @@ class File {
   // fails with a sharing violation.
   static File OpenExclusive(const Directory& dir, const std::string& name);
 
+  // Opens for reading and writing while others may go on reading: on Windows a program that
+  // writes the file, or that will not let it be written, makes the open fail with a sharing
+  // violation; a read-only file fails with access denied.
+  static File OpenForUpdate(const Directory& dir, const std::string& name);
+
   std::uint64_t Size() const;
 
   // Reads at most buffer.size() bytes from offset; fewer only at the end of the file.
   std::size_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> buffer) const;
 
-  // The modification time becomes now, in whole seconds; the access time is kept, cut to whole
-  // seconds.
+  // The modification time becomes now, in whole seconds; the access time (and on Windows the
+  // creation time) is kept, cut to whole seconds. On Windows the attributes above the low seven
+  // bits (temporary, not content indexed and the like) are cleared.
   void SetModificationTimeToNow();
 
   // Lets go of the file before the destructor would; nothing may be asked of it afterwards.
@@ -73,7 +79,8 @@ class NewFile {
   std::string m_finalName;
   std::string m_displayName;
   std::string m_tempName;
-  std::intptr_t m_handle = -1;  // a file descriptor, or a Windows handle
+  std::intptr_t m_handle = -1;     // a file descriptor, or a Windows handle
+  std::uint32_t m_attributes = 0;  // Windows: what the file shows once published; 0 for normal
   bool m_published = false;
 };
 

@@ -84,6 +84,11 @@ File File::OpenExclusive(const Directory& dir, const std::string& name) {
   return file;
 }
 
+// Readers take no lock here, so the exclusive open already lets them go on.
+File File::OpenForUpdate(const Directory& dir, const std::string& name) {
+  return OpenExclusive(dir, name);
+}
+
 std::uint64_t File::Size() const {
   return StatusOf(static_cast<int>(m_handle)).st_size;
 }

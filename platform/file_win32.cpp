@@ -7,12 +7,12 @@
 
 #include "platform/fault_injection.h"
 #include "platform/file_error.h"
+#include "platform/touch_win32.h"
 #include "platform/utf16_win32.h"
 
 namespace platform {
 namespace {
 
-constexpr ULONGLONG kTicksPerSecond = 10'000'000;  // FILETIME counts 100 ns
 constexpr DWORD kLargestRead = 1u << 30;
 // The attributes a replaced file passes on to its successor.
 constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
@@ -51,10 +51,8 @@ std::intptr_t OpenExisting(const Directory& dir, const std::string& name, DWORD 
   return reinterpret_cast<std::intptr_t>(handle);
 }
 
-FILETIME WholeSeconds(FILETIME time) {
-  ULARGE_INTEGER value{{time.dwLowDateTime, time.dwHighDateTime}};
-  value.QuadPart -= value.QuadPart % kTicksPerSecond;
-  return {value.LowPart, value.HighPart};
+void SetBasicInfo(HANDLE handle, FILE_BASIC_INFO info) {
+  if (!SetFileInformationByHandle(handle, FileBasicInfo, &info, sizeof info)) ThrowLastError();
 }
 
 void CheckInjected(IoStep step) {
@@ -87,9 +85,13 @@ File File::OpenForReading(const Directory& dir, const std::string& name) {
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
 }
 
+// The file is closed before anything is renamed over it, so it need not share deleting either.
 File File::OpenExclusive(const Directory& dir, const std::string& name) {
-  // No other program may read or write it meanwhile; only the rename that replaces it is allowed.
-  return File(OpenExisting(dir, name, GENERIC_READ | FILE_WRITE_ATTRIBUTES, FILE_SHARE_DELETE));
+  return File(OpenExisting(dir, name, GENERIC_READ, 0));
+}
+
+File File::OpenForUpdate(const Directory& dir, const std::string& name) {
+  return File(OpenExisting(dir, name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ));
 }
 
 std::uint64_t File::Size() const {
@@ -119,13 +121,16 @@ std::size_t File::ReadAt(std::uint64_t offset, std::span<std::uint8_t> buffer) c
 }
 
 void File::SetModificationTimeToNow() {
-  FILETIME access;
-  if (!GetFileTime(Native(m_handle), nullptr, &access, nullptr)) ThrowLastError();
+  FILE_BASIC_INFO status;
+  if (!GetFileInformationByHandleEx(Native(m_handle), FileBasicInfo, &status, sizeof status)) {
+    ThrowLastError();
+  }
   FILETIME now;
   GetSystemTimeAsFileTime(&now);
-  access = WholeSeconds(access);
-  now = WholeSeconds(now);
-  if (!SetFileTime(Native(m_handle), nullptr, &access, &now)) ThrowLastError();
+  LARGE_INTEGER nowTicks;
+  nowTicks.LowPart = now.dwLowDateTime;
+  nowTicks.HighPart = static_cast<LONG>(now.dwHighDateTime);
+  SetBasicInfo(Native(m_handle), TouchedStatus(status, nowTicks));
 }
 
 bool IsReadOnly(const Directory& dir, const std::string& name) {
@@ -139,8 +144,9 @@ NewFile::NewFile(const Directory& dir, std::string finalName, std::string displa
     : m_dir(dir), m_finalName(std::move(finalName)), m_displayName(std::move(displayName)) {
   for (int attempt = 0; m_handle == -1; ++attempt) {
     m_tempName = TemporaryName(m_finalName);
+    // Hidden until it is published, so that no one sees it half written, nor left behind.
     HANDLE handle = CreateFileW(PathIn(dir, m_tempName).c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
-                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+                                CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
     if (handle != INVALID_HANDLE_VALUE) {
       m_handle = reinterpret_cast<std::intptr_t>(handle);
     } else if (GetLastError() != ERROR_FILE_EXISTS || attempt == 100) {
@@ -177,18 +183,17 @@ void NewFile::Write(std::span<const std::uint8_t> bytes) {
 }
 
 void NewFile::CopyPermissionsFrom(const File& original) {
-  // Access rights come from the folder's inherited ones; the attributes are the file's own.
+  // Access rights come from the folder's inherited ones; the attributes are the file's own, and it
+  // takes them when it is published.
   BY_HANDLE_FILE_INFORMATION info;
   if (!GetFileInformationByHandle(Native(original.NativeHandle()), &info)) ThrowLastError();
-  const DWORD kept = info.dwFileAttributes & kKeptAttributes;
-  FILE_BASIC_INFO basic{};  // times of zero are left as they are
-  basic.FileAttributes = kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL;
-  if (!SetFileInformationByHandle(Native(m_handle), FileBasicInfo, &basic, sizeof basic)) {
-    ThrowLastError();
-  }
+  m_attributes = info.dwFileAttributes & kKeptAttributes;
 }
 
 void NewFile::Publish(bool replaceExisting) {
+  FILE_BASIC_INFO shown{};  // times of zero are left as they are
+  shown.FileAttributes = m_attributes != 0 ? m_attributes : FILE_ATTRIBUTE_NORMAL;
+  SetBasicInfo(Native(m_handle), shown);
   CheckInjected(IoStep::kFlush);
   if (!FlushFileBuffers(Native(m_handle))) ThrowLastError();
   HANDLE handle = Native(m_handle);

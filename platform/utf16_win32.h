@@ -27,16 +27,24 @@ inline std::string Narrow(std::wstring_view utf16) {
   return narrow;
 }
 
+// Whether the path begins with "\\?\", which tells the system to take the name exactly as written.
+inline bool IsVerbatimPath(std::wstring_view path) {
+  return path.starts_with(L"\\\\?\\");
+}
+
 // A full path in the form that lifts the 260-character limit: "\\?\C:\..." or "\\?\UNC\...".
 inline std::wstring LongPath(const std::wstring& fullPath) {
-  if (fullPath.starts_with(L"\\\\?\\") || fullPath.starts_with(L"\\\\.\\")) return fullPath;
+  if (IsVerbatimPath(fullPath) || fullPath.starts_with(L"\\\\.\\")) return fullPath;
   if (fullPath.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + fullPath.substr(2);
   return L"\\\\?\\" + fullPath;
 }
 
-// A user's path resolved against the working directory; empty when it cannot be.
+// A user's path resolved against the working directory; empty when it cannot be. A "\\?\" path
+// is already full and is kept as written: resolving it would strip trailing dots and blanks and
+// so name another folder.
 inline std::wstring FullPath(const std::wstring& path) {
   if (path.empty()) return {};
+  if (IsVerbatimPath(path)) return path;
   DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
   while (needed != 0) {
     std::wstring full(needed, L'\0');

@@ -2,6 +2,7 @@
 
 #include "app/about_box.h"
 #include "app/folder_browser.h"
+#include "app/given_folder.h"
 #include "app/message_box.h"
 #include "app/resource_string.h"
 #include "pass/passes.h"
@@ -17,6 +18,7 @@ const MessageMap& CFolderPatchDlg::GetMessageMap() const {
       OnSysCommandEntry(&CFolderPatchDlg::OnSysCommand),
       OnPaintEntry(&CFolderPatchDlg::OnPaint),
       OnQueryDragIconEntry(&CFolderPatchDlg::OnQueryDragIcon),
+      OnDropFilesEntry(&CFolderPatchDlg::OnDropFiles),
       OnClickedEntry(IDC_BROWSE, &CFolderPatchDlg::OnBrowse),
       OnClickedEntry(IDC_MODIFY, &CFolderPatchDlg::OnModify),
       OnClickedEntry(IDC_RESTORE, &CFolderPatchDlg::OnRestore),
@@ -40,6 +42,7 @@ BOOL CFolderPatchDlg::OnInitDialog() {
   }
   SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
   SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+  AcceptDroppedFolders(m_hWnd);
   return TRUE;
 }
 
@@ -73,8 +76,15 @@ HCURSOR CFolderPatchDlg::OnQueryDragIcon() {
   return static_cast<HCURSOR>(m_hIcon);
 }
 
+void CFolderPatchDlg::OnDropFiles(HDROP drop) {
+  FillFolderPath(TakeDroppedFolder(drop));
+}
+
 void CFolderPatchDlg::OnBrowse() {
-  const std::optional<std::string> folder = BrowseForFolder(m_hWnd, "Please select folder path");
+  FillFolderPath(BrowseForFolder(m_hWnd, "Please select folder path"));
+}
+
+void CFolderPatchDlg::FillFolderPath(const std::optional<std::string>& folder) {
   if (!folder) {
     ShowMessageBox(m_hWnd, "invalid floder,please choose floder again.", MB_ICONEXCLAMATION);
     return;

@@ -3,11 +3,13 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <set>
 
 #include <gtest/gtest.h>
 
 #include "bdmv/index_table.h"
 #include "pass/bdmv_folder_walker.h"
+#include "platform/fault_injection.h"
 #include "tests/support/pass_runner.h"
 #include "tests/support/temp_tree.h"
 
@@ -124,6 +126,36 @@ TEST_F(WindowsReadOnlyTest, APatchKeepsTheIndexFilesAttributesAndRestoreGivesBac
   EXPECT_EQ(DescribeDifference(original, ReadBytes(Index())), "");
   EXPECT_TRUE(AttributesOf(Index()) & FILE_ATTRIBUTE_HIDDEN);
   EXPECT_EQ(Names(Bdmv()), (std::vector<std::string>{"BACKUP", "MovieObject.bdmv", "index.bdmv"}));
+}
+
+TEST_F(WindowsReadOnlyTest, FilesBeingWrittenAreHidden) {
+  MakeBdmvFolder(tree / "Movie", original);
+  WriteBytes(tree / ".dotted", {});
+  ASSERT_FALSE(AttributesOf(tree / ".dotted") & FILE_ATTRIBUTE_HIDDEN)
+      << "Wine hides dot names unless told not to, as scripts/wine-prefix does";
+
+  std::set<std::string> foldersWithTemporaries;
+  std::vector<std::string> shown;
+  platform::SetFaultHook([&](platform::IoStep step) {
+    if (step != platform::IoStep::kWrite) return 0;
+    for (const fs::path& folder : {Bdmv(), Bdmv() / "BACKUP"}) {
+      for (const auto& entry : fs::directory_iterator(folder)) {
+        if (entry.path().filename().string().find(".quorvel-") == std::string::npos) continue;
+        foldersWithTemporaries.insert(folder.filename().string());
+        if (!(AttributesOf(entry.path()) & FILE_ATTRIBUTE_HIDDEN)) {
+          shown.push_back(entry.path().filename().string());
+        }
+      }
+    }
+    return 0;
+  });
+  const auto modified = ModifyTree(tree.Root());
+  platform::SetFaultHook(nullptr);
+
+  EXPECT_EQ(modified.Texts(), std::vector<std::string>{"Modify 1 file successful"});
+  EXPECT_EQ(foldersWithTemporaries, (std::set<std::string>{"BACKUP", "BDMV"}));
+  EXPECT_EQ(shown, std::vector<std::string>{});
+  EXPECT_FALSE(AttributesOf(Index()) & FILE_ATTRIBUTE_HIDDEN);
 }
 
 TEST_F(WindowsReadOnlyTest, TheMovieObjectGetsTheTimeOfThePatchInWholeSeconds) {

@@ -2,9 +2,12 @@
 // clicking, pressing keys, using the system menu. Needs a display.
 #include <windows.h>
 
+#include <shlobj.h>
+
 #include <gtest/gtest.h>
 
 #include "app/message_box.h"
+#include "platform/utf16_win32.h"
 #include "resource.h"
 #include "tests/support/temp_tree.h"
 #include "tests/win32/dialog_script.h"
@@ -31,6 +34,20 @@ std::vector<std::string> Texts(const std::vector<ShownBox>& boxes) {
   std::vector<std::string> texts;
   for (const auto& box : boxes) texts.push_back(box.text);
   return texts;
+}
+
+// What the shell sends when items are dropped onto a window.
+HDROP DropOf(const std::vector<std::wstring>& paths) {
+  std::size_t characters = 1;
+  for (const auto& path : paths) characters += path.size() + 1;
+  HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + characters * sizeof(wchar_t));
+  auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+  drop->pFiles = sizeof(DROPFILES);
+  drop->fWide = TRUE;
+  auto* names = reinterpret_cast<wchar_t*>(drop + 1);
+  for (const auto& path : paths) names = std::copy(path.begin(), path.end(), names) + 1;
+  GlobalUnlock(memory);
+  return static_cast<HDROP>(memory);
 }
 
 struct ControlLayout {
@@ -306,6 +323,90 @@ TEST_F(DialogPassTest, AFileErrorIsShownOnceWithTheStopIconAndTheDialogStaysOpen
   EXPECT_EQ(script.boxes[0].text, "对 一未命名文件 的存取被拒绝。");
   EXPECT_EQ(script.boxes[0].type, static_cast<UINT>(MB_OK | MB_ICONSTOP));
   EXPECT_EQ(script.boxes[1].text, "Modify 1 file successful");
+}
+
+TEST_F(DialogPassTest, ADroppedFolderFillsThePathAsBrowseDoes) {
+  fs::create_directories(tree / "dropped");
+  WriteBytes(tree / "a file", {});
+  script.Run(
+      dlg, {[&](HWND dialog) {
+        EXPECT_TRUE(GetWindowLongW(dialog, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+        Type(dialog, IDC_FOLDER_PATH, "typed");
+        Click(dialog, IDC_CONVERT_3D);
+        SendMessageW(dialog, WM_DROPFILES,
+                     reinterpret_cast<WPARAM>(DropOf({(tree / "a file").wstring()})), 0);
+        EXPECT_EQ(TextOf(Item(dialog, IDC_FOLDER_PATH)), L"typed") << "a file is no folder";
+        SendMessageW(dialog, WM_DROPFILES,
+                     reinterpret_cast<WPARAM>(
+                         DropOf({(tree / "dropped").wstring(), (tree / "a file").wstring()})),
+                     0);
+        EXPECT_EQ(TextOf(Item(dialog, IDC_FOLDER_PATH)), (tree / "dropped").wstring());
+        EXPECT_EQ(SendMessageW(Item(dialog, IDC_CONVERT_3D), BM_GETCHECK, 0, 0), BST_CHECKED);
+        PressKey(dialog, VK_ESCAPE);
+      }});
+  EXPECT_EQ(Texts(script.boxes),
+            std::vector<std::string>{"invalid floder,please choose floder again."});
+  EXPECT_EQ(dlg.m_strFolderPath, Utf8(tree / "dropped"));
+}
+
+// The top-level dialog of a process, once it shows.
+HWND DialogOf(DWORD processId) {
+  struct Search {
+    DWORD processId;
+    HWND found;
+  } search{processId, nullptr};
+  for (int attempt = 0; attempt < 200 && !search.found; ++attempt) {
+    EnumWindows(
+        [](HWND window, LPARAM context) {
+          auto* search = reinterpret_cast<Search*>(context);
+          DWORD owner = 0;
+          GetWindowThreadProcessId(window, &owner);
+          if (owner == search->processId && IsWindowVisible(window) &&
+              GetDlgItem(window, IDC_FOLDER_PATH)) {
+            search->found = window;
+          }
+          return search->found ? FALSE : TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    if (!search.found) Sleep(50);
+  }
+  return search.found;
+}
+
+TEST(DialogProgramTest, AFolderOnTheCommandLineFillsThePath) {
+  struct Case {
+    std::wstring arguments;  // as the command line spells them
+    std::wstring shown;
+  };
+  const std::vector<Case> cases = {
+      {L"", L""},
+      {L"\"C:\\My Movies\"", L"C:\\My Movies"},
+      {L"\"D:\\\"", L"D:\\"},  // a drive dropped onto the program's icon
+      {L"\\\\?\\C:\\movie. other", L"\\\\?\\C:\\movie."},
+  };
+  const std::wstring program = platform::FullPath(platform::Widen(QUORVEL_APP_PATH));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(platform::Narrow(c.arguments));
+    std::wstring commandLine = L"\"" + program + L"\" " + c.arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &startup, &process));
+    HWND dialog = DialogOf(process.dwProcessId);
+    EXPECT_NE(dialog, nullptr);
+    if (dialog) {
+      wchar_t text[MAX_PATH] = {};
+      SendMessageW(GetDlgItem(dialog, IDC_FOLDER_PATH), WM_GETTEXT, MAX_PATH,
+                   reinterpret_cast<LPARAM>(text));
+      EXPECT_EQ(std::wstring(text), c.shown);
+      PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    }
+    EXPECT_EQ(WaitForSingleObject(process.hProcess, 10'000), WAIT_OBJECT_0);
+    if (!dialog) TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
 }
 
 }  // namespace
