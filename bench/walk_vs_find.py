@@ -1,6 +1,9 @@
 #!/usr/bin/env python3
-"""Walk cost of `quorvel-cli modify` on an already-patched tree, against `find -type d -name BDMV`.
+"""Walk cost of `quorvel-cli modify` on an already-patched tree, against other walkers.
 
+Warm (everything cached): against `find -type d -name BDMV` and a single-threaded raw
+getdents64 walk (bench/raw_walk.cpp). Cold (page cache dropped before every run, as root):
+against `fd -u -t d -g BDMV` and find, and for several `--threads`.
 Reports wall time (median, and the median of per-round ratios), CPU time and the
 peak RSS of quorvel-cli on the full tree and on a tree ten times smaller.
 It reports; it does not judge. Exit status is non-zero only if a step failed to run.
@@ -31,8 +34,11 @@ DISC_DIRS = 5
 DEPTH_WEIGHTS = {2: 3, 3: 10, 4: 22, 5: 25, 6: 20, 7: 12, 8: 8}
 GENERIC_FILES = ("folder.jpg", "info.nfo", "notes.txt")
 
-RATIO_TARGET = 0.6
-RSS_TARGET_MIB = 8.0
+# Targets: warm, quorvel/find and quorvel/raw walk; cold, quorvel/fd.
+FIND_TARGET = 0.6
+RAW_TARGET = 1.05
+FD_TARGET = 0.5
+RSS_TARGET_MIB = 16.0
 
 
 def index_bdmv():
@@ -213,43 +219,85 @@ def patch(cli, tree, bdmv_paths):
     print(f"patch run: {expected!r}, all {len(bdmv_paths)} discs have BACKUP/index.bdmv and a changed index.bdmv")
 
 
-def bench(cli, tree, rounds):
-    tools = {
-        "quorvel": [cli, "modify", "--quiet", tree],
-        "find": ["find", tree, "-type", "d", "-name", "BDMV"],
-    }
-    for name, argv in tools.items():  # warm the dentry/inode caches
-        checked(name, run_measured(argv))
+def drop_caches():
+    """Empties the page cache, so that the next walk reads the disk. Needs root."""
+    os.sync()
+    with open("/proc/sys/vm/drop_caches", "w") as f:
+        f.write("3\n")
+
+
+def can_drop_caches():
+    try:
+        drop_caches()
+        return True
+    except OSError:
+        return False
+
+
+def bench(tools, rounds, cold):
+    """Runs each tool once a round, in an order that turns every round. Cold runs start from an
+    empty page cache; warm ones after one run of each tool to fill it."""
+    if not cold:
+        for name, argv in tools.items():
+            checked(name, run_measured(argv))
     runs = {name: [] for name in tools}
-    ratios = []
+    names = list(tools)
     for r in range(rounds):
-        order = list(tools) if r % 2 == 0 else list(reversed(tools))
-        this_round = {name: checked(name, run_measured(tools[name])) for name in order}
-        for name, run in this_round.items():
-            runs[name].append(run)
-        ratios.append(this_round["quorvel"].seconds / this_round["find"].seconds)
-    return runs, ratios
+        for name in names[r % len(names):] + names[:r % len(names)]:
+            if cold:
+                drop_caches()
+            runs[name].append(checked(name, run_measured(tools[name])))
+    return runs
 
 
 def mib(kib):
     return kib / 1024.0
 
 
-def summarise(label, runs, ratios):
-    q, f = runs["quorvel"], runs["find"]
+def summarise(label, runs, comparisons):
+    """Prints medians and, for each (name, other, target), the median of per-round ratios."""
     med = lambda rs, attr: statistics.median(getattr(x, attr) for x in rs)
-    print(f"[{label}] {len(q)} rounds")
+    rounds = len(next(iter(runs.values())))
+    print(f"[{label}] {rounds} rounds")
     for name, rs in runs.items():
-        print(f"  {name:8s} wall median {med(rs, 'seconds') * 1000:8.1f} ms  "
+        print(f"  {name:18s} wall median {med(rs, 'seconds') * 1000:8.1f} ms  "
               f"(min {min(x.seconds for x in rs) * 1000:.1f}, max {max(x.seconds for x in rs) * 1000:.1f})  "
               f"cpu median {med(rs, 'cpu') * 1000:8.1f} ms  peak RSS {mib(max(x.maxrss_kib for x in rs)):.2f} MiB")
-    ratio = statistics.median(ratios)
-    print(f"  ratio quorvel/find: median {ratio:.3f} (per round {min(ratios):.3f}..{max(ratios):.3f}), "
-          f"target <= {RATIO_TARGET}: {'met' if ratio <= RATIO_TARGET else 'NOT met'}")
-    rss = mib(max(x.maxrss_kib for x in q))
+    for name, other, target in comparisons:
+        ratios = [a.seconds / b.seconds for a, b in zip(runs[name], runs[other])]
+        ratio = statistics.median(ratios)
+        verdict = "" if target is None else f", target <= {target}: {'met' if ratio <= target else 'NOT met'}"
+        print(f"  ratio {name}/{other}: median {ratio:.3f} (per round {min(ratios):.3f}..{max(ratios):.3f}){verdict}")
+    rss = mib(max(x.maxrss_kib for x in runs["quorvel"]))
     print(f"  quorvel peak RSS {rss:.2f} MiB, target <= {RSS_TARGET_MIB:.0f} MiB: "
           f"{'met' if rss <= RSS_TARGET_MIB else 'NOT met'}")
     return rss
+
+
+def measure(args, cli, tree, label):
+    """Warm and, where allowed, cold runs on one tree; returns quorvel's peak RSS."""
+    quorvel = [cli, "modify", "--quiet", tree]
+    warm = {"quorvel": quorvel, "find": ["find", tree, "-type", "d", "-name", "BDMV"]}
+    if args.raw:
+        warm["raw walk"] = [os.path.abspath(args.raw), tree]
+    comparisons = [("quorvel", "find", FIND_TARGET)]
+    if args.raw:
+        comparisons.append(("quorvel", "raw walk", RAW_TARGET))
+    rss = summarise(f"{label}, warm", bench(warm, args.rounds, False), comparisons)
+    if not args.cold:
+        return rss
+    cold = {"quorvel": quorvel, "find": warm["find"]}
+    fd = shutil.which("fdfind") or shutil.which("fd")
+    if fd:
+        cold["fd"] = [fd, "-u", "-t", "d", "-g", "BDMV", ".", tree]
+    comparisons = [("quorvel", "fd", FD_TARGET)] if fd else []
+    comparisons.append(("quorvel", "find", None))
+    for threads in args.threads:
+        name = f"quorvel --threads {threads}"
+        cold[name] = [cli, "--threads", str(threads), "modify", "--quiet", tree]
+        if fd:
+            comparisons.append((name, "fd", None))
+    return max(rss, summarise(f"{label}, cold", bench(cold, args.cold_rounds, True), comparisons))
 
 
 def main():
@@ -259,6 +307,12 @@ def main():
     parser.add_argument("--dirs", type=int, default=100_000)
     parser.add_argument("--bdmv", type=int, default=300)
     parser.add_argument("--rounds", type=int, default=9)
+    parser.add_argument("--raw", help="the raw getdents64 walker (build/bench/raw_walk)")
+    parser.add_argument("--cold", action="store_true",
+                        help="also run with the page cache dropped before every run (root)")
+    parser.add_argument("--cold-rounds", type=int, default=3)
+    parser.add_argument("--threads", type=lambda v: [int(t) for t in v.split(",")], default=[1, 4, 32],
+                        help="--threads values also measured cold (default 1,4,32)")
     parser.add_argument("--small-tree", help="tree ten times smaller, for the RSS comparison "
                         "(default: TREE-small)")
     parser.add_argument("--skip-small", action="store_true", help="do not run the smaller tree")
@@ -273,18 +327,20 @@ def main():
     floor = run_measured(["/bin/true"])
     print(f"cli {cli}\nRSS floor of the launcher (/bin/true): {mib(floor.maxrss_kib):.2f} MiB")
 
+    if args.cold and not can_drop_caches():
+        print("cannot drop the page cache (it takes root): measuring warm only")
+        args.cold = False
+
     bdmv_paths = ensure_tree(tree, args.dirs, args.bdmv)
     patch(cli, tree, bdmv_paths)
-    runs, ratios = bench(cli, tree, args.rounds)
-    big_rss = summarise(f"{args.dirs} dirs", runs, ratios)
+    big_rss = measure(args, cli, tree, f"{args.dirs} dirs")
 
     if not args.skip_small:
         small_dirs, small_bdmv = args.dirs // 10, max(1, args.bdmv // 10)
         small = os.path.abspath(args.small_tree or f"{tree}-small")
         small_paths = ensure_tree(small, small_dirs, small_bdmv)
         patch(cli, small, small_paths)
-        small_runs, small_ratios = bench(cli, small, args.rounds)
-        small_rss = summarise(f"{small_dirs} dirs", small_runs, small_ratios)
+        small_rss = measure(args, cli, small, f"{small_dirs} dirs")
         print(f"quorvel peak RSS: {small_rss:.2f} MiB at {small_dirs} dirs, "
               f"{big_rss:.2f} MiB at {args.dirs} dirs "
               f"(growth {big_rss - small_rss:+.2f} MiB for {args.dirs - small_dirs} more dirs)")

@@ -1,6 +1,7 @@
 #include "pass/bdmv_folder_walker.h"
 
 #include <algorithm>
+#include <bit>
 #include <utility>
 
 #include "pass/pass_front_end.h"
@@ -15,8 +16,9 @@ using Clock = std::chrono::steady_clock;
 constexpr std::size_t kReservedDescriptors = 10;
 // Directories kept open on the way down; the rest are reopened when the walk returns to them.
 constexpr std::size_t kMaxOpenLevels = 48;
-// A visit this slow read the disk: from then on, directories are listed ahead of the walk.
-constexpr auto kSlowVisit = std::chrono::microseconds(100);
+// Directories are listed ahead of the walk once this many of the last 64 visits read the disk: a
+// single slow one may only mean that another program had the processor.
+constexpr int kSlowVisitsToReadAhead = 4;
 
 }  // namespace
 
@@ -194,7 +196,10 @@ void CBdmvFolderWalker::ReadAheadIfSlow(Clock::time_point started) {
     m_prefetcher->Advance(m_key);
     return;
   }
-  if (Clock::now() - started < kSlowVisit) return;
+  const bool slow = Clock::now() - started >= DirectoryPrefetcher::kSlow;
+  m_recentSlowVisits = (m_recentSlowVisits << 1) | (slow ? 1 : 0);
+  if (std::popcount(m_recentSlowVisits) < kSlowVisitsToReadAhead) return;
+  m_recentSlowVisits = 0;
   // Every directory found and not yet visited, from the start folder down.
   std::vector<DirectoryPrefetcher::Pending> pending;
   std::string relative;

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -72,5 +73,6 @@ class CBdmvFolderWalker {
   std::vector<std::string> m_targets;         // of the directory being visited
   PassFrontEnd* m_frontEnd = nullptr;
   std::unique_ptr<DirectoryPrefetcher> m_prefetcher;
-  DirectoryPrefetcher::Key m_key;  // the visited directory's place in the walk
+  DirectoryPrefetcher::Key m_key;        // the visited directory's place in the walk
+  std::uint64_t m_recentSlowVisits = 0;  // one bit for each of the last 64 visits
 };

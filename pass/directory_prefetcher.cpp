@@ -1,16 +1,14 @@
 #include "pass/directory_prefetcher.h"
 
 #include <algorithm>
-#include <chrono>
 
 namespace {
 
 // How far the threads read ahead of the walk, in directories: enough to keep a disk busy, little
 // enough to stay in the cache and in memory whatever the tree.
 constexpr std::size_t kWindow = 512;
-// A listing this quick came from the cache; after this many in a row there is nothing to gain.
-constexpr auto kQuickListing = std::chrono::microseconds(40);
-constexpr unsigned kQuickListingsToStop = 256;
+// After this many listings without one that read the disk, there is nothing to gain.
+constexpr unsigned kListingsToStop = 64;
 
 }  // namespace
 
@@ -33,7 +31,9 @@ void DirectoryPrefetcher::Engage(const Key& position, std::vector<Pending> pendi
     m_toList.clear();
     m_listedAhead.clear();
     for (Pending& directory : pending) m_toList.insert(std::move(directory));
-    m_quickInARow = 0;
+    m_recentSlow = 0;
+    m_listedSinceEngaged = 0;
+    m_windowFull = false;
     m_engaged = true;
   }
   // Threads start only when a disk proves slow: a walk of cached directories never pays for them.
@@ -45,11 +45,12 @@ void DirectoryPrefetcher::Advance(const Key& position) {
   bool roomAgain = false;
   {
     std::lock_guard lock(m_mutex);
-    const bool full = !CanListAhead();
     m_position = position;
     DropPassed();
-    // Waking the threads for each step would cost the walk more than it saves.
-    roomAgain = full && m_listedAhead.size() + m_inFlight < kWindow / 2;
+    // Waking the threads for each step would cost the walk more than it saves: they wait until
+    // half the window is free.
+    roomAgain = m_windowFull && m_listedAhead.size() + m_inFlight < kWindow / 2;
+    if (roomAgain) m_windowFull = false;
   }
   if (roomAgain) m_wake.notify_all();
 }
@@ -64,7 +65,7 @@ void DirectoryPrefetcher::DropPassed() {
 }
 
 bool DirectoryPrefetcher::CanListAhead() const {
-  return m_engaged && !m_toList.empty() && m_listedAhead.size() + m_inFlight < kWindow;
+  return m_engaged && !m_toList.empty() && !m_windowFull;
 }
 
 void DirectoryPrefetcher::Run() {
@@ -87,12 +88,12 @@ void DirectoryPrefetcher::ListAhead(std::unique_lock<std::mutex>& lock) {
   std::vector<platform::DirEntry> entries;
   const platform::Directory opened = m_start.OpenBelow(directory.mapped(), error);
   if (!error) error = opened.List(entries);
-  const bool quick = std::chrono::steady_clock::now() - started < kQuickListing;
+  const bool slow = std::chrono::steady_clock::now() - started >= kSlow;
 
   lock.lock();
   --m_inFlight;
-  m_quickInARow = quick ? m_quickInARow + 1 : 0;
-  if (m_quickInARow >= kQuickListingsToStop) {
+  m_recentSlow = (m_recentSlow << 1) | (slow ? 1 : 0);
+  if (++m_listedSinceEngaged >= kListingsToStop && m_recentSlow == 0) {
     m_engaged = false;
     m_toList.clear();
     m_listedAhead.clear();
@@ -101,6 +102,7 @@ void DirectoryPrefetcher::ListAhead(std::unique_lock<std::mutex>& lock) {
   // The walk reports what cannot be read; here it only means there is nothing to read ahead.
   if (error || directory.key() <= m_position) return;
   m_listedAhead.insert(directory.key());
+  if (m_listedAhead.size() + m_inFlight >= kWindow) m_windowFull = true;
   // The same rule as the walk's descent, so that the keys match the walk's.
   std::uint32_t index = 0;
   for (const platform::DirEntry& entry : entries) {
@@ -110,5 +112,8 @@ void DirectoryPrefetcher::ListAhead(std::unique_lock<std::mutex>& lock) {
     if (directory.mapped().size() + entry.name.size() + 1 > kMaxRelativePath) continue;
     m_toList.emplace(std::move(key), directory.mapped() + '/' + entry.name);
   }
-  if (index > 0) m_wake.notify_all();
+  // One thread for each directory found; waking them all would only make them queue.
+  for (std::uint32_t woken = 0; woken < std::min(index, m_threadCount); ++woken) {
+    m_wake.notify_one();
+  }
 }

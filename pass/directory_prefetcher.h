@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <map>
@@ -34,6 +35,9 @@ class DirectoryPrefetcher {
   DirectoryPrefetcher(const DirectoryPrefetcher&) = delete;
   DirectoryPrefetcher& operator=(const DirectoryPrefetcher&) = delete;
 
+  // A listing or a visit this slow read the disk.
+  static constexpr auto kSlow = std::chrono::microseconds(100);
+
   // Whether the threads are reading ahead; they stop once what they read comes from the cache.
   bool Engaged() const { return m_engaged.load(std::memory_order_relaxed); }
 
@@ -60,5 +64,7 @@ class DirectoryPrefetcher {
   std::map<Key, std::string> m_toList;  // found, not listed, not yet passed by the walk
   std::set<Key> m_listedAhead;          // listed, not yet passed by the walk
   unsigned m_inFlight = 0;
-  unsigned m_quickInARow = 0;
+  bool m_windowFull = false;  // set when the window fills, cleared when half of it is free
+  std::uint64_t m_recentSlow = 0;  // one bit for each of the last 64 listings: it read the disk
+  unsigned m_listedSinceEngaged = 0;
 };
