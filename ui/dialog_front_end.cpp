@@ -1,11 +1,16 @@
 #include "ui/dialog_front_end.h"
 
+#include <shellapi.h>
+
 namespace {
 
 constexpr ULONGLONG kPaintInterval = 50;  // milliseconds
 
 void DropInput() {
   MSG message;
+  while (PeekMessageW(&message, nullptr, WM_DROPFILES, WM_DROPFILES, PM_REMOVE)) {
+    DragFinish(reinterpret_cast<HDROP>(message.wParam));
+  }
   while (PeekMessageW(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
   }
   while (PeekMessageW(&message, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {

@@ -9,6 +9,22 @@
 #include "resource.h"
 #include "ui/dialog_front_end.h"
 
+namespace {
+
+// Marks the dialog busy for as long as a pass runs, however the pass ends.
+class BusyWhile {
+ public:
+  explicit BusyWhile(bool& busy) : m_busy(busy) { m_busy = true; }
+  ~BusyWhile() { m_busy = false; }
+  BusyWhile(const BusyWhile&) = delete;
+  BusyWhile& operator=(const BusyWhile&) = delete;
+
+ private:
+  bool& m_busy;
+};
+
+}  // namespace
+
 CFolderPatchDlg::CFolderPatchDlg(HWND parent)
     : CDialog(IDD_MAIN, parent),
       m_hIcon(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_MAIN))) {}
@@ -77,6 +93,10 @@ HCURSOR CFolderPatchDlg::OnQueryDragIcon() {
 }
 
 void CFolderPatchDlg::OnDropFiles(HDROP drop) {
+  if (m_bPassRunning) {
+    DragFinish(drop);
+    return;
+  }
   FillFolderPath(TakeDroppedFolder(drop));
 }
 
@@ -96,12 +116,14 @@ void CFolderPatchDlg::FillFolderPath(const std::optional<std::string>& folder) {
 
 void CFolderPatchDlg::OnModify() {
   UpdateData(true);
+  const BusyWhile busy(m_bPassRunning);
   DialogFrontEnd frontEnd(m_hWnd);
   RunModifyPass(m_strFolderPath, m_bConvert3DTo2D, frontEnd);
 }
 
 void CFolderPatchDlg::OnRestore() {
   UpdateData(true);
+  const BusyWhile busy(m_bPassRunning);
   DialogFrontEnd frontEnd(m_hWnd);
   RunRestorePass(m_strFolderPath, frontEnd);
 }

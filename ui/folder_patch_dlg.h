@@ -32,4 +32,6 @@ class CFolderPatchDlg : public CDialog {
  private:
   // Fills the folder path as Browse does: the check box keeps its state, typed text is replaced.
   void FillFolderPath(const std::optional<std::string>& folder);
+
+  bool m_bPassRunning = false;  // a drop delivered meanwhile comes to nothing
 };
