@@ -1,5 +1,3 @@
-#include <QDialog>
-#include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QThread>
@@ -36,8 +34,9 @@ class ClickingPrompts : public UserPrompts {
       DesktopPrompts().ShowMessage(owner, text, icon);
       return;
     }
+    if (clicked) return;
     auto* progress = owner->findChild<QWidget*>("progressStrip");
-    if (clicked || !progress || !progress->isVisible()) {
+    if (!progress || !progress->isVisible()) {
       QThread::msleep(100);  // the progress shows a second into the pass
       return;
     }
