@@ -1,8 +1,17 @@
 #include "cli/cli_front_end.h"
 
-#include <cstdio>
-
+#include "cli/console_output.h"
 #include "cli/json_report.h"
+#include "cli/terminal_text.h"
+
+namespace {
+
+// One message, one line: nothing in a name can end it early or reach the terminal as a command.
+void PrintLine(std::FILE* stream, const std::string& text) {
+  Print(stream, TerminalText(text) + "\n");
+}
+
+}  // namespace
 
 CliFrontEnd::CliFrontEnd(bool showProgress, bool json)
     : m_json(json),
@@ -19,24 +28,27 @@ void CliFrontEnd::ShowMessage(const PassMessage& message) {
     case PassMessage::Kind::kSummary:
       m_reachedSummary = true;
       m_report["summary"] = message.text;
-      if (!m_json) std::printf("%s\n", message.text.c_str());
+      if (!m_json) PrintLine(stdout, message.text);
       return;
     case PassMessage::Kind::kFolder:
       m_anyFolderReported = true;
-      std::fprintf(stderr, "%s: %s\n", message.folder.c_str(), message.text.c_str());
+      PrintLine(stderr, message.folder + ": " + message.text);
       return;
     case PassMessage::Kind::kFileError:
-      if (!m_current.empty()) {
-        m_report["folders"].push_back(
-            {{"path", m_current}, {"result", "file-error"}, {"message", message.text}});
-      }
-      m_report["error"] = {{"kind", "file-error"}, {"text", message.text}};
-      break;
+      // The text names no folder, and a pass may have been through hundreds: the one being
+      // handled is where it stopped.
+      m_report["error"] = {{"kind", "file-error"}, {"text", message.text}, {"folder", nullptr}};
+      if (m_current.empty()) break;
+      m_report["folders"].push_back(
+          {{"path", PathJson(m_current)}, {"result", "file-error"}, {"message", message.text}});
+      m_report["error"]["folder"] = PathJson(m_current);
+      PrintLine(stderr, m_current + ": " + message.text);
+      return;
     case PassMessage::Kind::kPassLevel:
       m_report["error"] = {{"kind", "pass"}, {"text", message.text}};
       break;
   }
-  std::fprintf(stderr, "%s\n", message.text.c_str());
+  PrintLine(stderr, message.text);
 }
 
 void CliFrontEnd::DirectoryVisited(const std::string& path) {
@@ -47,8 +59,8 @@ void CliFrontEnd::DirectoryVisited(const std::string& path) {
 void CliFrontEnd::FolderUnreadable(const std::string& path, const std::string& cause) {
   m_progress.Erase();
   m_anyFolderReported = true;
-  m_report["unreadable"].push_back({{"path", path}, {"cause", cause}});
-  std::fprintf(stderr, "%s: cannot read this folder (%s)\n", path.c_str(), cause.c_str());
+  m_report["unreadable"].push_back({{"path", PathJson(path)}, {"cause", cause}});
+  PrintLine(stderr, path + ": cannot read this folder (" + cause + ")");
 }
 
 void CliFrontEnd::FolderStarted(const std::string& path) {

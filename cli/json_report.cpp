@@ -1,6 +1,29 @@
 #include "cli/json_report.h"
 
+#include <algorithm>
+#include <cstdint>
+
+#include "cli/utf8.h"
+
 namespace {
+
+std::string Base64(const std::string& bytes) {
+  static constexpr char kDigits[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string encoded;
+  encoded.reserve((bytes.size() + 2) / 3 * 4);
+  for (std::size_t at = 0; at < bytes.size(); at += 3) {
+    const std::size_t count = std::min<std::size_t>(3, bytes.size() - at);
+    std::uint32_t group = 0;
+    for (std::size_t i = 0; i < 3; ++i) {
+      group = (group << 8) | (i < count ? static_cast<unsigned char>(bytes[at + i]) : 0u);
+    }
+    for (std::size_t i = 0; i < 4; ++i) {
+      encoded += i <= count ? kDigits[(group >> (18 - 6 * i)) & 0x3F] : '=';
+    }
+  }
+  return encoded;
+}
 
 nlohmann::json NameOrNull(const std::string& name) {
   return name.empty() ? nlohmann::json() : nlohmann::json(name);
@@ -22,8 +45,13 @@ const char* OutcomeName(FolderOutcome::Kind kind) {
 
 }  // namespace
 
+nlohmann::json PathJson(const std::string& path) {
+  if (IsUtf8(path)) return path;
+  return {{"bytes", Base64(path)}};
+}
+
 nlohmann::json ScanFolderJson(const std::string& path, const BdmvFolderState& state) {
-  nlohmann::json folder = {{"path", path}};
+  nlohmann::json folder = {{"path", PathJson(path)}};
   folder["index_file"] = NameOrNull(state.indexFile);
   folder["index_readable"] = state.indexReadable;
   folder["index_table"] = state.isIndexTable;
@@ -35,7 +63,7 @@ nlohmann::json ScanFolderJson(const std::string& path, const BdmvFolderState& st
 }
 
 nlohmann::json FolderOutcomeJson(const std::string& path, const FolderOutcome& outcome) {
-  nlohmann::json folder = {{"path", path}, {"result", OutcomeName(outcome.kind)}};
+  nlohmann::json folder = {{"path", PathJson(path)}, {"result", OutcomeName(outcome.kind)}};
   if (outcome.kind == FolderOutcome::Kind::kReported) folder["message"] = outcome.message;
   return folder;
 }

@@ -5,7 +5,9 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/cli_front_end.h"
+#include "cli/console_output.h"
 #include "cli/json_report.h"
+#include "cli/terminal_text.h"
 #include "pass/pass_guard.h"
 #include "pass/passes.h"
 #include "platform/terminal.h"
@@ -16,7 +18,7 @@ namespace {
 enum ExitStatus {
   kAllHandled = 0,
   kSomeReported = 1,
-  kNotCompleted = 2,  // the pass could not start, or a file error ended it
+  kNotCompleted = 2,  // the pass could not start, a file error ended it, or output was lost
   kUsage = 64,
 };
 
@@ -29,7 +31,7 @@ struct Options {
 };
 
 void PrintJson(const nlohmann::json& document) {
-  std::printf("%s\n", DumpJson(document).c_str());
+  Print(stdout, DumpJson(document) + "\n");
 }
 
 int RunPassCommand(const std::string& command, const Options& options) {
@@ -44,7 +46,7 @@ int RunPassCommand(const std::string& command, const Options& options) {
   });
   frontEnd.EraseProgress();
   if (options.json) {
-    nlohmann::json document = {{"command", command}, {"folder", options.folder}};
+    nlohmann::json document = {{"command", command}, {"folder", PathJson(options.folder)}};
     if (modify) document["convert_3d_to_2d"] = options.convert3DTo2D;
     document.update(frontEnd.Report());
     PrintJson(document);
@@ -79,14 +81,14 @@ int RunScanCommand(const Options& options) {
           folders.push_back(ScanFolderJson(path, state));
         } else {
           frontEnd.EraseProgress();
-          std::printf("%s\n", ScanLine(path, state).c_str());
+          Print(stdout, TerminalText(ScanLine(path, state)) + "\n");
         }
       },
       options.walk);
   frontEnd.EraseProgress();
   if (options.json) {
     PrintJson({{"command", "scan"},
-               {"folder", options.folder},
+               {"folder", PathJson(options.folder)},
                {"folders", folders},
                {"unreadable", frontEnd.Report()["unreadable"]},
                {"error", frontEnd.Report()["error"]}});
@@ -95,9 +97,7 @@ int RunScanCommand(const Options& options) {
   return frontEnd.AnyFolderReported() ? kSomeReported : kAllHandled;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
   CLI::App app{"Backs up and patches the index files of the Blu-ray disc folders below a folder.",
                "quorvel-cli"};
   app.set_version_flag("--version", std::string("quorvel-cli ") + QUORVEL_VERSION_STRING);
@@ -133,9 +133,18 @@ int main(int argc, char** argv) {
   try {
     app.parse(static_cast<int>(utf8Argv.size()), utf8Argv.data());
   } catch (const CLI::ParseError& error) {
+    // The help text goes through std::cout, which hands every character to stdout at once.
     const int status = app.exit(error);
+    Flush(stdout);
     return status == 0 ? kAllHandled : kUsage;
   }
   if (scan->parsed()) return RunScanCommand(options);
   return RunPassCommand(modify->parsed() ? "modify" : "restore", options);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int status = Run(argc, argv);
+  return AllOutputWritten() ? status : kNotCompleted;
 }

@@ -1,5 +1,7 @@
 #include "cli/progress_line.h"
 
+#include "cli/console_output.h"
+#include "cli/terminal_text.h"
 #include "platform/terminal.h"
 
 namespace {
@@ -27,15 +29,15 @@ void ProgressLine::Update(long directories, long found, long handled, const std:
   std::string line = std::to_string(directories) + " directories, " + std::to_string(found) +
                      " BDMV found, " + std::to_string(handled) + " handled  ";
   const std::size_t width = platform::TerminalWidth(m_out) - 1;
-  if (line.size() < width) line += Tail(current, width - line.size());
-  std::fprintf(m_out, "\r\x1b[K%s", line.c_str());
-  std::fflush(m_out);
+  if (line.size() < width) line += Tail(TerminalText(current), width - line.size());
+  Print(m_out, "\r\x1b[K" + line);
+  Flush(m_out);
   m_shown = true;
 }
 
 void ProgressLine::Erase() {
   if (!m_shown) return;
-  std::fprintf(m_out, "\r\x1b[K");
-  std::fflush(m_out);
+  Print(m_out, "\r\x1b[K");
+  Flush(m_out);
   m_shown = false;
 }

@@ -81,7 +81,9 @@ class Directory {
   mutable bool m_listed = false;  // a second listing must rewind first
 };
 
-// The folder path made absolute without resolving links, as it is shown to the user.
+// The folder path made absolute without resolving links, as it is shown to the user, and leading
+// where the system takes the path: "." is dropped, ".." only where the system also goes back by
+// one name (on POSIX, not after a link).
 std::string AbsoluteFolderPath(const std::string& path);
 
 // Compares two names as the file systems Quorvel's users copy discs from do: without regard to

@@ -11,8 +11,9 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
-#include <filesystem>
 #include <memory>
+#include <string_view>
+#include <vector>
 
 #include "platform/fault_injection.h"
 
@@ -162,10 +163,35 @@ std::string AbsoluteFolderPath(const std::string& path) {
     std::unique_ptr<char, decltype(&free)> cwd(getcwd(nullptr, 0), &free);
     if (cwd) absolute = JoinPath(cwd.get(), path);
   }
-  // Shown to the user, so "." and ".." are spelled out of it, as the system's own dialogs do.
-  absolute = std::filesystem::path(absolute).lexically_normal().string();
-  if (absolute.size() > 1 && absolute.back() == '/') absolute.pop_back();
-  return absolute;
+  if (absolute.empty() || absolute.front() != '/') return absolute;
+  // Shown to the user and measured against the length limit, so it must lead where the system
+  // took the user: "." goes, but ".." goes only with a real directory before it. After a link,
+  // ".." is the parent of the link's target, which the text alone cannot tell.
+  std::string shown;
+  std::vector<std::size_t> removable;  // where each component that ".." may take back begins
+  for (std::size_t start = 1; start <= absolute.size();) {
+    std::size_t end = absolute.find('/', start);
+    if (end == std::string::npos) end = absolute.size();
+    const std::string_view component = std::string_view(absolute).substr(start, end - start);
+    start = end + 1;
+    if (component.empty() || component == ".") continue;
+    if (component == "..") {
+      if (shown.empty()) continue;  // the root is its own parent
+      struct stat status;
+      if (!removable.empty() && lstat(shown.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
+        shown.resize(removable.back());
+        removable.pop_back();
+        continue;
+      }
+      // Kept: nothing before it can be taken back through it any more.
+      removable.clear();
+    } else {
+      removable.push_back(shown.size());
+    }
+    shown += '/';
+    shown += component;
+  }
+  return shown.empty() ? "/" : shown;
 }
 
 std::string JoinPath(const std::string& folder, const std::string& name) {

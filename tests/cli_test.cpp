@@ -38,10 +38,12 @@ TEST_F(CliTest, ExitStatusTellsHowThePassEnded) {
   EXPECT_EQ(LastLine(run.out), "Resume  1 files successful");
   EXPECT_EQ(run.err, Bdmv("bad") + ": modify Fail,Please check if path is correct\n");
 
-  run = Cli({"modify", (tree / "missing").string()});
-  EXPECT_EQ(run.exitStatus, 2);
-  EXPECT_EQ(run.out, "");
-  EXPECT_EQ(run.err, "Floder Path ERR.\n");
+  for (const char* command : {"modify", "restore", "scan"}) {
+    run = Cli({command, (tree / "missing").string()});
+    EXPECT_EQ(run.exitStatus, 2) << command;
+    EXPECT_EQ(run.out, "") << command;
+    EXPECT_EQ(run.err, "Floder Path ERR.\n") << command;
+  }
 
   fs::remove_all(tree / "bad");
   fs::remove_all(tree / "good" / "BDMV" / "BACKUP");
@@ -51,7 +53,84 @@ TEST_F(CliTest, ExitStatusTellsHowThePassEnded) {
   run = Cli({"modify", "--2d", tree.Root().string()});
   EXPECT_EQ(run.exitStatus, 2);
   EXPECT_EQ(run.out, "") << "no summary after a file error";
-  EXPECT_EQ(run.err, "对 一未命名文件 的存取被拒绝。\n");
+  EXPECT_EQ(run.err, Bdmv("good") + ": 对 一未命名文件 的存取被拒绝。\n")
+      << "the folder where the pass stopped";
+}
+
+// As `quorvel-cli ARGUMENTS REDIRECTION` in a shell.
+ProcessResult CliRedirected(std::vector<std::string> arguments, const std::string& redirection) {
+  arguments.insert(arguments.begin(),
+                   {"/bin/sh", "-c", "exec \"$0\" \"$@\" " + redirection, QUORVEL_CLI_PATH});
+  return RunProcess(arguments);
+}
+
+TEST_F(CliTest, OutputThatCannotBeWrittenEndsInStatus2) {
+  MakeBdmvFolder(tree / "good", IndexBytes(64, 0x60));
+  fs::create_directories(tree / "bad" / "BDMV");
+  const std::string good = (tree / "good").string();
+  const std::string lostStdout = "quorvel-cli: cannot write to stdout: No space left on device\n";
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string redirection;
+    std::string out, err;
+  };
+  for (const Case& c : std::vector<Case>{
+           {{"modify", good}, ">/dev/full", "", lostStdout},
+           {{"--json", "restore", good}, ">/dev/full", "", lostStdout},
+           {{"scan", good}, ">/dev/full", "", lostStdout},
+           {{"--help"}, ">/dev/full", "", lostStdout},
+           {{"restore", (tree / "bad").string()},
+            "2>/dev/full",
+            "Resume  0 files successful\n",
+            ""},
+       }) {
+    const auto run = CliRedirected(c.arguments, c.redirection);
+    const std::string trace = testing::PrintToString(c.arguments) + " " + c.redirection;
+    EXPECT_EQ(run.exitStatus, 2) << trace;
+    EXPECT_EQ(run.out, c.out) << trace;
+    EXPECT_EQ(run.err, c.err) << trace;
+  }
+}
+
+// A name is shown as data: one message is one line, and nothing in it reaches the terminal as a
+// command.
+TEST_F(CliTest, NamesAreShownEscapedOneMessageALine) {
+  const std::vector<std::pair<std::string, std::string>> names = {
+      {"x\nModify 999 file successful", "x\\nModify 999 file successful"},
+      {"\x1b]0;title\x07", "\\x1b]0;title\\a"},
+      {"\x1b[31mred\x7f", "\\x1b[31mred\\x7f"},
+      {"tab\tcr\r", "tab\\tcr\\r"},
+      {"c1-\xc2\x9b"
+       "2J",
+       "c1-\\xc2\\x9b2J"},
+      {"bytes-\xff\xfe", "bytes-\\xff\\xfe"},
+      {"overlong-\xc0\xaf surrogate-\xed\xa0\x80", "overlong-\\xc0\\xaf surrogate-\\xed\\xa0\\x80"},
+      {"back\\slash", "back\\\\slash"},
+      {"été 中文", "été 中文"},
+  };
+  std::vector<std::string> restoreLines, scanLines;
+  for (const auto& [name, shown] : names) {
+    fs::create_directories(tree / name / "BDMV");
+    const std::string folder = tree.Root().string() + "/" + shown + "/BDMV";
+    restoreLines.push_back(folder + ": modify Fail,Please check if path is correct");
+    scanLines.push_back(folder + ": index=none backup=no");
+  }
+  const auto lines = [](const std::string& text) {
+    std::vector<std::string> split;
+    for (std::size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos;
+         start = end + 1) {
+      split.push_back(text.substr(start, end - start));
+    }
+    std::sort(split.begin(), split.end());
+    return split;
+  };
+  std::sort(restoreLines.begin(), restoreLines.end());
+  std::sort(scanLines.begin(), scanLines.end());
+
+  const auto restore = Cli({"restore", tree.Root().string()});
+  EXPECT_EQ(restore.out, "Resume  0 files successful\n");
+  EXPECT_EQ(lines(restore.err), restoreLines);
+  EXPECT_EQ(lines(Cli({"scan", tree.Root().string()}).out), scanLines);
 }
 
 TEST_F(CliTest, UsageErrorsAndHelp) {
@@ -75,56 +154,115 @@ TEST_F(CliTest, UsageErrorsAndHelp) {
   EXPECT_EQ(version.out, "quorvel-cli 2.0.0.0\n");
 }
 
-TEST_F(CliTest, JsonReportsEveryFolderEvenWithNamesThatAreNotUtf8) {
-  const std::string oddName = "disc-\xff\xfe";
-  MakeBdmvFolder(tree / oddName, IndexBytes(64, 0x60));
-  MakeBdmvFolder(tree / "done", IndexBytes(64, 0x60));
-  ASSERT_EQ(Cli({"modify", (tree / "done").string()}).exitStatus, 0);
-  fs::create_directories(tree / "empty" / "BDMV");
-
-  const auto run = Cli({"--json", "modify", "--2d", tree.Root().string()});
-  ASSERT_EQ(run.exitStatus, 1);
-  const auto report = nlohmann::json::parse(run.out);
-  EXPECT_EQ(report["command"], "modify");
-  EXPECT_EQ(report["convert_3d_to_2d"], true);
-  EXPECT_EQ(report["count"], 2);
-  EXPECT_EQ(report["summary"], "Modify 2 file successful");
-  EXPECT_TRUE(report["error"].is_null());
-  std::map<std::string, std::string> results;
-  for (const auto& folder : report["folders"]) {
-    const std::string path = folder["path"];
-    results[fs::path(path).parent_path().filename().string()] = folder["result"];
-  }
-  EXPECT_EQ(results,
-            (std::map<std::string, std::string>{{"disc-\xef\xbf\xbd\xef\xbf\xbd", "patched"},
-                                                {"done", "already-patched"},
-                                                {"empty", "reported"}}));
-
-  const auto scan = Cli({"scan", tree.Root().string(), "--json"});
-  ASSERT_EQ(scan.exitStatus, 0);
-  const auto scanned = nlohmann::json::parse(scan.out);
-  ASSERT_EQ(scanned["folders"].size(), 3u);
-  for (const auto& folder : scanned["folders"]) {
-    if (folder["index_file"].is_null()) continue;
-    EXPECT_EQ(folder["patched"], true);
-    EXPECT_EQ(folder["backup"], true);
-  }
+// A path that is not UTF-8 as a script must find it: its bytes, in base64 by coreutils.
+nlohmann::json PathBytes(const std::string& path) {
+  return {{"bytes", RunProcess({"/bin/sh", "-c", "printf %s \"$0\" | base64 -w0", path}).out}};
 }
 
-TEST_F(CliTest, FileErrorInJsonNamesTheFolder) {
-  MakeBdmvFolder(tree / "m", IndexBytes(64, 0x60));
-  SetReadOnly(tree / "m" / "BDMV" / "MovieObject.bdmv", true);
-
-  const auto run = Cli({"modify", "--json", tree.Root().string()});
-
-  EXPECT_EQ(run.exitStatus, 2);
-  const auto report = nlohmann::json::parse(run.out);
-  EXPECT_TRUE(report["summary"].is_null());
-  EXPECT_EQ(report["error"]["kind"], "file-error");
-  EXPECT_EQ(report["error"]["text"], "对 一未命名文件 的存取被拒绝。");
-  ASSERT_EQ(report["folders"].size(), 1u);
-  EXPECT_EQ(report["folders"][0]["path"], Bdmv("m"));
-  EXPECT_EQ(report["folders"][0]["result"], "file-error");
+// Each command's whole document, compared as a whole. The discs are nested, which fixes the order
+// of the walk; the middle one's name is not UTF-8, and so are the paths below it.
+TEST_F(CliTest, JsonDocumentsTellEverything) {
+  const fs::path d1 = tree / "d1";
+  const fs::path d2 = d1 / "d2-\xff";
+  const fs::path d3 = d2 / "d3";
+  MakeBdmvFolder(d1, IndexBytes(64, 0x60));
+  fs::create_directories(d2 / "BDMV");
+  MakeBdmvFolder(d3, IndexBytes(64, 0x60));
+  ASSERT_EQ(Cli({"modify", d3.string()}).exitStatus, 0);
+  const std::string root = tree.Root().string();
+  const nlohmann::json b1 = (d1 / "BDMV").string();
+  const nlohmann::json b2 = PathBytes((d2 / "BDMV").string());
+  const nlohmann::json b3 = PathBytes((d3 / "BDMV").string());
+  const nlohmann::json noFolders = nlohmann::json::array();
+  auto scanned = [](const nlohmann::json& path, const nlohmann::json& index, bool table,
+                    bool patched, const nlohmann::json& flags, const nlohmann::json& backup) {
+    return nlohmann::json{{"path", path},
+                          {"index_file", index},
+                          {"index_readable", !index.is_null()},
+                          {"index_table", table},
+                          {"patched", patched},
+                          {"flags", flags},
+                          {"backup", !backup.is_null()},
+                          {"backup_file", backup}};
+  };
+  const std::string accessDenied = "对 一未命名文件 的存取被拒绝。";
+  struct Case {
+    std::vector<std::string> arguments;
+    int exitStatus;
+    nlohmann::json document;
+    fs::path readOnlyBeforeRun = {};
+  };
+  const std::vector<Case> cases = {
+      {{"--json", "modify", "--2d", root},
+       1,
+       {{"command", "modify"},
+        {"folder", root},
+        {"convert_3d_to_2d", true},
+        {"folders",
+         {{{"path", b1}, {"result", "patched"}},
+          {{"path", b2},
+           {"result", "reported"},
+           {"message", "modify Fail,Please check if path is correct "}},
+          {{"path", b3}, {"result", "already-patched"}}}},
+        {"unreadable", noFolders},
+        {"count", 2},
+        {"summary", "Modify 2 file successful"},
+        {"error", nullptr}}},
+      {{"--json", "restore", root},
+       1,
+       {{"command", "restore"},
+        {"folder", root},
+        {"folders",
+         {{{"path", b1}, {"result", "restored"}},
+          {{"path", b2},
+           {"result", "reported"},
+           {"message", "modify Fail,Please check if path is correct"}},
+          {{"path", b3}, {"result", "restored"}}}},
+        {"unreadable", noFolders},
+        {"count", 2},
+        {"summary", "Resume  2 files successful"},
+        {"error", nullptr}}},
+      {{"--json", "scan", d2.string()},
+       0,
+       {{"command", "scan"},
+        {"folder", PathBytes(d2.string())},
+        {"folders",
+         {scanned(b2, {}, false, false, {}, {}),
+          scanned(b3, "index.bdmv", true, false, 0x60, "BACKUP/index.bdmv")}},
+        {"unreadable", noFolders},
+        {"error", nullptr}}},
+      {{"--json", "modify", root},
+       2,
+       {{"command", "modify"},
+        {"folder", root},
+        {"convert_3d_to_2d", false},
+        {"folders",
+         {{{"path", b1}, {"result", "patched"}},
+          {{"path", b2},
+           {"result", "reported"},
+           {"message", "modify Fail,Please check if path is correct "}},
+          {{"path", b3}, {"result", "file-error"}, {"message", accessDenied}}}},
+        {"unreadable", noFolders},
+        {"count", 1},
+        {"summary", nullptr},
+        {"error", {{"kind", "file-error"}, {"text", accessDenied}, {"folder", b3}}}},
+       d3 / "BDMV" / "MovieObject.bdmv"},
+      {{"--json", "restore", root + "/missing"},
+       2,
+       {{"command", "restore"},
+        {"folder", root + "/missing"},
+        {"folders", noFolders},
+        {"unreadable", noFolders},
+        {"count", 0},
+        {"summary", nullptr},
+        {"error", {{"kind", "pass"}, {"text", "Floder Path ERR."}}}}},
+  };
+  for (const Case& c : cases) {
+    if (!c.readOnlyBeforeRun.empty()) SetReadOnly(c.readOnlyBeforeRun, true);
+    const auto run = Cli(c.arguments);
+    EXPECT_EQ(run.exitStatus, c.exitStatus) << testing::PrintToString(c.arguments) << run.err;
+    EXPECT_EQ(nlohmann::json::parse(run.out), c.document) << testing::PrintToString(c.arguments);
+  }
 }
 
 TEST_F(CliTest, ScanListsFoldersAndChangesNothing) {
@@ -152,10 +290,11 @@ TEST_F(CliTest, ScanListsFoldersAndChangesNothing) {
 // in every command and in JSON; as root nothing is unreadable, so it runs as "nobody".
 TEST_F(CliTest, UnreadableFoldersAreReportedAndThePassGoesOn) {
   MakeBdmvFolder(tree / "a", IndexBytes(64, 0x60));
-  fs::create_directories(tree / "locked" / "BDMV");
+  const fs::path lockedFolder = tree / "locked-\xff";
+  fs::create_directories(lockedFolder / "BDMV");
   fs::permissions(tree.Root(), fs::perms::all);
-  fs::permissions(tree / "locked", fs::perms::none);
-  const std::string locked = (tree / "locked").string();
+  fs::permissions(lockedFolder, fs::perms::none);
+  const std::string locked = tree.Root().string() + "/locked-\\xff";
   auto asNobody = [&](std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534",
                                          "--clear-groups", QUORVEL_CLI_PATH});
@@ -179,12 +318,12 @@ TEST_F(CliTest, UnreadableFoldersAreReportedAndThePassGoesOn) {
   for (const char* command : {"scan", "modify"}) {
     run = asNobody({"--json", command, tree.Root().string()});
     EXPECT_EQ(run.exitStatus, 1) << command;
-    EXPECT_EQ(
-        nlohmann::json::parse(run.out)["unreadable"],
-        nlohmann::json::parse(R"([{"path": ")" + locked + R"(", "cause": "Permission denied"}])"))
+    EXPECT_EQ(nlohmann::json::parse(run.out)["unreadable"],
+              nlohmann::json::array(
+                  {{{"path", PathBytes(lockedFolder.string())}, {"cause", "Permission denied"}}}))
         << command;
   }
-  fs::permissions(tree / "locked", fs::perms::owner_all);
+  fs::permissions(lockedFolder, fs::perms::owner_all);
 }
 
 // Runs the command with its stderr on a terminal and returns what the terminal received.
@@ -207,18 +346,53 @@ std::string TerminalOutput(const std::vector<std::string>& arguments) {
   return received;
 }
 
-TEST_F(CliTest, ProgressShowsOnATerminalOnlyAndIsErasedAtTheEnd) {
+TEST_F(CliTest, ProgressShowsOnATerminalOnlyAndIsErasedBeforeEveryMessage) {
   MakeBdmvFolder(tree / "a", IndexBytes(64, 0x60));
+  fs::create_directories(tree / "b" / "BDMV");
 
-  const std::string shown = TerminalOutput({"modify", tree.Root().string()});
+  std::string shown = TerminalOutput({"modify", tree.Root().string()});
   EXPECT_NE(shown.find("1 directories, 0 BDMV found, 0 handled  " + tree.Root().string()),
             std::string::npos)
       << shown;
+  EXPECT_NE(shown.find("\r\x1b[K" + Bdmv("b") + ": modify Fail,Please check if path is correct"),
+            std::string::npos)
+      << "the line is erased before a folder's message: " << shown;
+  shown = TerminalOutput({"modify", (tree / "a").string()});
   ASSERT_GE(shown.size(), 4u);
   EXPECT_EQ(shown.substr(shown.size() - 4), "\r\x1b[K") << "the line is erased before the summary";
 
-  EXPECT_EQ(TerminalOutput({"restore", "--quiet", tree.Root().string()}), "");
-  EXPECT_EQ(Cli({"modify", tree.Root().string()}).err, "") << "no progress when not a terminal";
+  // The folder's name in the progress line is escaped too.
+  fs::create_directories(tree / "\x1b[2J\x1b]0;title\x07");
+  shown = TerminalOutput({"scan", (tree / "\x1b[2J\x1b]0;title\x07").string()});
+  EXPECT_NE(shown.find("/\\x1b[2J\\x1b]0;title\\a"), std::string::npos) << shown;
+  EXPECT_EQ(shown.find("\x1b[2J"), std::string::npos) << shown;
+
+  EXPECT_EQ(TerminalOutput({"restore", "--quiet", (tree / "a").string()}), "");
+  EXPECT_EQ(Cli({"modify", (tree / "a").string()}).err, "") << "no progress when not a terminal";
+}
+
+// The path shown is the folder that was changed: ".." after a link leads to the parent of the
+// link's target, so only "." and a ".." after a real directory are spelled out of it.
+TEST_F(CliTest, ThePathShownLeadsWhereTheSystemWent) {
+  fs::create_directories(tree / "real" / "inner");
+  fs::create_directories(tree / "real" / "c" / "BDMV");
+  fs::create_directories(tree / "c" / "BDMV");  // where ".." after the link would lead as text
+  fs::create_directory_symlink("real/inner", tree / "s");
+  const std::string root = tree.Root().string();
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{root + "/s/../c"}, root + "/s/../c"},
+      {{root + "/s/../c/../c/"}, root + "/s/../c"},
+      {{root + "/s/../../c"}, root + "/s/../../c"},
+      {{root + "/real/./inner/..//c/."}, root + "/real/c"},
+      {{"/usr/bin/env", "-C", root + "/real", QUORVEL_CLI_PATH, "scan", "../s/../c"},
+       root + "/s/../c"},
+      {{"/usr/bin/env", "-C", root + "/real/inner", QUORVEL_CLI_PATH, "scan", "./../c"},
+       root + "/real/c"},
+  };
+  for (const auto& [arguments, shown] : cases) {
+    const auto run = arguments.size() == 1 ? Cli({"scan", arguments[0]}) : RunProcess(arguments);
+    EXPECT_EQ(run.out, shown + "/BDMV: index=none backup=no\n") << arguments.back();
+  }
 }
 
 }  // namespace
