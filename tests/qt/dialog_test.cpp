@@ -26,7 +26,7 @@ class DialogTest : public QObject {
   void FixedSizeTabOrderFontAndIcon();
   void DataExchangeAndBrowse();
   void PassesRunOnTheTypedPath();
-  void EscapeClosesWithoutAPassButNotDuringOne();
+  void EscapeClosesWithoutAPassButInputDuringOneComesToNothing();
   void ContextMenuEndsWithAboutWhichOpensTheAboutBox();
   void AltSpaceOpensTheMenuAndOnlyPlainSpacePresses();
   void DroppedFolderFillsThePathAndKeepsTheOption_data();
@@ -180,14 +180,24 @@ void DialogTest::PassesRunOnTheTypedPath() {
   QVERIFY(!QApplication::overrideCursor());
 }
 
-void DialogTest::EscapeClosesWithoutAPassButNotDuringOne() {
+void DialogTest::EscapeClosesWithoutAPassButInputDuringOneComesToNothing() {
   m_dialog->m_strFolderPath = QString::fromStdString(m_tree->Root().string());
   m_dialog->UpdateData(false);
   bool closedMidPass = true;
-  m_prompts->onMessage = [&] { closedMidPass = m_dialog->close(); };
+  m_prompts->onMessage = [&] {
+    auto* path = Control<QLineEdit>("IDC_FOLDER_PATH");
+    QTest::keyClicks(path, "x");
+    QTest::keyClick(path, Qt::Key_Escape);
+    QMimeData folder;
+    folder.setUrls({QUrl::fromLocalFile(QString::fromStdString((*m_tree / "Movie").string()))});
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &folder, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_dialog.get(), &drop);
+    closedMidPass = m_dialog->close();
+  };
   QTest::mouseClick(Control("IDC_MODIFY"), Qt::LeftButton);
   QVERIFY(!closedMidPass);
   QVERIFY(m_dialog->isVisible());
+  QCOMPARE(Control<QLineEdit>("IDC_FOLDER_PATH")->text(), m_dialog->m_strFolderPath);
 
   const Bytes patched = ReadBytes(Index());
   QTest::keyClick(Control<QLineEdit>("IDC_FOLDER_PATH"), Qt::Key_Escape);
