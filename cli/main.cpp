@@ -133,9 +133,7 @@ int Run(int argc, char** argv) {
   try {
     app.parse(static_cast<int>(utf8Argv.size()), utf8Argv.data());
   } catch (const CLI::ParseError& error) {
-    // The help text goes through std::cout, which hands every character to stdout at once.
     const int status = app.exit(error);
-    Flush(stdout);
     return status == 0 ? kAllHandled : kUsage;
   }
   if (scan->parsed()) return RunScanCommand(options);

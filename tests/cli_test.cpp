@@ -104,7 +104,8 @@ TEST_F(CliTest, NamesAreShownEscapedOneMessageALine) {
        "2J",
        "c1-\\xc2\\x9b2J"},
       {"bytes-\xff\xfe", "bytes-\\xff\\xfe"},
-      {"overlong-\xc0\xaf surrogate-\xed\xa0\x80", "overlong-\\xc0\\xaf surrogate-\\xed\\xa0\\x80"},
+      {"overlong-\xc0\xaf-\xe0\x80\xaf surrogate-\xed\xa0\x80 past-\xf4\x90\x80\x80",
+       "overlong-\\xc0\\xaf-\\xe0\\x80\\xaf surrogate-\\xed\\xa0\\x80 past-\\xf4\\x90\\x80\\x80"},
       {"back\\slash", "back\\\\slash"},
       {"été 中文", "été 中文"},
   };
