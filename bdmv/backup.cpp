@@ -20,11 +20,13 @@ bool EnsureBackup(const platform::Directory& folder, const std::vector<platform:
   platform::Directory backupDir = OpenBackupDirectory(folder, entries);
   std::vector<platform::DirEntry> backupEntries;
   if (!backupDir.IsOpen() || backupDir.List(backupEntries)) return false;
+  platform::RemoveAbandonedTemporaries(backupDir, backupEntries);
   if (const platform::DirEntry* backup = bdmv_names::FindEntry(backupEntries, backupName)) {
     return backup->kind == platform::EntryKind::kFile;
   }
   try {
     const platform::File source = platform::File::OpenForReading(folder, indexName);
+    if (!source.IsRegular()) return false;
     platform::NewFile copy(backupDir, backupName, backupName);
     CopyWithPatches(source, source.Size(), copy);
     copy.Publish(false);

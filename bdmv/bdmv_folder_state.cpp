@@ -36,6 +36,8 @@ BdmvFolderState ReadBdmvFolderState(const platform::Directory& folder) {
   state.indexFile = index->name;
   try {
     const platform::File file = platform::File::OpenForReading(folder, index->name);
+    state.indexReadable = true;
+    if (!file.IsRegular()) return state;
     std::array<std::uint8_t, index_table::kMinimumSize> first{};
     const std::size_t size = file.ReadAt(0, first);
     const index_table::Header header = index_table::ReadHeader(std::span(first).first(size));

@@ -24,8 +24,9 @@ const platform::DirEntry* FindEntry(const std::vector<platform::DirEntry>& entri
 
 const platform::DirEntry* FindFile(const std::vector<platform::DirEntry>& entries,
                                    std::string_view name) {
+  // A FIFO or a device under a file's name is found too, to be refused when it is opened.
   return Find(entries, name, [](const platform::DirEntry& entry) {
-    return entry.kind == platform::EntryKind::kFile;
+    return entry.kind == platform::EntryKind::kFile || entry.kind == platform::EntryKind::kOther;
   });
 }
 

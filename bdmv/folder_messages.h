@@ -11,6 +11,7 @@ inline constexpr const char* kModifyNoIndex = "modify Fail,Please check if path 
 inline constexpr const char* kModifyReadOnly = "Modify Fail,Please check if BDMV is ReadOnly";
 inline constexpr const char* kModifyNoBackup = "Modify Fail,Can not create backup file";
 inline constexpr const char* kModifyNotAnIndex = "Modify Fail,index file is not a BD index";
+inline constexpr const char* kModifyTooLarge = "Modify Fail,index file is too large";
 inline constexpr const char* kRestoreNoIndex = "modify Fail,Please check if path is correct";
 inline constexpr const char* kRestoreNoBackup = "Resume fail,no used backup file is exist";
 inline constexpr const char* kRestoreReadOnly = "Resume fail,Please check if BDMV is ReadOnly";

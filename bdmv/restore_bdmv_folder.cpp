@@ -5,7 +5,7 @@
 
 #include "bdmv/bdmv_names.h"
 #include "bdmv/folder_messages.h"
-#include "bdmv/patched_copy.h"
+#include "bdmv/replace_file.h"
 #include "pass/pass_state.h"
 #include "platform/file.h"
 #include "platform/file_error.h"
@@ -16,19 +16,20 @@ namespace {
 namespace msg = folder_messages;
 
 // Replaces (or creates) the index file `name` with a copy of the backup, keeping the permission
-// bits and owner of the file it replaces.
-void CopyBack(const platform::Directory& folder, const std::string& name, bool exists,
+// bits and owner of the file it replaces. False when the backup is not a plain file.
+bool CopyBack(const platform::Directory& folder, const std::string& name, bool exists,
               const std::string& fullPath, const platform::Directory& backupDir,
               const std::string& backupName) {
   const platform::File backup = platform::File::OpenForReading(backupDir, backupName);
+  if (!backup.IsRegular()) return false;
   std::optional<platform::File> replaced;
-  if (exists) replaced.emplace(platform::File::OpenExclusive(folder, name));
-  platform::NewFile copy(folder, name, fullPath);
-  CopyWithPatches(backup, backup.Size(), copy);
-  copy.CopyPermissionsFrom(replaced ? *replaced : backup);
-  // Windows renames over no file that is still open.
-  replaced.reset();
-  copy.Publish(true);
+  if (exists) {
+    replaced.emplace(platform::File::OpenExclusive(folder, name));
+    if (!replaced->IsRegular()) return false;
+  }
+  const platform::File& permissionsFrom = replaced ? *replaced : backup;
+  ReplaceFileContent(folder, name, fullPath, replaced, backup, backup.Size(), {}, permissionsFrom);
+  return true;
 }
 
 FolderOutcome Restore(const platform::Directory& folder, const std::string& path) {
@@ -38,6 +39,7 @@ FolderOutcome Restore(const platform::Directory& folder, const std::string& path
 
   std::vector<platform::DirEntry> entries;
   folder.List(entries);
+  platform::RemoveAbandonedTemporaries(folder, entries);
   if (!bdmv_names::FindFileOrAlternative(entries, bdmv_names::kIndex,
                                          bdmv_names::kIndexAlternative)) {
     return FolderOutcome::Reported(msg::kRestoreNoIndex);
@@ -48,7 +50,9 @@ FolderOutcome Restore(const platform::Directory& folder, const std::string& path
   if (const platform::DirEntry* entry = bdmv_names::FindEntry(entries, bdmv_names::kBackup)) {
     std::error_code error;
     backupDir = folder.OpenSubdirectory(entry->name, error);
-    if (!error) backupDir.List(backupEntries);
+    if (!error && !backupDir.List(backupEntries)) {
+      platform::RemoveAbandonedTemporaries(backupDir, backupEntries);
+    }
   }
   // The backup decides which index file is restored, whichever of the two exists.
   std::string_view spelled = bdmv_names::kIndex;
@@ -67,8 +71,10 @@ FolderOutcome Restore(const platform::Directory& folder, const std::string& path
   if (platform::IsReadOnly(folder, name)) return FolderOutcome::Reported(msg::kRestoreReadOnly);
 
   try {
-    CopyBack(folder, name, target != nullptr, platform::JoinPath(path, name), backupDir,
-             backup->name);
+    if (!CopyBack(folder, name, target != nullptr, platform::JoinPath(path, name), backupDir,
+                  backup->name)) {
+      return FolderOutcome::Reported(msg::kRestoreCopyFailed);
+    }
   } catch (const FileError&) {
     return FolderOutcome::Reported(msg::kRestoreCopyFailed);
   }

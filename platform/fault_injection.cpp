@@ -18,8 +18,10 @@ void SetFaultHook(FaultHook hook) {
   Hook() = std::move(hook);
 }
 
-int InjectedFault(IoStep step) {
-  return Hook() ? Hook()(step) : 0;
+int StepResult(IoStep step, int systemError) {
+  if (!Hook()) return systemError;
+  const int injected = Hook()(step);
+  return systemError != 0 ? systemError : injected;
 }
 
 void SetListingFaultHook(ListingFaultHook hook) {

@@ -6,20 +6,30 @@
 
 namespace platform {
 
-// The steps of writing a file that can fail part-way; tests fail each in turn to prove that no
-// interruption leaves a disc file half written.
-enum class IoStep { kWrite, kFlush, kRename };
+// The system calls of reading and writing a disc file whose failure a pass must survive. A test
+// fails each in turn, after the call has run, so that what is tested is the code that reads the
+// call's result; no interruption may leave a disc file half written.
+enum class IoStep {
+  kRead,    // reading a file
+  kCreate,  // creating a temporary file
+  kWrite,
+  kFlush,  // of a file or of its directory
+  kChown,  // giving a new file its original's owner
+  kRename,
+  kNoReplaceFlag,  // asked before a rename that must not replace: failing it takes the flag away
+  kLink,           // the no-replace rename without the flag: a second name...
+  kUnlink,         // ...and the removal of the first
+  kTime,           // setting a file's time
+};
 
-// Returned by a fault hook to make a write store fewer bytes than asked.
-inline constexpr int kShortWrite = -1;
-
-// Returns 0 to let the step run, a system error number to fail it with, or kShortWrite.
+// Returns 0 to let the step's result stand, or a system error number to fail it with.
 using FaultHook = std::function<int(IoStep step)>;
 
 void SetFaultHook(FaultHook hook);
 
-// Consulted by the platform layer before each step.
-int InjectedFault(IoStep step);
+// The error number a step is to report: `systemError` when the call failed (0 when it did
+// not), or else the failure a test injected after the call ran.
+int StepResult(IoStep step, int systemError);
 
 // Decides, once the system has listed a directory, whether the listing fails after all: returns
 // 0 or a system error number. Tests choose the directory by its identity; the hook may run on

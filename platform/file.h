@@ -4,13 +4,15 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "platform/directory.h"
 
 namespace platform {
 
-// An existing file of a disc folder, open for reading; never reached through a link. Every
-// failure throws FileError naming no file.
+// An existing file of a disc folder; never reached through a link, and never waited on: a FIFO
+// or a device in a file's place opens without blocking (IsRegular tells it apart). Every failure
+// throws FileError naming no file, but for writes, which name theirs.
 class File {
  public:
   File(File&& other) noexcept;
@@ -30,6 +32,12 @@ class File {
   // violation; a read-only file fails with access denied.
   static File OpenForUpdate(const Directory& dir, const std::string& name);
 
+  // Opens for reading and writing in place, without sharing as OpenExclusive.
+  static File OpenForWriting(const Directory& dir, const std::string& name);
+
+  // A plain file, not a FIFO, socket or device.
+  bool IsRegular() const;
+
   std::uint64_t Size() const;
 
   // Reads at most buffer.size() bytes from offset; fewer only at the end of the file.
@@ -39,6 +47,13 @@ class File {
   // creation time) is kept, cut to whole seconds. On Windows the attributes above the low seven
   // bits (temporary, not content indexed and the like) are cleared.
   void SetModificationTimeToNow();
+
+  // Writes every byte at offset; a write that stores fewer bytes than asked fails with the
+  // disk-full cause. displayName is the name a failed write reports.
+  void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes,
+               const std::string& displayName);
+  void Truncate(std::uint64_t length);
+  void Flush();
 
   // Lets go of the file before the destructor would; nothing may be asked of it afterwards.
   void Close();
@@ -52,6 +67,10 @@ class File {
 
 // A name that exists as a file (not a link) whose read-only attribute is set.
 bool IsReadOnly(const Directory& dir, const std::string& name);
+
+// Removes the temporary files that an interrupted Quorvel left among `entries`: those whose
+// process is gone, or that are more than a day old. Nothing else is touched.
+void RemoveAbandonedTemporaries(const Directory& dir, const std::vector<DirEntry>& entries);
 
 // A file written under a hidden temporary name beside its final name and published by a rename,
 // so that the final name holds either its old content or the whole new one, whatever interrupts.
@@ -67,8 +86,9 @@ class NewFile {
   // A write that stores fewer bytes than asked fails with the disk-full cause.
   void Write(std::span<const std::uint8_t> bytes);
 
-  // Gives the new file the permission bits and owner of `original`.
-  void CopyPermissionsFrom(const File& original);
+  // Gives the new file the owner, group and permission bits of `original`. False where the
+  // system will not let it keep them all: it may then not take the original's place.
+  bool KeepPermissionsOf(const File& original);
 
   // Flushes the file, renames it to its final name and flushes the directory. Without
   // replaceExisting an existing file of the final name is never replaced: the rename fails.

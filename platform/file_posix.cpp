@@ -1,22 +1,27 @@
 #include "platform/file.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
+#include <mutex>
 
 #include "platform/fault_injection.h"
 #include "platform/file_error.h"
+#include "platform/temporary_name.h"
 
 namespace platform {
 namespace {
 
-constexpr int kFileFlags = O_CLOEXEC | O_NOFOLLOW | O_NOCTTY;
+// Never through a link; never waiting on a FIFO or a device that took the place of a file.
+constexpr int kFileFlags = O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK;
+// A temporary file this old is abandoned even if a process of the same number lives.
+constexpr std::time_t kAbandonedAfter = 24 * 60 * 60;
 
 int Dir(const Directory& dir) {
   return static_cast<int>(dir.NativeHandle());
@@ -32,29 +37,56 @@ struct stat StatusOf(int fd) {
   return status;
 }
 
-// Fails the step when a test asked for it.
-void CheckInjected(IoStep step) {
-  if (int error = InjectedFault(step); error > 0) ThrowFileError(error);
+// The error number of a call that returned `succeeded`, as a test may have it fail.
+int Result(IoStep step, bool succeeded) {
+  return StepResult(step, succeeded ? 0 : errno);
 }
 
-std::string TemporaryName(const std::string& finalName) {
-  static std::atomic<unsigned> counter{0};
-  return "." + finalName + ".quorvel-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
+void Check(IoStep step, bool succeeded, const std::string& fileName = {}) {
+  if (const int error = Result(step, succeeded)) ThrowFileError(error, fileName);
+}
+
+// A write beyond the process's file-size limit then fails with EFBIG, reported as a full disk,
+// instead of killing the process with its temporary file left behind.
+void IgnoreFileSizeSignal() {
+  static std::once_flag once;
+  std::call_once(once, [] { signal(SIGXFSZ, SIG_IGN); });
 }
 
 // Renames without ever replacing an existing file, on file systems with or without the
 // no-replace flag and with or without hard links.
 int RenameNoReplace(int dirFd, const std::string& from, const std::string& to) {
-  if (renameat2(dirFd, from.c_str(), dirFd, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
-  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return errno;
-  if (linkat(dirFd, from.c_str(), dirFd, to.c_str(), 0) == 0) {
-    unlinkat(dirFd, from.c_str(), 0);
-    return 0;
-  }
-  if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP) return errno;
+  // Tests take the flag away to reach the fallbacks.
+  const bool withoutFlag = StepResult(IoStep::kNoReplaceFlag, 0) != 0;
+  const int error = withoutFlag
+                        ? EINVAL
+                        : Result(IoStep::kRename, renameat2(dirFd, from.c_str(), dirFd, to.c_str(),
+                                                            RENAME_NOREPLACE) == 0);
+  if (error != EINVAL && error != ENOSYS && error != ENOTSUP) return error;
+  const int linkError =
+      Result(IoStep::kLink, linkat(dirFd, from.c_str(), dirFd, to.c_str(), 0) == 0);
+  // The new name is whole; a temporary name left beside it would be a second name of the file.
+  if (linkError == 0) return Result(IoStep::kUnlink, unlinkat(dirFd, from.c_str(), 0) == 0);
+  if (linkError != EPERM && linkError != ENOTSUP && linkError != EOPNOTSUPP) return linkError;
   struct stat status;
   if (fstatat(dirFd, to.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
-  return renameat(dirFd, from.c_str(), dirFd, to.c_str()) == 0 ? 0 : errno;
+  return Result(IoStep::kRename, renameat(dirFd, from.c_str(), dirFd, to.c_str()) == 0);
+}
+
+// Writes every byte, at `offset` or (when negative) where the file stands.
+void WriteFully(int fd, std::span<const std::uint8_t> bytes, off_t offset,
+                const std::string& displayName) {
+  IgnoreFileSizeSignal();
+  while (!bytes.empty()) {
+    const ssize_t count = offset < 0 ? write(fd, bytes.data(), bytes.size())
+                                     : pwrite(fd, bytes.data(), bytes.size(), offset);
+    if (count < 0 && errno == EINTR) continue;
+    Check(IoStep::kWrite, count >= 0, displayName);
+    // A write that stores nothing has met the end of the disk.
+    if (count == 0) ThrowFileError(ENOSPC, displayName);
+    bytes = bytes.subspan(static_cast<std::size_t>(count));
+    if (offset >= 0) offset += count;
+  }
 }
 
 }  // namespace
@@ -84,6 +116,18 @@ File File::OpenExclusive(const Directory& dir, const std::string& name) {
   return file;
 }
 
+File File::OpenForWriting(const Directory& dir, const std::string& name) {
+  int fd = openat(Dir(dir), name.c_str(), O_RDWR | kFileFlags);
+  if (fd < 0) ThrowFileError(errno);
+  File file(fd);
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) ThrowFileError(errno);
+  return file;
+}
+
+bool File::IsRegular() const {
+  return S_ISREG(StatusOf(static_cast<int>(m_handle)).st_mode);
+}
+
 // Readers take no lock here, so the exclusive open already lets them go on.
 File File::OpenForUpdate(const Directory& dir, const std::string& name) {
   return OpenExclusive(dir, name);
@@ -99,7 +143,7 @@ std::size_t File::ReadAt(std::uint64_t offset, std::span<std::uint8_t> buffer) c
     ssize_t count = pread(static_cast<int>(m_handle), buffer.data() + total, buffer.size() - total,
                           static_cast<off_t>(offset + total));
     if (count < 0 && errno == EINTR) continue;
-    if (count < 0) ThrowFileError(errno);
+    Check(IoStep::kRead, count >= 0);
     if (count == 0) break;
     total += static_cast<std::size_t>(count);
   }
@@ -109,7 +153,36 @@ std::size_t File::ReadAt(std::uint64_t offset, std::span<std::uint8_t> buffer) c
 void File::SetModificationTimeToNow() {
   const struct stat status = StatusOf(static_cast<int>(m_handle));
   const timespec times[2] = {{status.st_atim.tv_sec, 0}, {std::time(nullptr), 0}};
-  if (futimens(static_cast<int>(m_handle), times) != 0) ThrowFileError(errno);
+  Check(IoStep::kTime, futimens(static_cast<int>(m_handle), times) == 0);
+}
+
+void File::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes,
+                   const std::string& displayName) {
+  WriteFully(static_cast<int>(m_handle), bytes, static_cast<off_t>(offset), displayName);
+}
+
+void File::Truncate(std::uint64_t length) {
+  Check(IoStep::kWrite, ftruncate(static_cast<int>(m_handle), static_cast<off_t>(length)) == 0);
+}
+
+void File::Flush() {
+  Check(IoStep::kFlush, fsync(static_cast<int>(m_handle)) == 0);
+}
+
+void RemoveAbandonedTemporaries(const Directory& dir, const std::vector<DirEntry>& entries) {
+  for (const DirEntry& entry : entries) {
+    const auto pid =
+        static_cast<pid_t>(entry.kind == EntryKind::kFile ? TemporaryFilesProcess(entry.name) : 0);
+    if (pid == 0) continue;
+    struct stat status;
+    if (fstatat(Dir(dir), entry.name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISREG(status.st_mode)) {
+      continue;
+    }
+    const bool processGone = pid != getpid() && kill(pid, 0) != 0 && errno == ESRCH;
+    const bool old = std::time(nullptr) - status.st_mtim.tv_sec > kAbandonedAfter;
+    if (processGone || old) unlinkat(Dir(dir), entry.name.c_str(), 0);
+  }
 }
 
 bool IsReadOnly(const Directory& dir, const std::string& name) {
@@ -122,9 +195,15 @@ bool IsReadOnly(const Directory& dir, const std::string& name) {
 NewFile::NewFile(const Directory& dir, std::string finalName, std::string displayName)
     : m_dir(dir), m_finalName(std::move(finalName)), m_displayName(std::move(displayName)) {
   for (int attempt = 0; m_handle < 0; ++attempt) {
-    m_tempName = TemporaryName(m_finalName);
+    m_tempName = TemporaryName(m_finalName, getpid());
     m_handle = openat(Dir(dir), m_tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | kFileFlags, 0666);
-    if (m_handle < 0 && (errno != EEXIST || attempt == 100)) ThrowFileError(errno);
+    const int error = Result(IoStep::kCreate, m_handle >= 0);
+    if (error != 0 && m_handle >= 0) {
+      close(AsFd(m_handle));
+      unlinkat(Dir(dir), m_tempName.c_str(), 0);
+      m_handle = -1;
+    }
+    if (error != 0 && (error != EEXIST || attempt == 100)) ThrowFileError(error);
   }
 }
 
@@ -134,55 +213,44 @@ NewFile::~NewFile() {
 }
 
 void NewFile::Write(std::span<const std::uint8_t> bytes) {
-  if (int fault = InjectedFault(IoStep::kWrite); fault == kShortWrite) {
-    bytes = bytes.first(bytes.size() / 2);
-    if (!bytes.empty() && write(AsFd(m_handle), bytes.data(), bytes.size()) < 0)
-      ThrowFileError(errno);
-    ThrowFileError(ENOSPC, m_displayName);
-  } else if (fault > 0) {
-    ThrowFileError(fault, m_displayName);
-  }
-  while (!bytes.empty()) {
-    ssize_t count = write(AsFd(m_handle), bytes.data(), bytes.size());
-    if (count < 0 && errno == EINTR) continue;
-    if (count < 0) ThrowFileError(errno, m_displayName);
-    if (count == 0) ThrowFileError(ENOSPC, m_displayName);
-    bytes = bytes.subspan(static_cast<std::size_t>(count));
-  }
+  WriteFully(AsFd(m_handle), bytes, -1, m_displayName);
 }
 
-void NewFile::CopyPermissionsFrom(const File& original) {
+bool NewFile::KeepPermissionsOf(const File& original) {
   const struct stat wanted = StatusOf(static_cast<int>(original.NativeHandle()));
   const struct stat current = StatusOf(AsFd(m_handle));
   // Only what differs is set, so file systems that cannot change either (FAT) still work.
-  if ((current.st_uid != wanted.st_uid || current.st_gid != wanted.st_gid) &&
-      fchown(AsFd(m_handle), wanted.st_uid, wanted.st_gid) != 0) {
-    ThrowFileError(errno);
+  if (current.st_uid != wanted.st_uid || current.st_gid != wanted.st_gid) {
+    const int error =
+        Result(IoStep::kChown, fchown(AsFd(m_handle), wanted.st_uid, wanted.st_gid) == 0);
+    // Only the owner's own process, or root, may give a file to another owner.
+    if (error == EPERM) return false;
+    if (error != 0) ThrowFileError(error);
   }
   if ((current.st_mode & 07777) != (wanted.st_mode & 07777) &&
       fchmod(AsFd(m_handle), wanted.st_mode & 07777) != 0) {
     ThrowFileError(errno);
   }
+  // The system may drop the set-group-id bit of a file whose group the user is not in.
+  return (StatusOf(AsFd(m_handle)).st_mode & 07777) == (wanted.st_mode & 07777);
 }
 
 void NewFile::Publish(bool replaceExisting) {
-  CheckInjected(IoStep::kFlush);
-  if (fsync(AsFd(m_handle)) != 0) ThrowFileError(errno);
+  Check(IoStep::kFlush, fsync(AsFd(m_handle)) == 0);
   int fd = AsFd(m_handle);
   m_handle = -1;
   if (close(fd) != 0) ThrowFileError(errno);
 
-  CheckInjected(IoStep::kRename);
   const int dirFd = Dir(m_dir);
-  int error =
-      replaceExisting
-          ? (renameat(dirFd, m_tempName.c_str(), dirFd, m_finalName.c_str()) == 0 ? 0 : errno)
-          : RenameNoReplace(dirFd, m_tempName, m_finalName);
+  const int error =
+      replaceExisting ? Result(IoStep::kRename,
+                               renameat(dirFd, m_tempName.c_str(), dirFd, m_finalName.c_str()) == 0)
+                      : RenameNoReplace(dirFd, m_tempName, m_finalName);
   if (error != 0) ThrowFileError(error);
   m_published = true;
 
-  CheckInjected(IoStep::kFlush);
-  if (const std::error_code flushError = m_dir.Flush()) ThrowFileError(flushError.value());
+  const std::error_code flushError = m_dir.Flush();
+  if (const int result = StepResult(IoStep::kFlush, flushError.value())) ThrowFileError(result);
 }
 
 }  // namespace platform

@@ -3,10 +3,10 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <atomic>
 
 #include "platform/fault_injection.h"
 #include "platform/file_error.h"
+#include "platform/temporary_name.h"
 #include "platform/touch_win32.h"
 #include "platform/utf16_win32.h"
 
@@ -55,14 +55,43 @@ void SetBasicInfo(HANDLE handle, FILE_BASIC_INFO info) {
   if (!SetFileInformationByHandle(handle, FileBasicInfo, &info, sizeof info)) ThrowLastError();
 }
 
-void CheckInjected(IoStep step) {
-  if (int error = InjectedFault(step); error > 0) ThrowFileError(error);
+// A temporary file this old is abandoned even if a process of the same number lives.
+constexpr std::uint64_t kAbandonedAfterTicks = 24ull * 60 * 60 * 10'000'000;
+// Another program's brief handle on a file (an indexer, a virus scanner) is waited out for
+// about a second before the file is written in place instead.
+constexpr DWORD kRenamePauses[] = {10, 20, 40, 80, 150, 250, 450};
+
+// The error number of a call that returned `succeeded`, as a test may have it fail.
+int Result(IoStep step, bool succeeded) {
+  return StepResult(step, succeeded ? 0 : static_cast<int>(GetLastError()));
 }
 
-std::string TemporaryName(const std::string& finalName) {
-  static std::atomic<unsigned> counter{0};
-  return "." + finalName + ".quorvel-" + std::to_string(GetCurrentProcessId()) + "-" +
-         std::to_string(counter++);
+void Check(IoStep step, bool succeeded, const std::string& fileName = {}) {
+  if (const int error = Result(step, succeeded)) ThrowFileError(error, fileName);
+}
+
+bool ProcessExists(DWORD pid) {
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+  if (!process) return GetLastError() != ERROR_INVALID_PARAMETER;
+  const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+  CloseHandle(process);
+  return running;
+}
+
+bool Busy(int error) {
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
+         error == ERROR_LOCK_VIOLATION;
+}
+
+// Renames, waiting out a short hold of another program on the file it replaces.
+int Rename(const std::wstring& from, const std::wstring& to, DWORD flags) {
+  int error = Result(IoStep::kRename, MoveFileExW(from.c_str(), to.c_str(), flags));
+  for (DWORD pause : kRenamePauses) {
+    if (!Busy(error)) break;
+    Sleep(pause);
+    error = Result(IoStep::kRename, MoveFileExW(from.c_str(), to.c_str(), flags));
+  }
+  return error;
 }
 
 }  // namespace
@@ -94,6 +123,14 @@ File File::OpenForUpdate(const Directory& dir, const std::string& name) {
   return File(OpenExisting(dir, name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ));
 }
 
+File File::OpenForWriting(const Directory& dir, const std::string& name) {
+  return File(OpenExisting(dir, name, GENERIC_READ | GENERIC_WRITE, 0));
+}
+
+bool File::IsRegular() const {
+  return GetFileType(Native(m_handle)) == FILE_TYPE_DISK;
+}
+
 std::uint64_t File::Size() const {
   LARGE_INTEGER size;
   if (!GetFileSizeEx(Native(m_handle), &size)) ThrowLastError();
@@ -110,10 +147,9 @@ std::size_t File::ReadAt(std::uint64_t offset, std::span<std::uint8_t> buffer) c
     const DWORD wanted =
         static_cast<DWORD>(std::min<std::size_t>(buffer.size() - total, kLargestRead));
     DWORD count = 0;
-    if (!ReadFile(Native(m_handle), buffer.data() + total, wanted, &count, &position)) {
-      if (GetLastError() == ERROR_HANDLE_EOF) break;
-      ThrowLastError();
-    }
+    const bool read = ReadFile(Native(m_handle), buffer.data() + total, wanted, &count, &position);
+    if (!read && GetLastError() == ERROR_HANDLE_EOF) break;
+    Check(IoStep::kRead, read);
     if (count == 0) break;
     total += count;
   }
@@ -130,7 +166,60 @@ void File::SetModificationTimeToNow() {
   LARGE_INTEGER nowTicks;
   nowTicks.LowPart = now.dwLowDateTime;
   nowTicks.HighPart = static_cast<LONG>(now.dwHighDateTime);
-  SetBasicInfo(Native(m_handle), TouchedStatus(status, nowTicks));
+  const FILE_BASIC_INFO touched = TouchedStatus(status, nowTicks);
+  Check(IoStep::kTime,
+        SetFileInformationByHandle(Native(m_handle), FileBasicInfo,
+                                   const_cast<FILE_BASIC_INFO*>(&touched), sizeof touched));
+}
+
+void File::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes,
+                   const std::string& displayName) {
+  while (!bytes.empty()) {
+    OVERLAPPED position{};
+    position.Offset = static_cast<DWORD>(offset);
+    position.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), kLargestRead));
+    DWORD count = 0;
+    Check(IoStep::kWrite, WriteFile(Native(m_handle), bytes.data(), wanted, &count, &position),
+          displayName);
+    if (count == 0) ThrowFileError(ERROR_DISK_FULL, displayName);
+    bytes = bytes.subspan(count);
+    offset += count;
+  }
+}
+
+void File::Truncate(std::uint64_t length) {
+  FILE_END_OF_FILE_INFO end{};
+  end.EndOfFile.QuadPart = static_cast<LONGLONG>(length);
+  Check(IoStep::kWrite,
+        SetFileInformationByHandle(Native(m_handle), FileEndOfFileInfo, &end, sizeof end));
+}
+
+void File::Flush() {
+  Check(IoStep::kFlush, FlushFileBuffers(Native(m_handle)));
+}
+
+void RemoveAbandonedTemporaries(const Directory& dir, const std::vector<DirEntry>& entries) {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  const std::uint64_t nowTicks =
+      (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+  for (const DirEntry& entry : entries) {
+    const auto pid =
+        static_cast<DWORD>(entry.kind == EntryKind::kFile ? TemporaryFilesProcess(entry.name) : 0);
+    if (pid == 0) continue;
+    const std::wstring path = PathIn(dir, entry.name);
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
+      continue;
+    }
+    const std::uint64_t written =
+        (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+        data.ftLastWriteTime.dwLowDateTime;
+    const bool processGone = pid != GetCurrentProcessId() && !ProcessExists(pid);
+    if (processGone || nowTicks - written > kAbandonedAfterTicks) DeleteFileW(path.c_str());
+  }
 }
 
 bool IsReadOnly(const Directory& dir, const std::string& name) {
@@ -143,14 +232,19 @@ bool IsReadOnly(const Directory& dir, const std::string& name) {
 NewFile::NewFile(const Directory& dir, std::string finalName, std::string displayName)
     : m_dir(dir), m_finalName(std::move(finalName)), m_displayName(std::move(displayName)) {
   for (int attempt = 0; m_handle == -1; ++attempt) {
-    m_tempName = TemporaryName(m_finalName);
+    m_tempName = TemporaryName(m_finalName, GetCurrentProcessId());
     // Hidden until it is published, so that no one sees it half written, nor left behind.
     HANDLE handle = CreateFileW(PathIn(dir, m_tempName).c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
                                 CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
-    if (handle != INVALID_HANDLE_VALUE) {
+    const int error = Result(IoStep::kCreate, handle != INVALID_HANDLE_VALUE);
+    if (error == 0) {
       m_handle = reinterpret_cast<std::intptr_t>(handle);
-    } else if (GetLastError() != ERROR_FILE_EXISTS || attempt == 100) {
-      ThrowLastError();
+    } else {
+      if (handle != INVALID_HANDLE_VALUE) {
+        CloseHandle(handle);
+        DeleteFileW(PathIn(dir, m_tempName).c_str());
+      }
+      if (error != ERROR_FILE_EXISTS || attempt == 100) ThrowFileError(error);
     }
   }
 }
@@ -162,53 +256,41 @@ NewFile::~NewFile() {
 
 void NewFile::Write(std::span<const std::uint8_t> bytes) {
   DWORD count = 0;
-  if (int fault = InjectedFault(IoStep::kWrite); fault == kShortWrite) {
-    bytes = bytes.first(bytes.size() / 2);
-    if (!bytes.empty() && !WriteFile(Native(m_handle), bytes.data(),
-                                     static_cast<DWORD>(bytes.size()), &count, nullptr)) {
-      ThrowLastError();
-    }
-    ThrowFileError(ERROR_DISK_FULL, m_displayName);
-  } else if (fault > 0) {
-    ThrowFileError(fault, m_displayName);
-  }
   while (!bytes.empty()) {
     const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), kLargestRead));
-    if (!WriteFile(Native(m_handle), bytes.data(), wanted, &count, nullptr)) {
-      ThrowLastError(m_displayName);
-    }
+    Check(IoStep::kWrite, WriteFile(Native(m_handle), bytes.data(), wanted, &count, nullptr),
+          m_displayName);
     if (count == 0) ThrowFileError(ERROR_DISK_FULL, m_displayName);
     bytes = bytes.subspan(count);
   }
 }
 
-void NewFile::CopyPermissionsFrom(const File& original) {
+bool NewFile::KeepPermissionsOf(const File& original) {
   // Access rights come from the folder's inherited ones; the attributes are the file's own, and it
   // takes them when it is published.
   BY_HANDLE_FILE_INFORMATION info;
   if (!GetFileInformationByHandle(Native(original.NativeHandle()), &info)) ThrowLastError();
   m_attributes = info.dwFileAttributes & kKeptAttributes;
+  return true;
 }
 
 void NewFile::Publish(bool replaceExisting) {
   FILE_BASIC_INFO shown{};  // times of zero are left as they are
   shown.FileAttributes = m_attributes != 0 ? m_attributes : FILE_ATTRIBUTE_NORMAL;
   SetBasicInfo(Native(m_handle), shown);
-  CheckInjected(IoStep::kFlush);
-  if (!FlushFileBuffers(Native(m_handle))) ThrowLastError();
+  Check(IoStep::kFlush, FlushFileBuffers(Native(m_handle)));
   HANDLE handle = Native(m_handle);
   m_handle = -1;
   if (!CloseHandle(handle)) ThrowLastError();
 
-  CheckInjected(IoStep::kRename);
   const DWORD flags = MOVEFILE_WRITE_THROUGH | (replaceExisting ? MOVEFILE_REPLACE_EXISTING : 0);
-  if (!MoveFileExW(PathIn(m_dir, m_tempName).c_str(), PathIn(m_dir, m_finalName).c_str(), flags)) {
-    ThrowLastError();
+  if (const int error = Rename(PathIn(m_dir, m_tempName), PathIn(m_dir, m_finalName), flags)) {
+    ThrowFileError(error);
   }
   m_published = true;
 
-  CheckInjected(IoStep::kFlush);
-  if (const std::error_code flushError = m_dir.Flush()) ThrowFileError(flushError.value());
+  const std::error_code flushError = m_dir.Flush();
+  if (const int result = StepResult(IoStep::kFlush, flushError.value())) ThrowFileError(result);
 }
 
 }  // namespace platform

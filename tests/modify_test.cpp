@@ -18,17 +18,6 @@ namespace {
 const std::string kModifiedOne = "Modify 1 file successful";
 const std::string kModifiedNone = "Modify 0 file successful";
 
-// The bytes a patch must leave: the length at offset 12, the block at the end, and the flags
-// byte cleared when converting.
-Bytes Patched(Bytes original, bool convert3DTo2D) {
-  const auto length = static_cast<std::uint32_t>(original.size());
-  for (int i = 0; i < 4; ++i) original[12 + i] = static_cast<std::uint8_t>(length >> (24 - 8 * i));
-  if (convert3DTo2D) original[44] = 0x00;
-  original.insert(original.end(), index_table::kExtensionDataBlock.begin(),
-                  index_table::kExtensionDataBlock.end());
-  return original;
-}
-
 struct stat StatOf(const fs::path& path) {
   struct stat status {};
   EXPECT_EQ(stat(path.c_str(), &status), 0) << path;
@@ -57,7 +46,7 @@ TEST_F(ModifyTest, PatchesBacksUpAndTouchesTheMovieObject) {
 
     EXPECT_EQ(shown.Texts(), std::vector<std::string>{kModifiedOne});
     EXPECT_EQ(g_passCount, 1);
-    EXPECT_EQ(DescribeDifference(Patched(original, convert), ReadBytes(Index())), "");
+    EXPECT_EQ(DescribeDifference(PatchedBytes(original, convert), ReadBytes(Index())), "");
     EXPECT_EQ(DescribeDifference(original, ReadBytes(Bdmv() / "BACKUP" / "index.bdmv")), "");
     const struct stat movie = StatOf(Bdmv() / "MovieObject.bdmv");
     EXPECT_GE(movie.st_mtim.tv_sec, before);
@@ -87,13 +76,25 @@ TEST_F(ModifyTest, SecondRunChangesNothingButCounts) {
   EXPECT_EQ(StatOf(Bdmv() / "MovieObject.bdmv").st_mtim.tv_sec, 1'000'000'000);
 }
 
-TEST_F(ModifyTest, KeepsPermissionBitsAndAFileWithoutMovieObject) {
+TEST_F(ModifyTest, KeepsOwnerAndPermissionBitsAndAFileWithoutMovieObject) {
   MakeBdmvFolder(tree / "Movie", IndexBytes(60, 0));
   fs::remove(Bdmv() / "MovieObject.bdmv");
   ASSERT_EQ(chmod(Index().c_str(), 0640), 0);
+  ASSERT_EQ(chown(Index().c_str(), 1234, 5678), 0);
 
   EXPECT_EQ(ModifyTree(tree.Root()).Texts(), std::vector<std::string>{kModifiedOne});
-  EXPECT_EQ(StatOf(Index()).st_mode & 07777, 0640u);
+  const struct stat status = StatOf(Index());
+  EXPECT_EQ(status.st_mode & 07777, 0640u);
+  EXPECT_EQ(status.st_uid, 1234u);
+  EXPECT_EQ(status.st_gid, 5678u);
+  EXPECT_EQ(ReadBytes(Index()).size(), 84u);
+
+  // A FIFO in the movie object's place is left alone, never waited on.
+  MakeBdmvFolder(tree / "Movie", IndexBytes(60, 0));
+  fs::remove(Bdmv() / "MovieObject.bdmv");
+  ASSERT_EQ(mkfifo((Bdmv() / "MovieObject.bdmv").c_str(), 0644), 0);
+  fs::remove_all(Bdmv() / "BACKUP");
+  EXPECT_EQ(ModifyTree(tree.Root()).Texts(), std::vector<std::string>{kModifiedOne});
   EXPECT_EQ(ReadBytes(Index()).size(), 84u);
 }
 
@@ -155,13 +156,32 @@ TEST_F(ModifyTest, ReportsFoldersItCannotHandleAndGoesOn) {
       {"backup name taken by a folder",
        [](const fs::path& bdmv) { fs::create_directories(bdmv / "BACKUP" / "index.bdmv"); },
        "Modify Fail,Can not create backup file", false},
+      // A FIFO is never waited on; opened blocking, these would hang the pass.
+      {"index file is a FIFO",
+       [](const fs::path& bdmv) {
+         fs::remove(bdmv / "index.bdmv");
+         ASSERT_EQ(mkfifo((bdmv / "index.bdmv").c_str(), 0644), 0);
+       },
+       "Modify Fail,index file is not a BD index", false},
+      {"backup is a FIFO",
+       [](const fs::path& bdmv) {
+         fs::create_directory(bdmv / "BACKUP");
+         ASSERT_EQ(mkfifo((bdmv / "BACKUP" / "index.bdmv").c_str(), 0644), 0);
+       },
+       "Modify Fail,Can not create backup file", false},
+      // Refused before a backup of gigabytes is made; the file is sparse, so nothing is written.
+      {"index table too long for the patch",
+       [](const fs::path& bdmv) { fs::resize_file(bdmv / "index.bdmv", std::uint64_t{5} << 30); },
+       "Modify Fail,index file is too large", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     MakeBdmvFolder(tree / "A", IndexBytes(64, 0x60));
     MakeBdmvFolder(tree / "Movie", IndexBytes(64, 0x60));
     c.prepare(Bdmv());
-    const Bytes before = fs::is_regular_file(Index()) ? ReadBytes(Index()) : Bytes{};
+    const Bytes before = fs::is_regular_file(Index()) && fs::file_size(Index()) < 4096
+                             ? ReadBytes(Index())
+                             : Bytes{};
 
     const auto shown = ModifyTree(tree.Root());
 
@@ -197,13 +217,16 @@ TEST_F(ModifyTest, RefusesLongPaths) {
 
     const auto shown = ModifyTree(tree.Root());
 
+    const auto restored = RestoreTree(tree.Root());
+    const std::string tooLong =
+        (disc / "BDMV").string() + ": BD Floder path is too long,please modify the location";
     if (length == 486) {
       EXPECT_EQ(shown.Texts(), std::vector<std::string>{kModifiedOne});
+      EXPECT_EQ(restored.Texts(), std::vector<std::string>{"Resume  1 files successful"});
     } else {
-      EXPECT_EQ(shown.Texts(), (std::vector<std::string>{
-                                   (disc / "BDMV").string() +
-                                       ": BD Floder path is too long,please modify the location",
-                                   kModifiedNone}));
+      EXPECT_EQ(shown.Texts(), (std::vector<std::string>{tooLong, kModifiedNone}));
+      EXPECT_EQ(restored.Texts(),
+                (std::vector<std::string>{tooLong, "Resume  0 files successful"}));
     }
     fs::remove_all(tree.Root() / fs::relative(disc, tree.Root()).begin()->string());
   }

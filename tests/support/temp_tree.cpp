@@ -64,6 +64,16 @@ Bytes IndexBytes(std::size_t size, std::uint8_t flags, std::uint32_t address) {
   return bytes;
 }
 
+Bytes PatchedBytes(Bytes original, bool convert3DTo2D) {
+  const auto length = static_cast<std::uint32_t>(original.size());
+  for (int i = 0; i < 4; ++i) original[12 + i] = static_cast<std::uint8_t>(length >> (24 - 8 * i));
+  if (convert3DTo2D) original[44] = 0x00;
+  const Bytes block = {0,    0, 0, 0x18, 0, 0, 0, 0x18, 0, 0, 0, 1,
+                       0x10, 0, 1, 0,    0, 0, 0, 0x18, 0, 0, 0, 0};
+  original.insert(original.end(), block.begin(), block.end());
+  return original;
+}
+
 void MakeBdmvFolder(const fs::path& disc, const Bytes& index) {
   fs::create_directories(disc / "BDMV");
   WriteBytes(disc / "BDMV" / "index.bdmv", index);

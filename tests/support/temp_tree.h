@@ -35,6 +35,10 @@ void WriteBytes(const std::filesystem::path& file, const Bytes& bytes);
 // byte at offset 44 (when the size reaches it) and a recognisable filler everywhere else.
 Bytes IndexBytes(std::size_t size, std::uint8_t flags, std::uint32_t address = 0);
 
+// The bytes a patch must leave: the length at offset 12, the extension-data block at the end,
+// and the flags byte cleared when converting. Written out here, apart from the code it checks.
+Bytes PatchedBytes(Bytes original, bool convert3DTo2D);
+
 // Writes BDMV/index.bdmv and BDMV/MovieObject.bdmv below `disc`.
 void MakeBdmvFolder(const std::filesystem::path& disc, const Bytes& index);
 

@@ -39,14 +39,6 @@ std::vector<std::string> SortedTargets(const TempTree& tree) {
   return targets;
 }
 
-Bytes Patched(Bytes bytes) {
-  const auto length = static_cast<std::uint32_t>(bytes.size());
-  for (int i = 0; i < 4; ++i) bytes[12 + i] = static_cast<std::uint8_t>(length >> (24 - 8 * i));
-  bytes.insert(bytes.end(), index_table::kExtensionDataBlock.begin(),
-               index_table::kExtensionDataBlock.end());
-  return bytes;
-}
-
 TEST(WindowsAttributesTest, HiddenAndSystemDecideWhatIsHandledAndWhatIsEntered) {
   TempTree tree;
   tree.MakeDirectories({"plain/BDMV", "lower/bdmv", "hiddenBdmv/BDMV", "systemBdmv/BDMV/BDMV",
@@ -116,7 +108,7 @@ TEST_F(WindowsReadOnlyTest, APatchKeepsTheIndexFilesAttributesAndRestoreGivesBac
   AddAttributes(Index(), FILE_ATTRIBUTE_HIDDEN);
 
   EXPECT_EQ(ModifyTree(tree.Root()).Texts(), std::vector<std::string>{"Modify 1 file successful"});
-  EXPECT_EQ(DescribeDifference(Patched(original), ReadBytes(Index())), "");
+  EXPECT_EQ(DescribeDifference(PatchedBytes(original, false), ReadBytes(Index())), "");
   EXPECT_TRUE(AttributesOf(Index()) & FILE_ATTRIBUTE_HIDDEN);
   EXPECT_FALSE(AttributesOf(Bdmv() / "BACKUP" / "index.bdmv") & FILE_ATTRIBUTE_HIDDEN)
       << "the backup is a file of Quorvel's own";

@@ -1,0 +1,111 @@
+#include "bdmv/replace_file.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "bdmv/patched_copy.h"
+#include "platform/file_error.h"
+
+namespace {
+
+constexpr std::size_t kChunkSize = 64 * 1024;
+// Patches closer than this are written as one, with the file's own bytes between them.
+constexpr std::uint64_t kJoinGap = 64;
+
+// Returns false, having changed nothing, where the rename cannot keep the file as it was.
+bool ReplaceByRename(const platform::Directory& folder, const std::string& name,
+                     const std::string& fullPath, std::optional<platform::File>& current,
+                     const platform::File& source, std::uint64_t length,
+                     std::span<const index_table::BytePatch> patches,
+                     const platform::File& permissionsFrom) {
+  std::optional<platform::NewFile> copy;
+  try {
+    copy.emplace(folder, name, fullPath);
+  } catch (const FileError& error) {
+    if (error.Cause() == FileErrorCause::kAccessDenied && current) return false;
+    throw;
+  }
+  CopyWithPatches(source, length, *copy, patches);
+  if (!copy->KeepPermissionsOf(permissionsFrom) && current) return false;
+  // Windows renames over no file that is still open.
+  const bool existed = current.has_value();
+  current.reset();
+  try {
+    copy->Publish(true);
+  } catch (const FileError& error) {
+    // Another program holds the file (Windows), or the folder lets no one but the file's owner
+    // replace it (a sticky folder): it can still be written where it stands.
+    const bool held = error.Cause() == FileErrorCause::kSharingViolation ||
+                      error.Cause() == FileErrorCause::kAccessDenied ||
+                      error.Cause() == FileErrorCause::kLockViolation;
+    if (existed && held) return false;
+    throw;
+  }
+  return true;
+}
+
+// The file takes the patches where it stands, nearby ones in one write.
+void PatchInPlace(platform::File& file, std::uint64_t length,
+                  std::span<const index_table::BytePatch> patches, const std::string& fullPath) {
+  std::vector<index_table::BytePatch> sorted(patches.begin(), patches.end());
+  std::sort(sorted.begin(), sorted.end(),
+            [](const auto& a, const auto& b) { return a.offset < b.offset; });
+  for (std::size_t first = 0; first < sorted.size();) {
+    std::size_t last = first;
+    std::uint64_t end = sorted[first].offset + sorted[first].bytes.size();
+    while (last + 1 < sorted.size() && sorted[last + 1].offset <= end + kJoinGap) {
+      ++last;
+      end = std::max(end, sorted[last].offset + sorted[last].bytes.size());
+    }
+    const std::uint64_t start = sorted[first].offset;
+    std::vector<std::uint8_t> run(static_cast<std::size_t>(end - start), 0);
+    if (start < length) {
+      const auto known = static_cast<std::size_t>(std::min(end, length) - start);
+      if (file.ReadAt(start, std::span(run).first(known)) != known) {
+        throw FileError(FileErrorCause::kEndOfFile, {}, 0);
+      }
+    }
+    for (std::size_t i = first; i <= last; ++i) {
+      std::copy(sorted[i].bytes.begin(), sorted[i].bytes.end(),
+                run.begin() + static_cast<std::ptrdiff_t>(sorted[i].offset - start));
+    }
+    file.WriteAt(start, run, fullPath);
+    first = last + 1;
+  }
+}
+
+// The file takes a copy of another where it stands.
+void CopyInPlace(platform::File& file, const platform::File& source, std::uint64_t length,
+                 const std::string& fullPath) {
+  std::vector<std::uint8_t> chunk(kChunkSize);
+  for (std::uint64_t offset = 0; offset < length;) {
+    const auto size =
+        static_cast<std::size_t>(std::min<std::uint64_t>(length - offset, kChunkSize));
+    const std::span part(chunk.data(), size);
+    if (source.ReadAt(offset, part) != size) throw FileError(FileErrorCause::kEndOfFile, {}, 0);
+    file.WriteAt(offset, part, fullPath);
+    offset += size;
+  }
+  file.Truncate(length);
+}
+
+}  // namespace
+
+void ReplaceFileContent(const platform::Directory& folder, const std::string& name,
+                        const std::string& fullPath, std::optional<platform::File>& current,
+                        const platform::File& source, std::uint64_t length,
+                        std::span<const index_table::BytePatch> patches,
+                        const platform::File& permissionsFrom) {
+  const bool sourceIsCurrent = current && &source == &*current;
+  if (ReplaceByRename(folder, name, fullPath, current, source, length, patches, permissionsFrom)) {
+    return;
+  }
+  current.reset();
+  platform::File file = platform::File::OpenForWriting(folder, name);
+  if (sourceIsCurrent) {
+    PatchInPlace(file, length, patches, fullPath);
+  } else {
+    CopyInPlace(file, source, length, fullPath);
+  }
+  file.Flush();
+}
