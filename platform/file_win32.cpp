@@ -127,8 +127,14 @@ File File::OpenForWriting(const Directory& dir, const std::string& name) {
   return File(OpenExisting(dir, name, GENERIC_READ | GENERIC_WRITE, 0));
 }
 
+// Only a file in a folder is opened here; the question is whether it is a device. (Asking for
+// the file's type reads it under Wine, which would move its access time.)
 bool File::IsRegular() const {
-  return GetFileType(Native(m_handle)) == FILE_TYPE_DISK;
+  FILE_BASIC_INFO status;
+  if (!GetFileInformationByHandleEx(Native(m_handle), FileBasicInfo, &status, sizeof status)) {
+    ThrowLastError();
+  }
+  return (status.FileAttributes & (FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_DIRECTORY)) == 0;
 }
 
 std::uint64_t File::Size() const {
