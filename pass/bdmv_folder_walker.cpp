@@ -1,7 +1,6 @@
 #include "pass/bdmv_folder_walker.h"
 
 #include <algorithm>
-#include <bit>
 #include <utility>
 
 #include "pass/pass_front_end.h"
@@ -16,9 +15,10 @@ using Clock = std::chrono::steady_clock;
 constexpr std::size_t kReservedDescriptors = 10;
 // Directories kept open on the way down; the rest are reopened when the walk returns to them.
 constexpr std::size_t kMaxOpenLevels = 48;
-// Directories are listed ahead of the walk once this many of the last 64 visits read the disk: a
-// single slow one may only mean that another program had the processor.
-constexpr int kSlowVisitsToReadAhead = 4;
+// Directories are listed ahead of the walk once visits take this long on average, over about the
+// last 64: the disk is being read. A cached visit takes a few microseconds; a big directory or
+// another program taking the processor makes a single visit slow, not the average.
+constexpr std::chrono::duration<double, std::micro> kSlowAverageVisit{30};
 
 }  // namespace
 
@@ -28,7 +28,9 @@ CBdmvFolderWalker::CBdmvFolderWalker(const std::string& startFolder, std::string
   platform::Directory start = platform::Directory::OpenFolder(startFolder, error);
   if (error) return;
   m_path = platform::AbsoluteFolderPath(startFolder);
-  m_levels.push_back({std::move(start), {}, {}, m_path.size(), {}, 0});
+  Level& level = m_levels.Push();
+  level.dir = std::move(start);
+  level.pathLength = m_path.size();
 }
 
 CBdmvFolderWalker::~CBdmvFolderWalker() = default;
@@ -74,6 +76,10 @@ void CBdmvFolderWalker::Visit(const TargetHandler& handler, Clock::time_point st
     return;
   }
   m_targets.clear();
+  level.subdirectories.reserve(static_cast<std::size_t>(
+      std::count_if(m_entries.begin(), m_entries.end(), [](const platform::DirEntry& entry) {
+        return entry.kind == platform::EntryKind::kDirectory && !entry.hidden;
+      })));
   for (auto& entry : m_entries) {
     if (entry.kind != platform::EntryKind::kDirectory || entry.hidden) continue;
     if (!entry.system && platform::SameName(entry.name, m_strPattern)) {
@@ -90,7 +96,7 @@ void CBdmvFolderWalker::ScanForTargets(const TargetHandler& handler) {
   for (const std::string& name : m_targets) {
     std::error_code error;
     const platform::Directory target = OpenWithinLimit(m_levels.back().dir, name, error);
-    m_path = platform::JoinPath(m_path, name);
+    platform::AppendToPath(m_path, name);
     handler(target, m_path);
     m_path.resize(pathLength);
   }
@@ -104,13 +110,16 @@ void CBdmvFolderWalker::Descend(const TargetHandler& handler) {
   std::error_code error;
   platform::Directory child = OpenWithinLimit(parent.dir, name, error);
   const std::size_t parentLength = m_path.size();
-  m_path = platform::JoinPath(m_path, name);
+  platform::AppendToPath(m_path, name);
   if (error) {
     ReportUnreadable(error);
     m_path.resize(parentLength);
     return;
   }
-  m_levels.push_back({std::move(child), {}, std::move(name), m_path.size(), {}, 0});
+  Level& level = m_levels.Push();
+  level.dir = std::move(child);
+  level.name = std::move(name);
+  level.pathLength = m_path.size();
   m_key.push_back(static_cast<std::uint32_t>(index));
   while (OpenLevels() > m_openLimit && CloseFarLevel()) {
   }
@@ -121,7 +130,7 @@ void CBdmvFolderWalker::Ascend() {
   const std::size_t parent = m_levels.size() - 2;
   std::error_code error;
   if (parent > 0 && !m_levels[parent].dir.IsOpen()) m_levels[parent].dir = Reopen(parent, error);
-  m_levels.pop_back();
+  m_levels.Pop();
   m_key.pop_back();
   m_path.resize(m_levels.back().pathLength);
   Level& level = m_levels.back();
@@ -196,10 +205,9 @@ void CBdmvFolderWalker::ReadAheadIfSlow(Clock::time_point started) {
     m_prefetcher->Advance(m_key);
     return;
   }
-  const bool slow = Clock::now() - started >= DirectoryPrefetcher::kSlow;
-  m_recentSlowVisits = (m_recentSlowVisits << 1) | (slow ? 1 : 0);
-  if (std::popcount(m_recentSlowVisits) < kSlowVisitsToReadAhead) return;
-  m_recentSlowVisits = 0;
+  m_averageVisit += (Clock::now() - started - m_averageVisit) / 64;
+  if (m_averageVisit < kSlowAverageVisit) return;
+  m_averageVisit = {};
   // Every directory found and not yet visited, from the start folder down.
   std::vector<DirectoryPrefetcher::Pending> pending;
   std::string relative;

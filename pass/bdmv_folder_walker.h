@@ -49,6 +49,34 @@ class CBdmvFolderWalker {
     std::size_t next = 0;
   };
 
+  // The levels on the way down. A level left keeps its storage for the next one taken at that
+  // depth, so that walking a directory allocates nothing once the walk has been that deep.
+  class LevelStack {
+   public:
+    Level& Push() {
+      if (m_size == m_storage.size()) m_storage.emplace_back();
+      return m_storage[m_size++];
+    }
+    void Pop() {
+      Level& level = m_storage[--m_size];
+      level.dir.Close();
+      level.identity = {};
+      level.subdirectories.clear();
+      level.next = 0;
+    }
+    std::size_t size() const { return m_size; }
+    bool empty() const { return m_size == 0; }
+    Level& operator[](std::size_t index) { return m_storage[index]; }
+    const Level& operator[](std::size_t index) const { return m_storage[index]; }
+    Level& front() { return m_storage.front(); }
+    const Level& front() const { return m_storage.front(); }
+    Level& back() { return m_storage[m_size - 1]; }
+
+   private:
+    std::vector<Level> m_storage;
+    std::size_t m_size = 0;
+  };
+
   void Visit(const TargetHandler& handler, std::chrono::steady_clock::time_point started);
   void ScanForTargets(const TargetHandler& handler);
   std::size_t OpenLevels() const { return 1 + m_levels.size() - m_firstOpen; }
@@ -66,13 +94,13 @@ class CBdmvFolderWalker {
   // The start folder, then the directories on the way down to the one visited. The start
   // folder and levels from m_firstOpen on are open; those between were closed to stay within
   // the descriptor limit.
-  std::vector<Level> m_levels;
+  LevelStack m_levels;
   std::size_t m_firstOpen = 1;
   std::size_t m_openLimit = 2;
   std::vector<platform::DirEntry> m_entries;  // reused for every listing
   std::vector<std::string> m_targets;         // of the directory being visited
   PassFrontEnd* m_frontEnd = nullptr;
   std::unique_ptr<DirectoryPrefetcher> m_prefetcher;
-  DirectoryPrefetcher::Key m_key;        // the visited directory's place in the walk
-  std::uint64_t m_recentSlowVisits = 0;  // one bit for each of the last 64 visits
+  DirectoryPrefetcher::Key m_key;  // the visited directory's place in the walk
+  std::chrono::duration<double, std::micro> m_averageVisit{};  // over about the last 64 visits
 };

@@ -90,8 +90,13 @@ std::string AbsoluteFolderPath(const std::string& path);
 // the case of ASCII letters.
 bool SameName(std::string_view a, std::string_view b);
 
-// Joins a folder path and a name with the platform's separator, unless the path already ends in
-// a separator.
-std::string JoinPath(const std::string& folder, const std::string& name);
+// Appends the platform's separator, unless the path already ends in one, and a name.
+void AppendToPath(std::string& folder, std::string_view name);
+
+// The folder path and a name, joined as AppendToPath does.
+inline std::string JoinPath(std::string folder, std::string_view name) {
+  AppendToPath(folder, name);
+  return folder;
+}
 
 }  // namespace platform

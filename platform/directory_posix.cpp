@@ -194,9 +194,9 @@ std::string AbsoluteFolderPath(const std::string& path) {
   return shown.empty() ? "/" : shown;
 }
 
-std::string JoinPath(const std::string& folder, const std::string& name) {
-  if (!folder.empty() && (folder.back() == '/' || folder.back() == '\\')) return folder + name;
-  return folder + '/' + name;
+void AppendToPath(std::string& folder, std::string_view name) {
+  if (folder.empty() || (folder.back() != '/' && folder.back() != '\\')) folder += '/';
+  folder += name;
 }
 
 }  // namespace platform
