@@ -225,6 +225,9 @@ TEST(PassTest, ScanChangesNothing) {
   MakeBdmvFolder(tree / "plain", IndexBytes(64, 0x60));
   MakeBdmvFolder(tree / "done", IndexBytes(64, 0x60));
   ModifyTree(tree / "done", true);
+  // Where both index files exist, scan reads the one a pass would change.
+  MakeBdmvFolder(tree / "both", IndexBytes(64, 0x20));
+  WriteBytes(tree / "both" / "BDMV" / "INDEX.BDM", IndexBytes(64, 0x40));
   const Bytes plainBefore = ReadBytes(tree / "plain" / "BDMV" / "index.bdmv");
 
   RecordingFrontEnd frontEnd;
@@ -234,7 +237,9 @@ TEST(PassTest, ScanChangesNothing) {
                         states[fs::relative(path, tree.Root()).string()] = state;
                       }));
 
-  ASSERT_EQ(states.size(), 2u);
+  ASSERT_EQ(states.size(), 3u);
+  EXPECT_EQ(states["both/BDMV"].indexFile, "index.bdmv");
+  EXPECT_EQ(states["both/BDMV"].flags, 0x20);
   const auto& plain = states["plain/BDMV"];
   EXPECT_EQ(plain.indexFile, "index.bdmv");
   EXPECT_TRUE(plain.isIndexTable);
