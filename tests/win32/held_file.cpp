@@ -1,6 +1,6 @@
-// Stands for another program that has a file open: opens PATH with the access ("read" or
-// "write") and sharing ("-" or letters of "rwd") given, says "open" or "error N" on stdout, and
-// keeps the file open until its stdin ends.
+// Stands for another program that has a file open: opens PATH with the access ("read", "write",
+// or "attributes" as an indexer or a virus scanner does) and sharing ("-" or letters of "rwd")
+// given, says "open" or "error N" on stdout, and keeps the file open until its stdin ends.
 #include <windows.h>
 
 #include <shellapi.h>
@@ -12,7 +12,7 @@ int main() {
   int argc = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   if (!argv || argc != 4) {
-    std::fputs("usage: quorvel_held_file PATH read|write SHARE\n", stderr);
+    std::fputs("usage: quorvel_held_file PATH read|write|attributes SHARE\n", stderr);
     return 64;
   }
   const std::wstring access = argv[2];
@@ -21,8 +21,10 @@ int main() {
   if (share.find(L'r') != std::wstring::npos) shareMode |= FILE_SHARE_READ;
   if (share.find(L'w') != std::wstring::npos) shareMode |= FILE_SHARE_WRITE;
   if (share.find(L'd') != std::wstring::npos) shareMode |= FILE_SHARE_DELETE;
-  HANDLE file = CreateFileW(argv[1], access == L"write" ? GENERIC_WRITE : GENERIC_READ, shareMode,
-                            nullptr, OPEN_EXISTING, 0, nullptr);
+  const DWORD rights = access == L"write"        ? GENERIC_WRITE
+                       : access == L"attributes" ? FILE_READ_ATTRIBUTES
+                                                 : GENERIC_READ;
+  HANDLE file = CreateFileW(argv[1], rights, shareMode, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     std::printf("error %lu\n", GetLastError());
     return 1;

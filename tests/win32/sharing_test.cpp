@@ -119,4 +119,32 @@ TEST(WindowsSharingTest, OnlyAReaderThatLetsTheMovieObjectBeWrittenLetsThePassTh
   }
 }
 
+// An index file that another program holds without letting it be renamed over: the rename is
+// tried for about a second, then the file is written in place; only a holder that will not let
+// it be written either stops the folder.
+TEST(WindowsSharingTest, AnIndexFileHeldOpenIsWrittenInPlace) {
+  struct Case {
+    const wchar_t* access;
+    const wchar_t* share;
+  };
+  for (const auto& c : {Case{L"attributes", L"rw"}, Case{L"attributes", L"-"}}) {
+    SCOPED_TRACE(platform::Narrow(std::wstring(c.access) + L" sharing " + c.share));
+    TempTree tree;
+    const Bytes original = IndexBytes(64, 0x60);
+    MakeBdmvFolder(tree / "Movie", original);
+    const fs::path index = tree / "Movie" / "BDMV" / "index.bdmv";
+
+    HeldFile holder(index, c.access, c.share);
+    ASSERT_EQ(holder.Status(), "open");
+    EXPECT_EQ(ModifyTree(tree.Root()).Texts(),
+              std::vector<std::string>{"Modify 1 file successful"});
+    EXPECT_EQ(DescribeDifference(PatchedBytes(original, false), ReadBytes(index)), "");
+    EXPECT_EQ(RestoreTree(tree.Root()).Texts(),
+              std::vector<std::string>{"Resume  1 files successful"});
+    EXPECT_EQ(DescribeDifference(original, ReadBytes(index)), "");
+    EXPECT_EQ(Names(tree / "Movie" / "BDMV"),
+              (std::vector<std::string>{"BACKUP", "MovieObject.bdmv", "index.bdmv"}));
+  }
+}
+
 }  // namespace
