@@ -53,7 +53,7 @@ void CBdmvFolderWalker::Walk(const TargetHandler& handler, PassFrontEnd* frontEn
   }
 
   Visit(handler, Clock::now());
-  for (;;) {
+  while (!Cancelled()) {
     const Level& top = m_levels.back();
     if (top.next < top.subdirectories.size()) {
       Descend(handler);
@@ -94,6 +94,7 @@ void CBdmvFolderWalker::Visit(const TargetHandler& handler, Clock::time_point st
 void CBdmvFolderWalker::ScanForTargets(const TargetHandler& handler) {
   const std::size_t pathLength = m_path.size();
   for (const std::string& name : m_targets) {
+    if (Cancelled()) return;
     std::error_code error;
     const platform::Directory target = OpenWithinLimit(m_levels.back().dir, name, error);
     platform::AppendToPath(m_path, name);

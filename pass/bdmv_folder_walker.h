@@ -10,9 +10,8 @@
 #include <vector>
 
 #include "pass/directory_prefetcher.h"
+#include "pass/pass_front_end.h"
 #include "platform/directory.h"
-
-class PassFrontEnd;
 
 // Walks a folder tree depth first and hands every directory named like the pattern to a
 // handler. It works relative to open directories: the process's working directory never moves,
@@ -34,8 +33,9 @@ class CBdmvFolderWalker {
   // False when the start folder could not be entered; Walk then visits nothing.
   bool Entered() const { return !m_levels.empty(); }
 
-  // Visits the start folder and every non-hidden directory below it. A target is handed to the
-  // handler even when it cannot be opened, so that its operation can report it.
+  // Visits the start folder and every non-hidden directory below it, until the front end asks
+  // to cancel. A target is handed to the handler even when it cannot be opened, so that its
+  // operation can report it.
   void Walk(const TargetHandler& handler, PassFrontEnd* frontEnd = nullptr,
             unsigned threads = kDefaultThreads);
 
@@ -87,6 +87,7 @@ class CBdmvFolderWalker {
   bool CloseFarLevel();
   platform::Directory Reopen(std::size_t index, std::error_code& error) const;
   void ReportUnreadable(const std::error_code& cause);
+  bool Cancelled() const { return m_frontEnd && m_frontEnd->CancelRequested(); }
   void ReadAheadIfSlow(std::chrono::steady_clock::time_point started);
 
   std::string m_strPattern;

@@ -64,7 +64,7 @@ class DirectoryPrefetcher {
   std::map<Key, std::string> m_toList;  // found, not listed, not yet passed by the walk
   std::set<Key> m_listedAhead;          // listed, not yet passed by the walk
   unsigned m_inFlight = 0;
-  bool m_windowFull = false;  // set when the window fills, cleared when half of it is free
+  bool m_windowFull = false;       // set when the window fills, cleared when half of it is free
   std::uint64_t m_recentSlow = 0;  // one bit for each of the last 64 listings: it read the disk
   unsigned m_listedSinceEngaged = 0;
 };

@@ -34,4 +34,8 @@ class PassFrontEnd {
   virtual void FolderUnreadable(const std::string& /*path*/, const std::string& /*cause*/) {}
   virtual void FolderStarted(const std::string& /*path*/) {}
   virtual void FolderHandled(const std::string& /*path*/, const FolderOutcome& /*outcome*/) {}
+
+  // Asked between two folders, never inside one: true stops the walk there, and the pass shows
+  // its summary of what was done so far.
+  virtual bool CancelRequested() { return false; }
 };

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "pass/bdmv_folder_walker.h"
+#include "pass/pass_guard.h"
 #include "pass/pass_state.h"
 #include "pass/passes.h"
 #include "tests/support/pass_runner.h"
@@ -218,6 +219,36 @@ TEST(PassTest, SummariesCountFoldersAndSetThePassState) {
   EXPECT_EQ(modified.messages.back().text, "Modify 3 file successful");
   EXPECT_EQ(modified.handled.size(), 4u);
   EXPECT_EQ(RestoreTree(tree.Root()).messages.back().text, "Resume  3 files successful");
+}
+
+TEST(PassTest, ACancelledPassStopsBetweenTwoFoldersAndShowsWhatItDid) {
+  TempTree tree;
+  // Two discs side by side in one directory, and two elsewhere.
+  const std::vector<fs::path> indexes = {
+      tree / "x" / "BDMV" / "index.bdmv", tree / "x" / "bdmv" / "index.bdmv",
+      tree / "y" / "BDMV" / "index.bdmv", tree / "z" / "w" / "BDMV" / "index.bdmv"};
+  for (const auto& index : indexes) {
+    WriteBytes(index, IndexBytes(64, 0));
+    WriteBytes(index.parent_path() / "MovieObject.bdmv", {1});
+  }
+  RecordingFrontEnd frontEnd;
+  std::size_t visitedAtCancel = 0;
+  frontEnd.cancel = [&] {
+    if (frontEnd.handled.empty()) return false;
+    if (visitedAtCancel == 0) visitedAtCancel = frontEnd.visited.size();
+    return true;
+  };
+  RunGuarded(frontEnd, [&] { RunModifyPass(tree.Root().string(), 0, frontEnd); });
+
+  EXPECT_EQ(frontEnd.Texts(), std::vector<std::string>{"Modify 1 file successful"});
+  EXPECT_EQ(frontEnd.visited.size(), visitedAtCancel) << "no directory is visited after it";
+  int patched = 0;
+  for (const auto& index : indexes) {
+    const auto size = fs::file_size(index);
+    EXPECT_TRUE(size == 64 || size == 88) << index;
+    patched += size == 88;
+  }
+  EXPECT_EQ(patched, 1) << "the folder begun is finished, and no other is begun";
 }
 
 TEST(PassTest, ScanChangesNothing) {

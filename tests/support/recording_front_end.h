@@ -18,6 +18,7 @@ class RecordingFrontEnd : public PassFrontEnd {
     unreadable.emplace_back(path, cause);
   }
   void FolderHandled(const std::string& path, const FolderOutcome& outcome) override;
+  bool CancelRequested() override { return cancel && cancel(); }
 
   // The texts shown, in order; folder messages as "FOLDER: TEXT".
   std::vector<std::string> Texts() const;
@@ -26,6 +27,7 @@ class RecordingFrontEnd : public PassFrontEnd {
   std::vector<std::string> visited;
   std::vector<std::pair<std::string, std::string>> unreadable;  // path and cause
   std::function<void(const std::string&)> onVisit;              // runs as a directory is visited
+  std::function<bool()> cancel;                                 // asked between two folders
   std::vector<std::string> handled;  // folder paths, in the order they were handled
   std::vector<FolderOutcome> outcomes;
   std::function<void(const PassMessage&)> onMessage;  // runs before ShowMessage returns
