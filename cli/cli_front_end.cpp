@@ -3,6 +3,7 @@
 #include "cli/console_output.h"
 #include "cli/json_report.h"
 #include "cli/terminal_text.h"
+#include "platform/terminal.h"
 
 namespace {
 
@@ -76,4 +77,8 @@ void CliFrontEnd::FolderHandled(const std::string& path, const FolderOutcome& ou
     m_report["count"] = m_handled;
   }
   m_report["folders"].push_back(FolderOutcomeJson(path, outcome));
+}
+
+bool CliFrontEnd::CancelRequested() {
+  return platform::InterruptRequested();
 }

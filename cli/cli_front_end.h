@@ -18,6 +18,8 @@ class CliFrontEnd : public PassFrontEnd {
   void FolderUnreadable(const std::string& path, const std::string& cause) override;
   void FolderStarted(const std::string& path) override;
   void FolderHandled(const std::string& path, const FolderOutcome& outcome) override;
+  // Ctrl+C: the folder in hand is finished, then the pass stops.
+  bool CancelRequested() override;
 
   bool ReachedSummary() const { return m_reachedSummary; }
   // A BDMV folder got a message, or a directory could not be read.

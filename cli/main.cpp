@@ -20,6 +20,7 @@ enum ExitStatus {
   kSomeReported = 1,
   kNotCompleted = 2,  // the pass could not start, a file error ended it, or output was lost
   kUsage = 64,
+  kInterrupted = 130,  // Ctrl+C, as shells report a command it ended
 };
 
 struct Options {
@@ -52,6 +53,7 @@ int RunPassCommand(const std::string& command, const Options& options) {
     PrintJson(document);
   }
   if (!frontEnd.ReachedSummary()) return kNotCompleted;
+  if (platform::InterruptRequested()) return kInterrupted;
   return frontEnd.AnyFolderReported() ? kSomeReported : kAllHandled;
 }
 
@@ -94,6 +96,7 @@ int RunScanCommand(const Options& options) {
                {"error", frontEnd.Report()["error"]}});
   }
   if (!entered) return kNotCompleted;
+  if (platform::InterruptRequested()) return kInterrupted;
   return frontEnd.AnyFolderReported() ? kSomeReported : kAllHandled;
 }
 
@@ -136,6 +139,7 @@ int Run(int argc, char** argv) {
     const int status = app.exit(error);
     return status == 0 ? kAllHandled : kUsage;
   }
+  platform::CatchInterrupt();
   if (scan->parsed()) return RunScanCommand(options);
   return RunPassCommand(modify->parsed() ? "modify" : "restore", options);
 }

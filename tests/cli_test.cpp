@@ -1,4 +1,5 @@
 #include <pty.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -394,6 +395,62 @@ TEST_F(CliTest, ThePathShownLeadsWhereTheSystemWent) {
     const auto run = arguments.size() == 1 ? Cli({"scan", arguments[0]}) : RunProcess(arguments);
     EXPECT_EQ(run.out, shown + "/BDMV: index=none backup=no\n") << arguments.back();
   }
+}
+
+}  // namespace
+
+namespace {
+
+// The first Ctrl+C lets the folder in hand finish, prints the summary of what was done, and ends
+// in status 130; no disc is left half done.
+TEST_F(CliTest, CtrlCFinishesTheFolderInHandAndSaysWhatWasDone) {
+  constexpr int kDiscs = 200;
+  for (int i = 0; i < kDiscs; ++i) {
+    MakeBdmvFolder(tree / ("disc" + std::to_string(i)), IndexBytes(64, 0x60));
+  }
+  int out[2];
+  ASSERT_EQ(pipe(out), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    dup2(out[1], 1);
+    close(out[0]);
+    execl(QUORVEL_CLI_PATH, QUORVEL_CLI_PATH, "--threads", "1", "modify", "--quiet",
+          tree.Root().c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(out[1]);
+  // Once a backup exists the pass is under way, well before its end (each disc is flushed).
+  auto anyBackup = [&] {
+    for (const auto& entry : fs::directory_iterator(tree.Root())) {
+      if (fs::exists(entry.path() / "BDMV" / "BACKUP")) return true;
+    }
+    return false;
+  };
+  while (!anyBackup()) usleep(1000);
+  kill(child, SIGINT);
+  std::string printed;
+  char buffer[256];
+  for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) printed.append(buffer, n);
+  close(out[0]);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+  int patched = 0;
+  for (int i = 0; i < kDiscs; ++i) {
+    const fs::path bdmv = tree / ("disc" + std::to_string(i)) / "BDMV";
+    const auto size = fs::file_size(bdmv / "index.bdmv");
+    ASSERT_TRUE(size == 64 || size == 88) << bdmv;
+    if (size == 88) {
+      ++patched;
+      EXPECT_EQ(fs::file_size(bdmv / "BACKUP" / "index.bdmv"), 64u) << bdmv;
+    }
+  }
+  EXPECT_GT(patched, 0);
+  EXPECT_LT(patched, kDiscs) << "the pass stopped";
+  EXPECT_EQ(printed, "Modify " + std::to_string(patched) + " file successful\n");
 }
 
 }  // namespace
