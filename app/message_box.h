@@ -10,10 +10,14 @@ std::string ApplicationName();
 
 // Shows text in a modal box with an OK button and `icon` (MB_ICONEXCLAMATION, MB_ICONSTOP),
 // owned by `owner` or the pop-up it owns that was active last, and returns once it is dismissed.
-void ShowMessageBox(HWND owner, const std::string& text, UINT icon);
+// Non-empty `details` go to an area of the box that the user opens (a task dialog, whose text
+// Ctrl+C copies).
+void ShowMessageBox(HWND owner, const std::string& text, UINT icon,
+                    const std::string& details = {});
 
-// Tests answer boxes instead of the user: while a hook is set, it receives every box instead of
-// the screen.
+// Tests answer boxes instead of the user: while a hook is set, it receives every box, and
+// returns true for the boxes it answered itself; the others are shown on the screen.
 using MessageBoxHook =
-    std::function<void(HWND owner, const std::string& text, const std::string& caption, UINT type)>;
+    std::function<bool(HWND owner, const std::string& text, const std::string& caption, UINT type,
+                       const std::string& details)>;
 void SetMessageBoxHook(MessageBoxHook hook);

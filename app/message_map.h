@@ -45,6 +45,18 @@ MessageMapEntry OnQueryDragIconEntry(HCURSOR (Dialog::*handler)()) {
           }};
 }
 
+// The handler sets the cursor itself and returns true, or false for the default one.
+template <class Dialog>
+MessageMapEntry OnSetCursorEntry(bool (Dialog::*handler)(HWND window)) {
+  return {WM_SETCURSOR, 0, [handler](CDialog& dialog, WPARAM wParam, LPARAM) {
+            const bool set =
+                (static_cast<Dialog&>(dialog).*handler)(reinterpret_cast<HWND>(wParam));
+            if (set)
+              SetWindowLongPtrW(static_cast<Dialog&>(dialog).GetSafeHwnd(), DWLP_MSGRESULT, TRUE);
+            return INT_PTR{set};
+          }};
+}
+
 template <class Dialog>
 MessageMapEntry OnDropFilesEntry(void (Dialog::*handler)(HDROP drop)) {
   return {WM_DROPFILES, 0, [handler](CDialog& dialog, WPARAM wParam, LPARAM) {

@@ -1,7 +1,10 @@
 #include "qt/pass_input_sink.h"
 
+#include <utility>
+
 #include <QCoreApplication>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QWidget>
 
 namespace {
@@ -37,7 +40,8 @@ QWidget* WidgetOf(QObject* object) {
 
 }  // namespace
 
-PassInputSink::PassInputSink(QWidget& window) : m_window(window) {
+PassInputSink::PassInputSink(QWidget& window, std::function<void()> onEscape)
+    : m_window(window), m_onEscape(std::move(onEscape)) {
   QCoreApplication::instance()->installEventFilter(this);
 }
 
@@ -49,5 +53,11 @@ bool PassInputSink::eventFilter(QObject* watched, QEvent* event) {
   if (!IsUserInput(event->type())) return false;
   const QWidget* widget = WidgetOf(watched);
   // The message boxes are windows of their own, owned by the dialog; they keep their input.
-  return widget && widget->window() == &m_window;
+  if (!widget || widget->window() != &m_window) return false;
+  if (widget == m_letThrough) return false;
+  if (event->type() == QEvent::KeyPress &&
+      static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+    m_onEscape();
+  }
+  return true;
 }

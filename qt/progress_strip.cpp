@@ -3,14 +3,16 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QLabel>
+#include <QPushButton>
 
 #include "qt/dialog_template.h"
 #include "qt/dialog_units.h"
 
 namespace {
 
-// The width of a template push button, kept free for a Cancel button.
-constexpr int kButtonColumnDlu = 50;
+// The size of a template push button.
+constexpr int kButtonWidthDlu = 50;
+constexpr int kButtonHeightDlu = 14;
 
 QLabel* AddLabel(QGridLayout& layout, const char* name, int row) {
   auto* label = new QLabel;
@@ -22,7 +24,8 @@ QLabel* AddLabel(QGridLayout& layout, const char* name, int row) {
 
 }  // namespace
 
-ProgressStrip::ProgressStrip(QWidget& dialog) : QWidget(&dialog) {
+ProgressStrip::ProgressStrip(QWidget& dialog, const std::function<void()>& onCancel)
+    : QWidget(&dialog) {
   setObjectName("progressStrip");
   setFocusPolicy(Qt::NoFocus);
   const DialogUnits units(dialog.font());
@@ -38,8 +41,15 @@ ProgressStrip::ProgressStrip(QWidget& dialog) : QWidget(&dialog) {
   m_directories = AddLabel(*layout, "directories", 1);
   m_handled = AddLabel(*layout, "handled", 2);
   m_current = AddLabel(*layout, "current", 3);
+  m_cancel = new QPushButton("Cancel");
+  m_cancel->setObjectName("cancelButton");
+  // The focus stays where the pass found it; Escape is the key for Cancel.
+  m_cancel->setFocusPolicy(Qt::NoFocus);
+  m_cancel->setAutoDefault(false);
+  m_cancel->setFixedSize(units.ToPixels(kButtonWidthDlu, kButtonHeightDlu));
+  connect(m_cancel, &QPushButton::clicked, this, onCancel);
+  layout->addWidget(m_cancel, 1, 1, 3, 1, Qt::AlignCenter);
   layout->setColumnStretch(0, 1);
-  layout->setColumnMinimumWidth(1, units.ToPixels(kButtonColumnDlu, 0).width());
   layout->setRowStretch(4, 1);
   // The path is elided to the room there is; its length must not widen the strip.
   m_current->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QPushButton>
 
 #include "qt/progress_strip.h"
 #include "qt/user_prompts.h"
@@ -15,7 +16,10 @@ constexpr qint64 kRepaintIntervalMs = 40;
 
 QtFrontEnd::QtFrontEnd(QWidget& owner, UserPrompts& prompts,
                        std::chrono::milliseconds progressDelay)
-    : m_owner(owner), m_prompts(prompts), m_progressDelay(progressDelay), m_inputSink(owner) {
+    : m_owner(owner),
+      m_prompts(prompts),
+      m_progressDelay(progressDelay),
+      m_inputSink(owner, [this] { RequestCancel(); }) {
   QApplication::setOverrideCursor(Qt::WaitCursor);
   m_sinceStart.start();
   m_sinceRepaint.start();
@@ -32,7 +36,8 @@ void QtFrontEnd::ShowMessage(const PassMessage& message) {
   RefreshProgress();
   // The user has to click the box, so it gets the ordinary arrow.
   QApplication::restoreOverrideCursor();
-  m_prompts.ShowMessage(&m_owner, QString::fromUtf8(message.text), message.icon);
+  const QString details = message.kind == PassMessage::Kind::kSummary ? m_report.Text() : QString();
+  m_prompts.ShowMessage(&m_owner, QString::fromUtf8(message.text), message.icon, details);
   QApplication::setOverrideCursor(Qt::WaitCursor);
 }
 
@@ -45,8 +50,13 @@ void QtFrontEnd::FolderStarted(const std::string& path) {
   Tick(path);
 }
 
+void QtFrontEnd::FolderUnreadable(const std::string& path, const std::string& cause) {
+  m_report.FolderUnreadable(path, cause);
+}
+
 void QtFrontEnd::FolderHandled(const std::string& path, const FolderOutcome& outcome) {
   if (outcome.Counted()) ++m_handled;
+  m_report.FolderHandled(path, outcome);
   Tick(path);
 }
 
@@ -54,7 +64,9 @@ void QtFrontEnd::Tick(const std::string& current) {
   m_current = current;
   bool repaint = m_sinceRepaint.elapsed() >= kRepaintIntervalMs;
   if (!m_progress && m_sinceStart.elapsed() >= m_progressDelay.count()) {
-    m_progress = std::make_unique<ProgressStrip>(m_owner);
+    m_progress = std::make_unique<ProgressStrip>(m_owner, [this] { RequestCancel(); });
+    m_progress->CancelButton().setEnabled(!m_cancelRequested);
+    m_inputSink.LetThrough(m_progress->CancelButton());
     m_progress->show();
     repaint = true;
   }
@@ -68,4 +80,10 @@ void QtFrontEnd::Tick(const std::string& current) {
 void QtFrontEnd::RefreshProgress() {
   if (m_progress)
     m_progress->Update(m_directories, m_handled, QFile::decodeName(m_current.c_str()));
+}
+
+void QtFrontEnd::RequestCancel() {
+  m_cancelRequested = true;
+  // The walk stops at the next folder; the button says it has been heard.
+  if (m_progress) m_progress->CancelButton().setEnabled(false);
 }

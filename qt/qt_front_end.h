@@ -9,6 +9,7 @@
 
 #include "pass/pass_front_end.h"
 #include "qt/pass_input_sink.h"
+#include "qt/pass_report.h"
 
 class ProgressStrip;
 class QWidget;
@@ -16,8 +17,10 @@ class UserPrompts;
 
 // Shows a pass's messages in boxes owned by the dialog, and keeps the dialog painted while the
 // pass runs on the user-interface thread: paint events are processed, input to the dialog is
-// dropped. Lives for one pass: a busy cursor from construction to destruction, and a progress
-// strip in the dialog from `progressDelay` into the pass until its summary.
+// dropped, but for Escape and the strip's Cancel button, which stop the pass between two folders.
+// Lives for one pass: a busy cursor from construction to destruction, and a progress strip in
+// the dialog from `progressDelay` into the pass until its summary, which lists each folder's fate
+// in its details.
 class QtFrontEnd : public PassFrontEnd {
  public:
   QtFrontEnd(QWidget& owner, UserPrompts& prompts,
@@ -29,12 +32,15 @@ class QtFrontEnd : public PassFrontEnd {
   void ShowMessage(const PassMessage& message) override;
   void DirectoryVisited(const std::string& path) override;
   void FolderStarted(const std::string& path) override;
+  void FolderUnreadable(const std::string& path, const std::string& cause) override;
   void FolderHandled(const std::string& path, const FolderOutcome& outcome) override;
+  bool CancelRequested() override { return m_cancelRequested; }
 
  private:
   // Brings the progress strip up once the delay has passed, and lets the dialog repaint.
   void Tick(const std::string& current);
   void RefreshProgress();
+  void RequestCancel();
 
   QWidget& m_owner;
   UserPrompts& m_prompts;
@@ -46,4 +52,6 @@ class QtFrontEnd : public PassFrontEnd {
   long m_directories = 0;
   long m_handled = 0;
   std::string m_current;  // the directory or BDMV folder at hand
+  PassReport m_report;
+  bool m_cancelRequested = false;
 };

@@ -6,9 +6,11 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
-void DesktopPrompts::ShowMessage(QWidget* owner, const QString& text, PassMessage::Icon icon) {
+void DesktopPrompts::ShowMessage(QWidget* owner, const QString& text, PassMessage::Icon icon,
+                                 const QString& details) {
   QMessageBox box(icon == PassMessage::Icon::kStop ? QMessageBox::Critical : QMessageBox::Warning,
                   ExecutableName(), text, QMessageBox::Ok, owner);
+  if (!details.isEmpty()) box.setDetailedText(details);
   box.setWindowModality(owner ? Qt::WindowModal : Qt::ApplicationModal);
   box.exec();
 }

@@ -12,8 +12,10 @@ class UserPrompts {
  public:
   virtual ~UserPrompts() = default;
 
-  // An OK-only message box modal to `owner`; returns once the user has dismissed it.
-  virtual void ShowMessage(QWidget* owner, const QString& text, PassMessage::Icon icon) = 0;
+  // An OK-only message box modal to `owner`; returns once the user has dismissed it. Non-empty
+  // `details` go in a part the user can open, select and copy.
+  virtual void ShowMessage(QWidget* owner, const QString& text, PassMessage::Icon icon,
+                           const QString& details = {}) = 0;
 
   // The desktop's folder chooser. Returns the chosen folder's path, or an empty string when the
   // user cancelled or chose something that is not on the file system.
@@ -23,7 +25,8 @@ class UserPrompts {
 // The real boxes: QMessageBox and the desktop's folder chooser.
 class DesktopPrompts : public UserPrompts {
  public:
-  void ShowMessage(QWidget* owner, const QString& text, PassMessage::Icon icon) override;
+  void ShowMessage(QWidget* owner, const QString& text, PassMessage::Icon icon,
+                   const QString& details = {}) override;
   QString ChooseFolder(QWidget* owner, const QString& prompt) override;
 };
 

@@ -16,5 +16,11 @@
 #define IDC_3D_NOTE 1007
 #define IDC_CONVERT_3D 1010
 
+// The progress strip, made while a pass runs, in the band below the buttons.
+#define IDC_PROGRESS_DIRECTORIES 1011
+#define IDC_PROGRESS_HANDLED 1012
+#define IDC_PROGRESS_CURRENT 1013
+#define IDC_CANCEL_PASS 1014
+
 // A system-menu command: the system keeps the low four bits of such ids for itself.
 #define IDM_ABOUTBOX 0x0010

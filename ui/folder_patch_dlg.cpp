@@ -9,22 +9,6 @@
 #include "resource.h"
 #include "ui/dialog_front_end.h"
 
-namespace {
-
-// Marks the dialog busy for as long as a pass runs, however the pass ends.
-class BusyWhile {
- public:
-  explicit BusyWhile(bool& busy) : m_busy(busy) { m_busy = true; }
-  ~BusyWhile() { m_busy = false; }
-  BusyWhile(const BusyWhile&) = delete;
-  BusyWhile& operator=(const BusyWhile&) = delete;
-
- private:
-  bool& m_busy;
-};
-
-}  // namespace
-
 CFolderPatchDlg::CFolderPatchDlg(HWND parent)
     : CDialog(IDD_MAIN, parent),
       m_hIcon(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_MAIN))) {}
@@ -34,10 +18,12 @@ const MessageMap& CFolderPatchDlg::GetMessageMap() const {
       OnSysCommandEntry(&CFolderPatchDlg::OnSysCommand),
       OnPaintEntry(&CFolderPatchDlg::OnPaint),
       OnQueryDragIconEntry(&CFolderPatchDlg::OnQueryDragIcon),
+      OnSetCursorEntry(&CFolderPatchDlg::OnSetCursor),
       OnDropFilesEntry(&CFolderPatchDlg::OnDropFiles),
       OnClickedEntry(IDC_BROWSE, &CFolderPatchDlg::OnBrowse),
       OnClickedEntry(IDC_MODIFY, &CFolderPatchDlg::OnModify),
       OnClickedEntry(IDC_RESTORE, &CFolderPatchDlg::OnRestore),
+      OnClickedEntry(IDC_CANCEL_PASS, &CFolderPatchDlg::OnCancelPass),
   };
   return messages;
 }
@@ -92,8 +78,14 @@ HCURSOR CFolderPatchDlg::OnQueryDragIcon() {
   return static_cast<HCURSOR>(m_hIcon);
 }
 
+bool CFolderPatchDlg::OnSetCursor(HWND window) {
+  if (!m_pPass) return false;
+  SetCursor(m_pPass->CursorOver(window));
+  return true;
+}
+
 void CFolderPatchDlg::OnDropFiles(HDROP drop) {
-  if (m_bPassRunning) {
+  if (m_pPass) {
     DragFinish(drop);
     return;
   }
@@ -116,14 +108,35 @@ void CFolderPatchDlg::FillFolderPath(const std::optional<std::string>& folder) {
 
 void CFolderPatchDlg::OnModify() {
   UpdateData(true);
-  const BusyWhile busy(m_bPassRunning);
-  DialogFrontEnd frontEnd(m_hWnd);
-  RunModifyPass(m_strFolderPath, m_bConvert3DTo2D, frontEnd);
+  RunPass([this](PassFrontEnd& frontEnd) {
+    RunModifyPass(m_strFolderPath, m_bConvert3DTo2D, frontEnd);
+  });
 }
 
 void CFolderPatchDlg::OnRestore() {
   UpdateData(true);
-  const BusyWhile busy(m_bPassRunning);
+  RunPass([this](PassFrontEnd& frontEnd) { RunRestorePass(m_strFolderPath, frontEnd); });
+}
+
+void CFolderPatchDlg::OnCancelPass() {
+  if (m_pPass) m_pPass->RequestCancel();
+}
+
+void CFolderPatchDlg::OnCancel() {
+  if (m_pPass) {
+    m_pPass->RequestCancel();
+    return;
+  }
+  CDialog::OnCancel();
+}
+
+void CFolderPatchDlg::RunPass(const std::function<void(PassFrontEnd& frontEnd)>& pass) {
   DialogFrontEnd frontEnd(m_hWnd);
-  RunRestorePass(m_strFolderPath, frontEnd);
+  m_pPass = &frontEnd;
+  // However the pass ends, a file error included, the dialog is idle again after it.
+  struct Idle {
+    DialogFrontEnd*& pass;
+    ~Idle() { pass = nullptr; }
+  } idle{m_pPass};
+  pass(frontEnd);
 }

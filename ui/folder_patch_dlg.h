@@ -1,9 +1,13 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
 #include "app/dialog.h"
+
+class DialogFrontEnd;
+class PassFrontEnd;
 
 // The main dialog: a folder path, typed, browsed or dropped, the "Convert 3D to 2D" option, and the
 // Modify and Restore buttons that run a pass over the folder. The dialog does no work itself.
@@ -20,18 +24,25 @@ class CFolderPatchDlg : public CDialog {
   BOOL OnInitDialog() override;
   void DoDataExchange(CDataExchange* pDX) override;
   const MessageMap& GetMessageMap() const override;
+  // While a pass runs, stops it instead: the dialog closes only once no pass runs.
+  void OnCancel() override;
 
   void OnSysCommand(UINT id, LPARAM lParam);
   void OnPaint();
   HCURSOR OnQueryDragIcon();
+  bool OnSetCursor(HWND window);
   void OnDropFiles(HDROP drop);
   void OnBrowse();
   void OnModify();
   void OnRestore();
+  void OnCancelPass();
 
  private:
   // Fills the folder path as Browse does: the check box keeps its state, typed text is replaced.
   void FillFolderPath(const std::optional<std::string>& folder);
 
-  bool m_bPassRunning = false;  // a drop delivered meanwhile comes to nothing
+  // Runs a pass with the dialog's side of it in place.
+  void RunPass(const std::function<void(PassFrontEnd& frontEnd)>& pass);
+
+  DialogFrontEnd* m_pPass = nullptr;  // while a pass runs
 };

@@ -27,6 +27,7 @@ class DialogTest : public QObject {
   void DataExchangeAndBrowse();
   void PassesRunOnTheTypedPath();
   void EscapeClosesWithoutAPassButInputDuringOneComesToNothing();
+  void EscapeDuringAPassCancelsItBetweenFolders();
   void ContextMenuEndsWithAboutWhichOpensTheAboutBox();
   void AltSpaceOpensTheMenuAndOnlyPlainSpacePresses();
   void DroppedFolderFillsThePathAndKeepsTheOption_data();
@@ -205,6 +206,35 @@ void DialogTest::EscapeClosesWithoutAPassButInputDuringOneComesToNothing() {
   QCOMPARE(m_dialog->result(), int(QDialog::Rejected));
   QCOMPARE(m_prompts->shown.size(), 1u);
   QCOMPARE(DescribeDifference(patched, ReadBytes(Index())), "");
+}
+
+void DialogTest::EscapeDuringAPassCancelsItBetweenFolders() {
+  // The root's own BDMV comes first, then x's, which has no index file and so shows a message
+  // mid-pass; the discs below x come after it.
+  TempTree tree;
+  MakeBdmvFolder(tree.Root(), IndexBytes(90, 0));
+  tree.MakeDirectories({"x/BDMV"});
+  const Bytes original = IndexBytes(90, 0);
+  for (int i = 0; i < 5; ++i) MakeBdmvFolder(tree / ("x/y" + std::to_string(i)), original);
+  m_dialog->SetFolderPath(QString::fromStdString(tree.Root().string()));
+  m_prompts->onMessage = [&] {
+    QTest::keyClick(Control<QLineEdit>("IDC_FOLDER_PATH"), Qt::Key_Escape);
+  };
+  QTest::mouseClick(Control("IDC_MODIFY"), Qt::LeftButton);
+
+  QVERIFY(m_dialog->isVisible());
+  QCOMPARE(m_prompts->shown.size(), 2u);
+  QCOMPARE(m_prompts->shown.back().text, "Modify 1 file successful");
+  const QString folderMessage = m_prompts->shown.front().text;
+  QCOMPARE(m_prompts->shown.front().details, "");  // a folder's own box has no details
+  QCOMPARE(m_prompts->shown.back().details,
+           QString::fromStdString((tree / "BDMV").string()) + ": patched\n" +
+               QString::fromStdString((tree / "x/BDMV").string()) + ": " + folderMessage);
+  for (int i = 0; i < 5; ++i) {
+    const fs::path bdmv = tree / ("x/y" + std::to_string(i)) / "BDMV";
+    QCOMPARE(DescribeDifference(original, ReadBytes(bdmv / "index.bdmv")), "");
+    QVERIFY2(!fs::exists(bdmv / "BACKUP"), qPrintable(QString::fromStdString(bdmv.string())));
+  }
 }
 
 void DialogTest::ContextMenuEndsWithAboutWhichOpensTheAboutBox() {

@@ -1,6 +1,7 @@
 #include <QDialog>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QtTest>
 
 #include "pass/passes.h"
@@ -9,8 +10,32 @@
 #include "tests/qt/scripted_prompts.h"
 #include "tests/support/temp_tree.h"
 
+namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using namespace testing_support;
+
+namespace {
+
+// The Qt front end, with something done as each folder is handled.
+class HookedFrontEnd : public QtFrontEnd {
+ public:
+  HookedFrontEnd(QWidget& owner, UserPrompts& prompts, std::function<void()> afterFolder)
+      : QtFrontEnd(owner, prompts, 0ms), m_afterFolder(std::move(afterFolder)) {}
+
+  void FolderHandled(const std::string& path, const FolderOutcome& outcome) override {
+    QtFrontEnd::FolderHandled(path, outcome);
+    m_afterFolder();
+  }
+
+ private:
+  std::function<void()> m_afterFolder;
+};
+
+QString Native(const fs::path& path) {
+  return QString::fromStdString(path.string());
+}
+
+}  // namespace
 
 // How messages reach the user, and what the user sees while a pass runs.
 class FrontEndTest : public QObject {
@@ -21,22 +46,31 @@ class FrontEndTest : public QObject {
   void MessageBoxIsOkOnlyWithCaptionIconAndOwner();
   void LongPassShowsProgressAndABusyCursorButNotOverItsBoxes();
   void ShortPassShowsNoProgressStrip();
+  void CancelStopsThePassAfterTheFolderAtHand();
+  void SummaryDetailsListEachFolderAndEachUnreadableOne();
 };
 
 void FrontEndTest::MessageBoxIsOkOnlyWithCaptionIconAndOwner_data() {
   QTest::addColumn<PassMessage::Icon>("icon");
   QTest::addColumn<QMessageBox::Icon>("shown");
   QTest::addColumn<QString>("text");
+  QTest::addColumn<QString>("details");
   QTest::newRow("warning") << PassMessage::Icon::kWarning << QMessageBox::Warning
-                           << "invalid floder,please choose floder again.";
+                           << "invalid floder,please choose floder again."
+                           << "";
   QTest::newRow("stop") << PassMessage::Icon::kStop << QMessageBox::Critical
-                        << "在存取 /media/盘/BDMV/index.bdmv 时磁盘已满。";
+                        << "在存取 /media/盘/BDMV/index.bdmv 时磁盘已满。"
+                        << "";
+  QTest::newRow("summary with details")
+      << PassMessage::Icon::kWarning << QMessageBox::Warning << "Modify 1 file successful"
+      << "/m/a/BDMV: patched\n/m/b: cannot read this folder (Permission denied)";
 }
 
 void FrontEndTest::MessageBoxIsOkOnlyWithCaptionIconAndOwner() {
   QFETCH(PassMessage::Icon, icon);
   QFETCH(QMessageBox::Icon, shown);
   QFETCH(QString, text);
+  QFETCH(QString, details);
   QDialog owner;
   owner.show();
   QVERIFY(QTest::qWaitForWindowExposed(&owner));
@@ -48,15 +82,16 @@ void FrontEndTest::MessageBoxIsOkOnlyWithCaptionIconAndOwner() {
       seen << box->windowTitle() << box->text() << QString::number(box->icon())
            << QString::number(box->standardButtons())
            << QString::number(box->windowModality() == Qt::WindowModal &&
-                              box->parentWidget() == &owner);
+                              box->parentWidget() == &owner)
+           << box->detailedText();
     }
     modal->close();
   });
-  DesktopPrompts().ShowMessage(&owner, text, icon);
+  DesktopPrompts().ShowMessage(&owner, text, icon, details);
 
   // The executable's name is the caption; OK is the only button; the box is modal to its owner.
   QCOMPARE(seen, QStringList({"front_end_test", text, QString::number(shown),
-                              QString::number(QMessageBox::Ok), "1"}));
+                              QString::number(QMessageBox::Ok), "1", details}));
 }
 
 void FrontEndTest::LongPassShowsProgressAndABusyCursorButNotOverItsBoxes() {
@@ -120,6 +155,92 @@ void FrontEndTest::ShortPassShowsNoProgressStrip() {
   }
   QCOMPARE(prompts.Texts(), QStringList{"Modify 1 file successful"});
   QVERIFY(!progressShown);
+}
+
+void FrontEndTest::CancelStopsThePassAfterTheFolderAtHand() {
+  TempTree tree;
+  const Bytes original = IndexBytes(90, 0);
+  constexpr int kDiscs = 5;
+  for (int i = 0; i < kDiscs; ++i) MakeBdmvFolder(tree / ("disc" + std::to_string(i)), original);
+  ScriptedPrompts prompts;
+  CFolderPatchDlg owner(prompts);
+  owner.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&owner));
+  QString caption;
+  bool enabledAfterClick = true;
+  {
+    HookedFrontEnd frontEnd(owner, prompts, [&] {
+      auto* cancel = owner.findChild<QPushButton*>("cancelButton");
+      if (!cancel || !caption.isEmpty()) return;
+      caption = cancel->text();
+      QTest::mouseClick(cancel, Qt::LeftButton);
+      enabledAfterClick = cancel->isEnabled();
+    });
+    QVERIFY(!frontEnd.CancelRequested());
+    RunModifyPass(tree.Root().string(), 0, frontEnd);
+    QVERIFY(frontEnd.CancelRequested());
+  }
+  QCOMPARE(caption, "Cancel");
+  QVERIFY(!enabledAfterClick);
+
+  // One disc was done when Cancel was clicked; the walk went no further.
+  QCOMPARE(prompts.Texts(), QStringList{"Modify 1 file successful"});
+  QStringList untouched;
+  QString patched;
+  for (int i = 0; i < kDiscs; ++i) {
+    const fs::path bdmv = tree / ("disc" + std::to_string(i)) / "BDMV";
+    if (DescribeDifference(original, ReadBytes(bdmv / "index.bdmv")).empty() &&
+        !fs::exists(bdmv / "BACKUP")) {
+      untouched << Native(bdmv);
+    } else {
+      patched = Native(bdmv);
+    }
+  }
+  QCOMPARE(untouched.size(), kDiscs - 1);
+  QCOMPARE(prompts.shown.back().details, patched + ": patched");
+}
+
+void FrontEndTest::SummaryDetailsListEachFolderAndEachUnreadableOne() {
+  TempTree tree;
+  MakeBdmvFolder(tree.Root(), IndexBytes(90, 0));
+  MakeBdmvFolder(tree / "done", PatchedBytes(IndexBytes(90, 0), false));
+  tree.MakeDirectories({"broken/BDMV", "gone"});
+  QWidget owner;
+  ScriptedPrompts prompts;
+  // The root's BDMV is handled before the walk goes down: "gone" is gone when the walk gets there.
+  {
+    HookedFrontEnd frontEnd(owner, prompts, [&] { fs::remove(tree / "gone"); });
+    RunModifyPass(tree.Root().string(), 0, frontEnd);
+  }
+  QCOMPARE(prompts.shown.size(), 2u);
+  const QString brokenMessage = prompts.shown.front().text;
+  QStringList lines = prompts.shown.back().details.split('\n');
+  lines.sort();
+  QStringList expected = {
+      Native(tree / "BDMV") + ": patched", Native(tree / "done/BDMV") + ": already patched",
+      Native(tree / "broken/BDMV") + ": " + brokenMessage,
+      Native(tree / "gone") + ": cannot read this folder (" +
+          QString::fromStdString(
+              std::make_error_code(std::errc::no_such_file_or_directory).message()) +
+          ")"};
+  expected.sort();
+  QCOMPARE(lines, expected);
+
+  prompts.shown.clear();
+  {
+    QtFrontEnd frontEnd(owner, prompts);
+    RunRestorePass(tree.Root().string(), frontEnd);
+  }
+  QVERIFY(prompts.shown.back().details.split('\n').contains(Native(tree / "BDMV") + ": restored"));
+
+  // Nothing found, nothing to list: the summary has no details part.
+  TempTree empty;
+  {
+    QtFrontEnd frontEnd(owner, prompts);
+    RunModifyPass(empty.Root().string(), 0, frontEnd);
+  }
+  QCOMPARE(prompts.shown.back().text, "Modify 0 file successful");
+  QCOMPARE(prompts.shown.back().details, "");
 }
 
 QTEST_MAIN(FrontEndTest)

@@ -4,8 +4,9 @@
 #include <QTimer>
 #include <QWidget>
 
-void ScriptedPrompts::ShowMessage(QWidget* owner, const QString& text, PassMessage::Icon icon) {
-  shown.push_back({owner, text, icon});
+void ScriptedPrompts::ShowMessage(QWidget* owner, const QString& text, PassMessage::Icon icon,
+                                  const QString& details) {
+  shown.push_back({owner, text, icon, details});
   if (onMessage) onMessage();
 }
 

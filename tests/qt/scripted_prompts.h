@@ -14,9 +14,11 @@ class ScriptedPrompts : public UserPrompts {
     QWidget* owner;
     QString text;
     PassMessage::Icon icon;
+    QString details;
   };
 
-  void ShowMessage(QWidget* owner, const QString& text, PassMessage::Icon icon) override;
+  void ShowMessage(QWidget* owner, const QString& text, PassMessage::Icon icon,
+                   const QString& details = {}) override;
   QString ChooseFolder(QWidget* owner, const QString& prompt) override;
   QStringList Texts() const;
 

@@ -29,9 +29,10 @@ void Xdotool(const QStringList& arguments) {
 // after a click on it. The summary is the real box.
 class ClickingPrompts : public UserPrompts {
  public:
-  void ShowMessage(QWidget* owner, const QString& text, PassMessage::Icon icon) override {
+  void ShowMessage(QWidget* owner, const QString& text, PassMessage::Icon icon,
+                   const QString& details = {}) override {
     if (text.endsWith("successful")) {
-      DesktopPrompts().ShowMessage(owner, text, icon);
+      DesktopPrompts().ShowMessage(owner, text, icon, details);
       return;
     }
     if (clicked) return;

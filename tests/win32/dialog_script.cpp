@@ -15,11 +15,12 @@ constexpr UINT kStepInterval = 20;  // milliseconds
 }  // namespace
 
 DialogScript::DialogScript() {
-  SetMessageBoxHook(
-      [this](HWND owner, const std::string& text, const std::string& caption, UINT type) {
-        boxes.push_back({owner, text, caption, type});
-        if (onBox) onBox(boxes.back());
-      });
+  SetMessageBoxHook([this](HWND owner, const std::string& text, const std::string& caption,
+                           UINT type, const std::string& details) {
+    boxes.push_back({owner, text, caption, type, details});
+    if (onBox) onBox(boxes.back());
+    return !(showOnScreen && showOnScreen(boxes.back()));
+  });
   SetFolderBrowserHook([this](HWND, const std::string& prompt) {
     browserPrompts.push_back(prompt);
     return m_browserAnswer;
@@ -76,7 +77,7 @@ LRESULT CALLBACK DialogScript::OnActivate(int code, WPARAM wParam, LPARAM lParam
     script->openedTexts.push_back(firstStatic ? platform::Narrow(TextOf(firstStatic)) : "");
     HWND ok = GetDlgItem(window, IDOK);
     script->openedOkTexts.push_back(ok ? platform::Narrow(TextOf(ok)) : "");
-    PostMessageW(window, WM_COMMAND, IDOK, 0);
+    if (script->closeOpenedDialogs) PostMessageW(window, WM_COMMAND, IDOK, 0);
   }
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }

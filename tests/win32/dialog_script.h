@@ -17,6 +17,7 @@ struct ShownBox {
   std::string text;
   std::string caption;
   UINT type;
+  std::string details;
 };
 
 // Runs a dialog modally, as the program does, and drives it like a user: each step runs inside
@@ -41,6 +42,10 @@ class DialogScript {
 
   std::vector<ShownBox> boxes;
   std::function<void(const ShownBox&)> onBox;  // runs while the box is "on screen"
+  // The boxes this says yes to are shown for real, after onBox; the others are answered.
+  std::function<bool(const ShownBox&)> showOnScreen;
+  // Dialogs opened over the script's are closed with their OK button, unless this is false.
+  bool closeOpenedDialogs = true;
   std::vector<std::string> browserPrompts;
   std::vector<std::string> openedDialogs;  // captions of dialogs opened over the script's
   std::vector<std::string> openedTexts;    // and of each one's first text
