@@ -38,8 +38,13 @@ struct DialogTemplate {
   std::span<const ControlTemplate> controls;  // in tab order
 };
 
+// Written at build time from the Windows program's resource script, the one source of both
+// programs' dialogs.
 extern const DialogTemplate kMainDialogTemplate;
 extern const DialogTemplate kAboutBoxTemplate;
+
+// The string table's text for `id`, or "" when it has none, as LoadString gives it.
+const char* ResourceString(int id);
 
 // The main dialog's empty band below its buttons, where a long pass shows how far it has come.
 extern const DluRect kProgressStripRect;

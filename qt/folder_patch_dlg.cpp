@@ -24,9 +24,6 @@
 
 namespace {
 
-// String IDS_ABOUTBOX.
-constexpr const char* kAboutMenuText = "About Quorvel 2.0(&A)...";
-
 // A check box's value is 0 unchecked, 1 checked, 2 indeterminate; Qt numbers the last two the
 // other way round.
 constexpr Qt::CheckState kCheckStates[] = {Qt::Unchecked, Qt::Checked, Qt::PartiallyChecked};
@@ -45,7 +42,8 @@ CFolderPatchDlg::CFolderPatchDlg(UserPrompts& prompts, QWidget* parent)
           &CFolderPatchDlg::OnRestore);
   UpdateData(false);
 
-  m_systemMenu = CreateSystemMenu(*this, kAboutMenuText, [this](int id) { OnSysCommand(id); });
+  m_systemMenu =
+      CreateSystemMenu(*this, ResourceString(IDS_ABOUTBOX), [this](int id) { OnSysCommand(id); });
   // Where the window manager leaves Alt+Space to the program, it opens the window menu.
   connect(new QShortcut(QKeySequence(Qt::AltModifier | Qt::Key_Space), this), &QShortcut::activated,
           this, [this] { m_systemMenu->exec(mapToGlobal(QPoint(0, 0))); });

@@ -1,0 +1,137 @@
+#include <span>
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+#include "qt/about_box.h"
+#include "qt/dialog_units.h"
+#include "qt/folder_patch_dlg.h"
+#include "qt/resource.h"
+#include "qt/template_dialog.h"
+#include "tests/qt/scripted_prompts.h"
+
+// Both dialogs as built from the templates written out of the Windows resource script: every
+// control, in order, with its id, kind, text and place; the strings and ids the code uses.
+class DialogTemplateTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void MainDialogHasTheWindowsControlsInOrder();
+  void AboutBoxHasTheWindowsControlsInOrder();
+  void StringTableAndCommandIds();
+};
+
+namespace {
+
+struct ExpectedControl {
+  const char* name;
+  int id;
+  const char* kind;
+  const char* text;
+  DluRect place;
+};
+
+// The dialog first (its caption and client size), then its controls.
+constexpr ExpectedControl kMainDialog[] = {
+    {"IDD_MAIN", 102, "dialog", "Quorvel 2.0", {0, 0, 320, 200}},
+    {"IDC_MODIFY", 1000, "default button", "Modify", {73, 127, 50, 14}},
+    {"IDC_RESTORE", 1001, "button", "Restore", {166, 128, 50, 14}},
+    {"IDC_HINT", 1002, "text", "Choose BD Folder Path (support whole HDD)", {70, 25, 200, 8}},
+    {"IDC_PATH_LABEL", 1003, "text", "Folder Path:", {18, 43, 53, 11}},
+    {"IDC_FOLDER_PATH", 1004, "edit", "", {69, 42, 150, 14}},
+    {"IDC_BROWSE", 1005, "button", "Browse", {234, 42, 50, 14}},
+    {"IDC_3D_NOTE",
+     1007,
+     "centred text",
+     "(3D content is not supported. Please tick \"Convert 3D to 2D\" \n"
+     "for successful modification. )",
+     {7, 105, 306, 18}},
+    {"IDC_CONVERT_3D", 1010, "check box", "Convert 3D to 2D", {70, 61, 80, 10}},
+};
+
+// The icon control is known by its image's id; Windows sizes it to the 32-pixel icon.
+constexpr ExpectedControl kAboutBox[] = {
+    {"IDD_ABOUTBOX", 100, "dialog", "关于 quorvel", {0, 0, 235, 55}},
+    {"IDI_MAIN", 131, "icon", "", {11, 17, 20, 20}},
+    {"IDC_STATIC", -1, "text", "Quorvel 2.0 Ver", {40, 10, 119, 8}},
+    {"IDOK", 1, "default button", "确定", {178, 7, 50, 14}},
+};
+
+QString KindOf(const QWidget& widget) {
+  if (auto* button = qobject_cast<const QPushButton*>(&widget)) {
+    return button->isDefault() ? "default button" : "button";
+  }
+  if (auto* label = qobject_cast<const QLabel*>(&widget)) {
+    if (!label->pixmap().isNull()) return "icon";
+    return label->alignment() & Qt::AlignHCenter ? "centred text" : "text";
+  }
+  if (qobject_cast<const QLineEdit*>(&widget)) return "edit";
+  if (qobject_cast<const QCheckBox*>(&widget)) return "check box";
+  return widget.metaObject()->className();
+}
+
+QString Describe(const QString& name, int id, const QString& kind, const QString& text,
+                 const QRect& pixels) {
+  return QString("%1 %2 %3 \"%4\" at %5,%6 %7x%8")
+      .arg(name)
+      .arg(id)
+      .arg(kind, text)
+      .arg(pixels.x())
+      .arg(pixels.y())
+      .arg(pixels.width())
+      .arg(pixels.height());
+}
+
+// The dialog itself, then its own controls (not the progress strip's) in the order they were
+// made, which is the tab order.
+QStringList DescribeBuilt(const QDialog& dialog) {
+  QStringList lines = {Describe(dialog.objectName(), dialog.property(kControlIdProperty).toInt(),
+                                "dialog", dialog.windowTitle(), QRect(QPoint(), dialog.size()))};
+  for (QWidget* widget : dialog.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    const QVariant id = widget->property(kControlIdProperty);
+    if (!id.isValid()) continue;
+    lines << Describe(widget->objectName(), id.toInt(), KindOf(*widget),
+                      widget->property("text").toString(), widget->geometry());
+  }
+  return lines;
+}
+
+QStringList DescribeExpected(const QFont& font, std::span<const ExpectedControl> table) {
+  const DialogUnits units(font);
+  QStringList lines;
+  for (const ExpectedControl& control : table) {
+    QRect pixels = units.ToPixels(control.place);
+    if (QString(control.kind) == "icon") pixels.setSize({32, 32});
+    lines << Describe(control.name, control.id, control.kind, QString::fromUtf8(control.text),
+                      pixels);
+  }
+  return lines;
+}
+
+}  // namespace
+
+void DialogTemplateTest::MainDialogHasTheWindowsControlsInOrder() {
+  ScriptedPrompts prompts;
+  CFolderPatchDlg dialog(prompts);
+  QCOMPARE(DescribeBuilt(dialog), DescribeExpected(dialog.font(), kMainDialog));
+}
+
+void DialogTemplateTest::AboutBoxHasTheWindowsControlsInOrder() {
+  CAboutBox box(nullptr);
+  QCOMPARE(DescribeBuilt(box), DescribeExpected(box.font(), kAboutBox));
+}
+
+void DialogTemplateTest::StringTableAndCommandIds() {
+  QCOMPARE(ResourceString(IDS_ABOUTBOX), "About Quorvel 2.0(&A)...");
+  QCOMPARE(ResourceString(IDD_MAIN), "");  // no such string: the menu would go without it
+  // The system keeps the low four bits of a system-menu command; the dialog manager's commands.
+  QCOMPARE(IDM_ABOUTBOX, 0x10);
+  QCOMPARE(IDOK, 1);
+  QCOMPARE(IDCANCEL, 2);
+}
+
+QTEST_MAIN(DialogTemplateTest)
+#include "dialog_template_test.moc"
