@@ -45,6 +45,14 @@ MessageMapEntry OnQueryDragIconEntry(HCURSOR (Dialog::*handler)()) {
           }};
 }
 
+template <class Dialog>
+MessageMapEntry OnCloseEntry(void (Dialog::*handler)()) {
+  return {WM_CLOSE, 0, [handler](CDialog& dialog, WPARAM, LPARAM) {
+            (static_cast<Dialog&>(dialog).*handler)();
+            return INT_PTR{TRUE};
+          }};
+}
+
 // The handler sets the cursor itself and returns true, or false for the default one.
 template <class Dialog>
 MessageMapEntry OnSetCursorEntry(bool (Dialog::*handler)(HWND window)) {

@@ -19,6 +19,7 @@ const MessageMap& CFolderPatchDlg::GetMessageMap() const {
       OnPaintEntry(&CFolderPatchDlg::OnPaint),
       OnQueryDragIconEntry(&CFolderPatchDlg::OnQueryDragIcon),
       OnSetCursorEntry(&CFolderPatchDlg::OnSetCursor),
+      OnCloseEntry(&CFolderPatchDlg::OnClose),
       OnDropFilesEntry(&CFolderPatchDlg::OnDropFiles),
       OnClickedEntry(IDC_BROWSE, &CFolderPatchDlg::OnBrowse),
       OnClickedEntry(IDC_MODIFY, &CFolderPatchDlg::OnModify),
@@ -82,6 +83,16 @@ bool CFolderPatchDlg::OnSetCursor(HWND window) {
   if (!m_pPass) return false;
   SetCursor(m_pPass->CursorOver(window));
   return true;
+}
+
+// The dialog manager would post the cancel command, which would wait for the pass and then
+// close the dialog.
+void CFolderPatchDlg::OnClose() {
+  if (m_pPass) {
+    m_pPass->RequestCancel();
+  } else {
+    Default();
+  }
 }
 
 void CFolderPatchDlg::OnDropFiles(HDROP drop) {

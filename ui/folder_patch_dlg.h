@@ -31,6 +31,8 @@ class CFolderPatchDlg : public CDialog {
   void OnPaint();
   HCURSOR OnQueryDragIcon();
   bool OnSetCursor(HWND window);
+  // The close button, Alt+F4 or the system menu's Close: stops a pass that runs.
+  void OnClose();
   void OnDropFiles(HDROP drop);
   void OnBrowse();
   void OnModify();

@@ -1,6 +1,7 @@
 #include "tests/win32/dialog_script.h"
 
 #include <algorithm>
+#include <filesystem>
 
 #include "app/folder_browser.h"
 #include "app/message_box.h"
@@ -80,6 +81,29 @@ LRESULT CALLBACK DialogScript::OnActivate(int code, WPARAM wParam, LPARAM lParam
     if (script->closeOpenedDialogs) PostMessageW(window, WM_COMMAND, IDOK, 0);
   }
   return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+HWND Item(HWND dialog, int id) {
+  return GetDlgItem(dialog, id);
+}
+
+void Type(HWND dialog, int id, const std::string& text) {
+  SetWindowTextW(Item(dialog, id), std::filesystem::path(text).wstring().c_str());
+}
+
+void Click(HWND dialog, int id) {
+  SendMessageW(Item(dialog, id), BM_CLICK, 0, 0);
+}
+
+void PostClick(HWND window) {
+  PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  PostMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+}
+
+std::vector<std::string> Texts(const std::vector<ShownBox>& boxes) {
+  std::vector<std::string> texts;
+  for (const auto& box : boxes) texts.push_back(box.text);
+  return texts;
 }
 
 void PressKey(HWND dialog, WPARAM key) {

@@ -65,6 +65,15 @@ class DialogScript {
   std::optional<std::string> m_browserAnswer;
 };
 
+HWND Item(HWND dialog, int id);
+// Sets a control's text, as typing would.
+void Type(HWND dialog, int id, const std::string& text);
+// Clicks a button at once, inside the step.
+void Click(HWND dialog, int id);
+// Posts a click on a window, as the mouse would.
+void PostClick(HWND window);
+std::vector<std::string> Texts(const std::vector<ShownBox>& boxes);
+
 // Posts a key press to the control with the focus, as the keyboard would.
 void PressKey(HWND dialog, WPARAM key);
 

@@ -18,24 +18,6 @@ using namespace testing_support;
 
 namespace {
 
-HWND Item(HWND dialog, int id) {
-  return GetDlgItem(dialog, id);
-}
-
-void Type(HWND dialog, int id, const std::string& text) {
-  SetWindowTextW(Item(dialog, id), fs::path(text).wstring().c_str());
-}
-
-void Click(HWND dialog, int id) {
-  SendMessageW(Item(dialog, id), BM_CLICK, 0, 0);
-}
-
-std::vector<std::string> Texts(const std::vector<ShownBox>& boxes) {
-  std::vector<std::string> texts;
-  for (const auto& box : boxes) texts.push_back(box.text);
-  return texts;
-}
-
 // What the shell sends when items are dropped onto a window.
 HDROP DropOf(const std::vector<std::wstring>& paths) {
   std::size_t characters = 1;

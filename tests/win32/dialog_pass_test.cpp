@@ -1,0 +1,172 @@
+// The main dialog while a pass runs, driven as a user would: the progress strip, stopping the
+// pass, the summary's details, and the keyboard around the summary. Needs a display.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "resource.h"
+#include "tests/support/temp_tree.h"
+#include "tests/win32/dialog_script.h"
+#include "ui/folder_patch_dlg.h"
+
+namespace fs = std::filesystem;
+using namespace testing_support;
+
+namespace {
+
+constexpr const char* kNoIndex = "modify Fail,Please check if path is correct ";
+
+// Long enough for the pass to read the dialog's input at its next folder.
+constexpr DWORD kLongerThanATick = 120;  // milliseconds
+
+class DialogPassProgressTest : public ::testing::Test {
+ protected:
+  // "a" cannot be modified, and shows a box while the pass runs; "b" and "c" can.
+  DialogPassProgressTest() {
+    fs::create_directories(tree / "a" / "BDMV");
+    MakeBdmvFolder(tree / "b", original);
+    MakeBdmvFolder(tree / "c", original);
+  }
+
+  std::size_t IndexSize(const std::string& disc) const {
+    return ReadBytes(tree / disc / "BDMV" / "index.bdmv").size();
+  }
+
+  TempTree tree;
+  const Bytes original = IndexBytes(64, 0x60);
+  DialogScript script;
+  CFolderPatchDlg dlg;
+};
+
+TEST_F(DialogPassProgressTest, CancelEscapeOrCloseStopTheWalkAndTheDialogStays) {
+  struct Case {
+    const char* name;
+    std::function<void(HWND dialog)> stop;
+  };
+  const std::vector<Case> cases = {
+      {"Cancel", [](HWND dialog) { PostClick(Item(dialog, IDC_CANCEL_PASS)); }},
+      {"Escape", [](HWND dialog) { PressKey(dialog, VK_ESCAPE); }},
+      {"close", [](HWND dialog) { SendMessageW(dialog, WM_CLOSE, 0, 0); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    script.boxes.clear();
+    HWND shownBy = nullptr;
+    bool stayedOpen = false;
+    script.onBox = [&](const ShownBox& box) {
+      if (box.text != kNoIndex) {
+        EXPECT_EQ(Item(shownBy, IDC_CANCEL_PASS), nullptr)
+            << "the strip is gone before the summary";
+        return;
+      }
+      HWND cancel = Item(shownBy, IDC_CANCEL_PASS);
+      ASSERT_NE(cancel, nullptr);
+      EXPECT_TRUE(IsWindowVisible(cancel));
+      EXPECT_EQ(TextOf(cancel), L"Cancel");
+      EXPECT_EQ(TextOf(Item(shownBy, IDC_PROGRESS_DIRECTORIES)), L"Directories visited: 2");
+      EXPECT_EQ(TextOf(Item(shownBy, IDC_PROGRESS_HANDLED)), L"BDMV folders handled: 0");
+      EXPECT_EQ(TextOf(Item(shownBy, IDC_PROGRESS_CURRENT)), (tree / "a" / "BDMV").wstring());
+      c.stop(shownBy);
+      Sleep(kLongerThanATick);
+    };
+    CFolderPatchDlg dialog;
+    script.Run(dialog, {[&](HWND window) {
+                          shownBy = window;
+                          Type(window, IDC_FOLDER_PATH, tree.Root().string());
+                          Click(window, IDC_MODIFY);
+                        },
+                        [&](HWND window) {
+                          stayedOpen = true;
+                          EXPECT_EQ(Item(window, IDC_CANCEL_PASS), nullptr);
+                          PressKey(window, VK_ESCAPE);
+                        }});
+    EXPECT_TRUE(stayedOpen);
+    EXPECT_FALSE(script.leftOpen) << "Escape closes the dialog once the pass is over";
+    EXPECT_EQ(Texts(script.boxes),
+              (std::vector<std::string>{kNoIndex, "Modify 0 file successful"}));
+    EXPECT_EQ(IndexSize("b"), 64u) << "the walk stopped before the next folder";
+    EXPECT_EQ(IndexSize("c"), 64u);
+  }
+}
+
+TEST_F(DialogPassProgressTest, TheSummarysDetailsTellEachFoldersOutcome) {
+  MakeBdmvFolder(tree / "d", PatchedBytes(original, false));
+  const std::string a = Utf8(tree / "a" / "BDMV");
+  const std::string b = Utf8(tree / "b" / "BDMV");
+  const std::string c = Utf8(tree / "c" / "BDMV");
+  const std::string d = Utf8(tree / "d" / "BDMV");
+  script.Run(dlg, {[&](HWND dialog) {
+               Type(dialog, IDC_FOLDER_PATH, tree.Root().string());
+               Click(dialog, IDC_MODIFY);
+               Click(dialog, IDC_RESTORE);
+               PressKey(dialog, VK_ESCAPE);
+             }});
+  std::vector<std::string> details;
+  for (const auto& box : script.boxes) {
+    if (box.text.ends_with("successful")) details.push_back(box.details);
+  }
+  ASSERT_EQ(details.size(), 2u);
+  EXPECT_EQ(details[0], a + ": " + kNoIndex + "\r\n" + b + ": patched\r\n" + c + ": patched\r\n" +
+                            d + ": already patched");
+  EXPECT_EQ(details[1], a + ": " + script.boxes[2].text + "\r\n" + b + ": restored\r\n" + c +
+                            ": restored\r\n" + d + ": restored");
+}
+
+TEST_F(DialogPassProgressTest, TheSummaryHasTheFocusAfterAClickDuringThePass) {
+  HWND shownBy = nullptr;
+  script.showOnScreen = [](const ShownBox& box) { return box.text.ends_with("successful"); };
+  script.closeOpenedDialogs = false;
+  script.onBox = [&](const ShownBox& box) {
+    if (box.text != kNoIndex) return;
+    PostClick(Item(shownBy, IDC_RESTORE));
+    PostClick(shownBy);
+  };
+  script.Run(dlg, {[&](HWND dialog) {
+                     shownBy = dialog;
+                     Type(dialog, IDC_FOLDER_PATH, tree.Root().string());
+                     Click(dialog, IDC_MODIFY);
+                   },
+                   // Runs while the summary is on the screen.
+                   [&](HWND dialog) {
+                     HWND box = GetLastActivePopup(dialog);
+                     ASSERT_NE(box, dialog) << "the summary is shown";
+                     HWND focus = GetFocus();
+                     EXPECT_TRUE(focus == box || IsChild(box, focus));
+                     PressKey(dialog, VK_RETURN);
+                   },
+                   [&](HWND dialog) {
+                     HWND box = GetLastActivePopup(dialog);
+                     EXPECT_EQ(box, dialog) << "Enter closed the summary";
+                     if (box != dialog) PostMessageW(box, WM_COMMAND, IDOK, 0);
+                   },
+                   [](HWND dialog) { PressKey(dialog, VK_ESCAPE); }});
+  EXPECT_EQ(Texts(script.boxes), (std::vector<std::string>{kNoIndex, "Modify 2 file successful"}))
+      << "the click on Restore came to nothing";
+  EXPECT_FALSE(script.leftOpen);
+}
+
+TEST_F(DialogPassProgressTest, AltSpaceOpensTheSystemMenuAndPressesNoButton) {
+  bool menuOpened = false;
+  script.Run(dlg, {[&](HWND dialog) {
+                     Type(dialog, IDC_FOLDER_PATH, tree.Root().string());
+                     SetFocus(Item(dialog, IDC_MODIFY));
+                     HWND focus = GetFocus();
+                     PostMessageW(focus, WM_SYSKEYDOWN, VK_SPACE, 0x20390001);
+                     PostMessageW(focus, WM_SYSKEYUP, VK_SPACE, 0xE0390001);
+                   },
+                   // Runs inside the menu's own loop while it is open.
+                   [&](HWND) {
+                     GUITHREADINFO thread{};
+                     thread.cbSize = sizeof thread;
+                     GetGUIThreadInfo(GetCurrentThreadId(), &thread);
+                     menuOpened = thread.flags & GUI_INMENUMODE;
+                     EndMenu();
+                   },
+                   [](HWND dialog) { PressKey(dialog, VK_ESCAPE); }});
+  EXPECT_TRUE(menuOpened);
+  EXPECT_TRUE(script.boxes.empty()) << "no pass ran";
+  EXPECT_EQ(IndexSize("b"), 64u);
+  EXPECT_FALSE(script.leftOpen);
+}
+
+}  // namespace
