@@ -1,3 +1,5 @@
+#include <functional>
+
 #include <QProcess>
 #include <QPushButton>
 #include <QThread>
@@ -16,7 +18,8 @@ class X11FocusTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void SummaryAfterAMidPassClickIsActiveAndTakesEnter();
+  void MidPassActionsAndTheSummaryThatFollows_data();
+  void MidPassActionsAndTheSummaryThatFollows();
 };
 
 namespace {
@@ -26,41 +29,67 @@ void Xdotool(const QStringList& arguments) {
 }
 
 // Folders' messages are answered at once; once the pass shows its progress, the first one
-// after a click on it. The summary is the real box.
-class ClickingPrompts : public UserPrompts {
+// after the user's action on the strip. The summary is the real box.
+class MidPassPrompts : public UserPrompts {
  public:
+  explicit MidPassPrompts(std::function<void(QWidget& strip)> act) : m_act(std::move(act)) {}
+
   void ShowMessage(QWidget* owner, const QString& text, PassMessage::Icon icon,
                    const QString& details = {}) override {
     if (text.endsWith("successful")) {
       DesktopPrompts().ShowMessage(owner, text, icon, details);
       return;
     }
-    if (clicked) return;
+    ++folderMessages;
+    if (acted) return;
     auto* progress = owner->findChild<QWidget*>("progressStrip");
     if (!progress || !progress->isVisible()) {
       QThread::msleep(100);  // the progress shows a second into the pass
       return;
     }
-    clicked = true;
-    const QPoint click = progress->mapToGlobal(progress->rect().center());
-    Xdotool({"mousemove", "--sync", QString::number(click.x()), QString::number(click.y()), "click",
-             "1"});
+    acted = true;
+    m_act(*progress);
     QThread::msleep(100);  // past the repaint interval: the pass looks at its events again
   }
   QString ChooseFolder(QWidget*, const QString&) override { return {}; }
 
-  bool clicked = false;
+  bool acted = false;
+  int folderMessages = 0;
+
+ private:
+  std::function<void(QWidget&)> m_act;
 };
+
+void ClickOn(const QWidget& widget) {
+  const QPoint click = widget.mapToGlobal(widget.rect().center());
+  Xdotool({"mousemove", "--sync", QString::number(click.x()), QString::number(click.y()), "click",
+           "1"});
+}
 
 }  // namespace
 
-void X11FocusTest::SummaryAfterAMidPassClickIsActiveAndTakesEnter() {
+void X11FocusTest::MidPassActionsAndTheSummaryThatFollows_data() {
+  QTest::addColumn<QString>("action");
+  QTest::addColumn<bool>("stops");
+  QTest::newRow("click on the strip") << "strip" << false;
+  QTest::newRow("click on Cancel") << "cancel" << true;
+  QTest::newRow("Escape") << "escape" << true;
+}
+
+void X11FocusTest::MidPassActionsAndTheSummaryThatFollows() {
+  QFETCH(QString, action);
+  QFETCH(bool, stops);
   TempTree tree;
+  constexpr int kFolders = 30;
   std::vector<std::string> folders;  // none has an index file: each is reported
-  for (int i = 0; i < 30; ++i) folders.push_back("disc" + std::to_string(i) + "/BDMV");
+  for (int i = 0; i < kFolders; ++i) folders.push_back("disc" + std::to_string(i) + "/BDMV");
   tree.MakeDirectories(folders);
 
-  ClickingPrompts prompts;
+  MidPassPrompts prompts([&](QWidget& strip) {
+    if (action == "strip") ClickOn(strip);
+    if (action == "cancel") ClickOn(*strip.findChild<QPushButton*>("cancelButton"));
+    if (action == "escape") Xdotool({"key", "Escape"});
+  });
   CFolderPatchDlg dialog(prompts);
   dialog.SetFolderPath(QString::fromStdString(tree.Root().string()));
   dialog.show();
@@ -78,8 +107,11 @@ void X11FocusTest::SummaryAfterAMidPassClickIsActiveAndTakesEnter() {
     box->close();
   });
   dialog.findChild<QPushButton*>("IDC_MODIFY")->click();
-  QVERIFY(prompts.clicked);
+  QVERIFY(prompts.acted);
   QCOMPARE(seen, QStringList({"active", "Enter closed it"}));
+  // Cancel and Escape stop the walk after the folder at hand; a click elsewhere does nothing.
+  QCOMPARE(prompts.folderMessages < kFolders, stops);
+  QVERIFY(dialog.isVisible());
 }
 
 QTEST_MAIN(X11FocusTest)
