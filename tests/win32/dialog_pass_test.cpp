@@ -50,6 +50,8 @@ TEST_F(DialogPassProgressTest, CancelEscapeOrCloseStopTheWalkAndTheDialogStays) 
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
+    MakeBdmvFolder(tree / "b", original);
+    MakeBdmvFolder(tree / "c", original);
     script.boxes.clear();
     HWND shownBy = nullptr;
     bool stayedOpen = false;
