@@ -88,13 +88,17 @@ void DialogFrontEnd::Tick(const std::string& current) {
   while (PeekMessageW(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) DispatchMessageW(&message);
 }
 
-// Input for the Cancel button goes to it, Escape cancels, and everything else is dropped.
-// Other posted messages wait for the dialog's own loop.
+// Input for the Cancel button goes to it, Escape or Close cancel, and everything else is
+// dropped. Other posted messages wait for the dialog's own loop.
 void DialogFrontEnd::TakeInput() {
   HWND cancel = m_progress ? m_progress->CancelButton() : nullptr;
   MSG message;
   while (PeekMessageW(&message, nullptr, WM_DROPFILES, WM_DROPFILES, PM_REMOVE)) {
     DragFinish(reinterpret_cast<HDROP>(message.wParam));
+  }
+  // The task bar's Close, for one, comes as a posted system command.
+  while (PeekMessageW(&message, m_hOwner, WM_SYSCOMMAND, WM_SYSCOMMAND, PM_REMOVE)) {
+    if ((message.wParam & 0xFFF0) == SC_CLOSE) m_bCancel = true;
   }
   for (const auto& range : kInputRanges) {
     while (PeekMessageW(&message, nullptr, range[0], range[1], PM_REMOVE)) {

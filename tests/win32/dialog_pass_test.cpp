@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "app/message_box.h"
+#include "platform/utf16_win32.h"
 #include "resource.h"
 #include "tests/support/temp_tree.h"
 #include "tests/win32/dialog_script.h"
@@ -47,6 +49,8 @@ TEST_F(DialogPassProgressTest, CancelEscapeOrCloseStopTheWalkAndTheDialogStays) 
       {"Cancel", [](HWND dialog) { PostClick(Item(dialog, IDC_CANCEL_PASS)); }},
       {"Escape", [](HWND dialog) { PressKey(dialog, VK_ESCAPE); }},
       {"close", [](HWND dialog) { SendMessageW(dialog, WM_CLOSE, 0, 0); }},
+      {"Close on the task bar",
+       [](HWND dialog) { PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -134,6 +138,9 @@ TEST_F(DialogPassProgressTest, TheSummaryHasTheFocusAfterAClickDuringThePass) {
                      ASSERT_NE(box, dialog) << "the summary is shown";
                      HWND focus = GetFocus();
                      EXPECT_TRUE(focus == box || IsChild(box, focus));
+                     EXPECT_EQ(TextOf(box), platform::Widen(ApplicationName()));
+                     EXPECT_NE(FindWindowExW(box, nullptr, nullptr, L"Details"), nullptr)
+                         << "the details can be opened";
                      PressKey(dialog, VK_RETURN);
                    },
                    [&](HWND dialog) {
