@@ -72,7 +72,7 @@ void QtFrontEnd::Tick(const std::string& current) {
   }
   if (!repaint) return;
   RefreshProgress();
-  // Input is read too, and dropped by the sink.
+  // Input is read too: the sink drops it all but Escape and the Cancel button.
   QApplication::processEvents();
   m_sinceRepaint.restart();
 }
