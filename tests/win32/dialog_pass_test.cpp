@@ -72,6 +72,13 @@ TEST_F(DialogPassProgressTest, CancelEscapeOrCloseStopTheWalkAndTheDialogStays) 
       EXPECT_EQ(TextOf(Item(shownBy, IDC_PROGRESS_DIRECTORIES)), L"Directories visited: 2");
       EXPECT_EQ(TextOf(Item(shownBy, IDC_PROGRESS_HANDLED)), L"BDMV folders handled: 0");
       EXPECT_EQ(TextOf(Item(shownBy, IDC_PROGRESS_CURRENT)), (tree / "a" / "BDMV").wstring());
+      // The cursor is busy over the dialog, but for the button that stops the pass.
+      for (const auto& [window, cursor] :
+           {std::pair{Item(shownBy, IDC_RESTORE), IDC_WAIT}, std::pair{cancel, IDC_ARROW}}) {
+        SendMessageW(shownBy, WM_SETCURSOR, reinterpret_cast<WPARAM>(window),
+                     MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+        EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, cursor));
+      }
       c.stop(shownBy);
       Sleep(kLongerThanATick);
     };
@@ -84,6 +91,7 @@ TEST_F(DialogPassProgressTest, CancelEscapeOrCloseStopTheWalkAndTheDialogStays) 
                         [&](HWND window) {
                           stayedOpen = true;
                           EXPECT_EQ(Item(window, IDC_CANCEL_PASS), nullptr);
+                          EXPECT_EQ(GetFocus(), Item(window, IDC_MODIFY)) << "focus is back";
                           PressKey(window, VK_ESCAPE);
                         }});
     EXPECT_TRUE(stayedOpen);
