@@ -32,13 +32,14 @@ struct WalkResult {
 };
 
 // Some directories cannot be listed, and some are slow to list, chosen by inode so that every
-// walk of the same tree meets the same ones; the start folder can always be read.
+// walk of the same tree meets the same ones; the start folder can always be read. One listing
+// in five taking 250 us makes visits slow enough on average for the walk to read ahead.
 std::uint64_t g_startInode = 0;
 bool Unreadable(std::uint64_t inode) {
   return inode % 23 == 5 && inode != g_startInode;
 }
 bool Slow(std::uint64_t inode) {
-  return inode % 7 == 3;
+  return inode % 5 == 3;
 }
 
 std::uint64_t InodeOf(const fs::path& path) {
@@ -77,7 +78,7 @@ WalkResult QuorvelWalk(const fs::path& root, rlim_t descriptorLimit, unsigned th
   std::atomic<int> count{0};
   platform::SetListingFaultHook([&](const platform::FileIdentity& directory) {
     ++count;
-    if (Slow(directory.index)) std::this_thread::sleep_for(std::chrono::microseconds(150));
+    if (Slow(directory.index)) std::this_thread::sleep_for(std::chrono::microseconds(250));
     return failing && Unreadable(directory.index) ? EIO : 0;
   });
   rlimit saved{};
