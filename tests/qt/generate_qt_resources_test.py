@@ -1,0 +1,95 @@
+#!/usr/bin/env python3
+"""The generator of the Qt program's resources, on variants of the real resource script: the
+encodings rc.exe accepts give the same output, what the Qt program cannot show stops the build,
+and an unchanged output is left alone."""
+
+import os
+import subprocess
+import sys
+import tempfile
+import unittest
+
+RES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "res")
+GENERATOR = os.path.join(RES, "generate_qt_resources.py")
+PRAGMA = "#pragma code_page(65001)"
+
+with open(os.path.join(RES, "quorvel.rc"), encoding="utf-8") as script_file:
+    SCRIPT = script_file.read()
+
+
+class GeneratorTest(unittest.TestCase):
+    def setUp(self):
+        self.directory = tempfile.TemporaryDirectory()
+        self.addCleanup(self.directory.cleanup)
+
+    def generate(self, script_bytes, name="variant"):
+        """Runs the generator on the script; its exit status, stderr and written source."""
+        rc = os.path.join(self.directory.name, name + ".rc")
+        with open(rc, "wb") as out:
+            out.write(script_bytes)
+        source = os.path.join(self.directory.name, name, "templates.cpp")
+        result = subprocess.run(
+            [sys.executable, GENERATOR, "--rc", rc, "--ids", os.path.join(RES, "resource.h"),
+             "--header", os.path.join(self.directory.name, name, "qt", "resource.h"),
+             "--source", source, "--dialog", "IDD_MAIN=kMainDialogTemplate",
+             "--dialog", "IDD_ABOUTBOX=kAboutBoxTemplate"],
+            capture_output=True, text=True)
+        text = None
+        if result.returncode == 0:
+            with open(source, encoding="utf-8") as generated:
+                text = generated.read()
+        return result.returncode, result.stderr, text
+
+    def test_every_encoding_gives_the_same_templates(self):
+        status, errors, expected = self.generate(SCRIPT.encode("utf-8"), "utf8")
+        self.assertEqual((status, errors), (0, ""))
+        self.assertIn('"关于 quorvel"', expected)
+        self.assertIn('tick \\"Convert 3D to 2D\\" \\n"', expected)
+        variants = {
+            "utf-16 with its mark": SCRIPT.replace(PRAGMA, "").encode("utf-16"),
+            "utf-8 with its mark": b"\xef\xbb\xbf" + SCRIPT.replace(PRAGMA, "").encode("utf-8"),
+            "code page 936": SCRIPT.replace("65001", "936").encode("gbk"),
+        }
+        for name, variant in variants.items():
+            with self.subTest(name):
+                self.assertEqual(self.generate(variant), (0, "", expected))
+
+    def test_what_the_qt_program_cannot_show_stops_the_build(self):
+        cases = {
+            "no code page": (SCRIPT.replace(PRAGMA, "").encode("utf-8"),
+                             "text beyond ASCII before any #pragma code_page"),
+            "bytes not of the code page": (SCRIPT.encode("utf-8").replace(b"Modify", b"Mod\xe9"),
+                                           "not utf-8"),
+            "an unknown control": (SCRIPT.replace("    CTEXT", "    COMBOBOX").encode("utf-8"),
+                                   "IDD_MAIN: unsupported control statement COMBOBOX"),
+            "a control of another class": (
+                SCRIPT.replace('"Button"', '"msctls_progress32"').encode("utf-8"),
+                "IDD_MAIN: unsupported CONTROL class MSCTLS_PROGRESS32"),
+            "an escape rc does not know": (SCRIPT.replace("Folder Path:", "Folder\\qPath:")
+                                           .encode("utf-8"), "unsupported escape"),
+            "no main dialog": (SCRIPT.replace("IDD_MAIN DIALOGEX", "IDD_OTHER DIALOGEX")
+                               .encode("utf-8"), "no dialog IDD_MAIN"),
+        }
+        for name, (variant, message) in cases.items():
+            with self.subTest(name):
+                status, errors, _ = self.generate(variant)
+                self.assertNotEqual(status, 0)
+                self.assertIn(message, errors)
+
+    def test_a_dialog_the_qt_program_does_not_ask_for_is_passed_over(self):
+        other = ('\nIDD_OTHER DIALOGEX 0, 0, 100, 50\nCAPTION "x"\nBEGIN\n'
+                 '    COMBOBOX 1, 0, 0, 10, 10\nEND\n')
+        status, errors, text = self.generate((SCRIPT + other).encode("utf-8"))
+        self.assertEqual((status, errors), (0, ""))
+        self.assertNotIn("IDD_OTHER", text)
+
+    def test_an_unchanged_output_keeps_its_time(self):
+        self.generate(SCRIPT.encode("utf-8"), "same")
+        source = os.path.join(self.directory.name, "same", "templates.cpp")
+        os.utime(source, (1, 1))
+        self.generate(SCRIPT.encode("utf-8"), "same")
+        self.assertEqual(os.stat(source).st_mtime, 1)
+
+
+if __name__ == "__main__":
+    unittest.main()
