@@ -168,10 +168,6 @@ class Parser:
             return True
         return False
 
-    def expect(self, *texts):
-        if not self.accept(*texts):
-            raise self.error("expected %s" % " or ".join(texts))
-
     def expression(self):
         """The tokens of one argument: terms joined by | + -, each perhaps NOT or negated."""
         terms = []
@@ -202,13 +198,15 @@ class Parser:
 
     def value(self, terms):
         """The integer an id or coordinate argument names."""
-        text = " ".join(token.text for token in terms)
+        return self.named_value(" ".join(token.text for token in terms), terms[0])
+
+    def named_value(self, text, token):
         if parse_int(text) is not None:
             return parse_int(text)
         name = text.strip("() ")
         if name in self.ids:
             return parse_int(self.ids[name])
-        raise self.error("%s is not a known integer" % text, terms[0])
+        raise self.error("%s is not a known integer" % text, token)
 
     def text(self, terms):
         if len(terms) != 1 or terms[0].kind != "string":
@@ -219,7 +217,10 @@ class Parser:
         depth = 1
         while depth:
             token = self.next()
-            depth += 1 if token.upper() in ("BEGIN", "{") else -1 if token.upper() in ("END", "}") else 0
+            if token.upper() in ("BEGIN", "{"):
+                depth += 1
+            elif token.upper() in ("END", "}"):
+                depth -= 1
 
     def script(self, wanted):
         dialogs, strings = {}, []
@@ -228,7 +229,7 @@ class Parser:
             if token.upper() in ("DIALOGEX", "DIALOG"):
                 name = self.tokens[self.at - 2].text
                 if name in wanted:
-                    dialogs[name] = self.dialog(name)
+                    dialogs[name] = self.dialog(name, token)
                 else:
                     while not self.accept("BEGIN", "{"):
                         self.next()
@@ -242,11 +243,11 @@ class Parser:
             raise RcError("%s: no dialog %s" % (self.path, ", ".join(missing)))
         return dialogs, strings
 
-    def dialog(self, name):
+    def dialog(self, name, keyword):
         header = self.arguments()
         if len(header) < 4:
-            raise self.error("%s: a dialog needs x, y, width, height" % name)
-        dialog = {"name": name, "id": self.value([Token("word", name, 0)]),
+            raise self.error("%s: a dialog needs x, y, width, height" % name, keyword)
+        dialog = {"id": self.named_value(name, keyword),
                   "width": self.value(header[2]), "height": self.value(header[3]),
                   "caption": "", "controls": []}
         while not self.accept("BEGIN", "{"):
@@ -291,7 +292,7 @@ class Parser:
         if statement == "ICON" and self.value(id_arg) == -1:
             # A static icon has no id of its own: it is known by its image's.
             name = " ".join(token.text for token in args[0]).strip("() ")
-        return {"name": name, "id": self.value([Token("word", name, keyword.line)]),
+        return {"name": name, "id": self.named_value(name, keyword),
                 "kind": kind, "text": text, "rect": [self.value(arg) for arg in rect]}
 
     def string_table(self):
