@@ -69,9 +69,9 @@ TEST(WindowsWidePathTest, PathsBeyond260CharactersAreWalkedAndPatched) {
   EXPECT_EQ(modified.Texts(), std::vector<std::string>{"Modify 1 file successful"});
   EXPECT_EQ(modified.handled, std::vector<std::string>{platform::JoinPath(path, "BDMV")});
   EXPECT_EQ(ReadThrough(bdmv, "index.bdmv").size(), 124u);
-  EXPECT_EQ(
-      DescribeDifference(original, ReadThrough(bdmv.OpenSubdirectory("BACKUP", error), "index.bdmv")),
-      "");
+  EXPECT_EQ(DescribeDifference(original,
+                               ReadThrough(bdmv.OpenSubdirectory("BACKUP", error), "index.bdmv")),
+            "");
 }
 
 }  // namespace
