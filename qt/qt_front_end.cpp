@@ -36,7 +36,9 @@ void QtFrontEnd::ShowMessage(const PassMessage& message) {
   RefreshProgress();
   // The user has to click the box, so it gets the ordinary arrow.
   QApplication::restoreOverrideCursor();
-  const QString details = message.kind == PassMessage::Kind::kSummary ? m_report.Text() : QString();
+  const QString details = message.kind == PassMessage::Kind::kSummary
+                              ? QFile::decodeName(m_report.Text().c_str())
+                              : QString();
   m_prompts.ShowMessage(&m_owner, QString::fromUtf8(message.text), message.icon, details);
   QApplication::setOverrideCursor(Qt::WaitCursor);
 }

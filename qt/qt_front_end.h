@@ -9,7 +9,7 @@
 
 #include "pass/pass_front_end.h"
 #include "qt/pass_input_sink.h"
-#include "qt/pass_report.h"
+#include "pass/pass_report.h"
 
 class ProgressStrip;
 class QWidget;

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/message_front_end.h"
-#include "app/pass_report.h"
+#include "pass/pass_report.h"
 #include "app/taskbar_progress.h"
 #include "ui/progress_strip.h"
 

@@ -1,4 +1,4 @@
-#include "app/pass_report.h"
+#include "pass/pass_report.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@ TEST(PassReportTest, OneLinePerFolderInTheOrderOfTheWalk) {
   report.FolderHandled("C:\\c\\BDMV", {FolderOutcome::Kind::kAlreadyPatched, {}});
   report.FolderHandled("C:\\d\\BDMV", {FolderOutcome::Kind::kRestored, {}});
   report.FolderHandled("C:\\e\\BDMV", FolderOutcome::Reported("the folder's own message"));
-  EXPECT_EQ(report.Text(),
+  EXPECT_EQ(report.Text("\r\n"),
             "C:\\a\\BDMV: patched\r\n"
             "C:\\b: cannot read this folder (Access is denied.)\r\n"
             "C:\\c\\BDMV: already patched\r\n"

@@ -1,4 +1,4 @@
-#include "app/pass_report.h"
+#include "pass/pass_report.h"
 
 namespace {
 
@@ -26,10 +26,10 @@ void PassReport::FolderUnreadable(const std::string& path, const std::string& ca
   m_lines.push_back(path + ": cannot read this folder (" + cause + ")");
 }
 
-std::string PassReport::Text() const {
+std::string PassReport::Text(std::string_view lineEnd) const {
   std::string text;
   for (const std::string& line : m_lines) {
-    if (!text.empty()) text += "\r\n";
+    if (!text.empty()) text += lineEnd;
     text += line;
   }
   return text;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "bdmv/folder_outcome.h"
@@ -12,8 +13,9 @@ class PassReport {
   void FolderHandled(const std::string& path, const FolderOutcome& outcome);
   void FolderUnreadable(const std::string& path, const std::string& cause);
 
-  // Lines end in "\r\n", as a Windows edit box wants them; empty when there is nothing to tell.
-  std::string Text() const;
+  // The lines joined by `lineEnd` ("\r\n" for a Windows edit box); empty when there is nothing
+  // to tell.
+  std::string Text(std::string_view lineEnd = "\n") const;
 
  private:
   std::vector<std::string> m_lines;
