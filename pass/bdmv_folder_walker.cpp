@@ -70,7 +70,7 @@ void CBdmvFolderWalker::Walk(const TargetHandler& handler, PassFrontEnd* frontEn
 void CBdmvFolderWalker::Visit(const TargetHandler& handler, Clock::time_point started) {
   Level& level = m_levels.back();
   if (m_frontEnd) m_frontEnd->DirectoryVisited(m_path);
-  if (const std::error_code error = level.dir.List(m_entries)) {
+  if (const std::error_code error = level.dir.List(m_entries, true)) {
     // A directory that cannot be listed contributes nothing.
     ReportUnreadable(error);
     return;

@@ -87,7 +87,7 @@ void DirectoryPrefetcher::ListAhead(std::unique_lock<std::mutex>& lock) {
   std::error_code error;
   std::vector<platform::DirEntry> entries;
   const platform::Directory opened = m_start.OpenBelow(directory.mapped(), error);
-  if (!error) error = opened.List(entries);
+  if (!error) error = opened.List(entries, true);
   const bool slow = std::chrono::steady_clock::now() - started >= kSlow;
 
   lock.lock();

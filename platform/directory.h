@@ -57,9 +57,10 @@ class Directory {
   bool IsOpen() const { return m_handle != kClosed; }
   void Close();
 
-  // Reads the whole listing, without "." and "..", in the order the file system gives. On failure
-  // the entries read so far are left in `entries`.
-  std::error_code List(std::vector<DirEntry>& entries) const;
+  // Reads the whole listing, without "." and "..", in the order the file system gives; with
+  // `directoriesOnly`, only the subdirectories (a walk needs no more, and files are most of a
+  // listing). On failure the entries read so far are left in `entries`.
+  std::error_code List(std::vector<DirEntry>& entries, bool directoriesOnly = false) const;
 
   FileIdentity Identity(std::error_code& error) const;
 

@@ -118,7 +118,7 @@ std::error_code Directory::CreateSubdirectory(const std::string& name) const {
                                                                       : LastError();
 }
 
-std::error_code Directory::List(std::vector<DirEntry>& entries) const {
+std::error_code Directory::List(std::vector<DirEntry>& entries, bool directoriesOnly) const {
   entries.clear();
   const int fd = static_cast<int>(m_handle);
   // A directory just opened needs no rewind: that saves a system call for every one walked.
@@ -134,7 +134,10 @@ std::error_code Directory::List(std::vector<DirEntry>& entries) const {
       const auto* entry = reinterpret_cast<const dirent64*>(buffer.get() + offset);
       offset += entry->d_reclen;
       if (IsDotOrDotDot(entry->d_name)) continue;
-      entries.push_back({entry->d_name, KindOf(fd, *entry), entry->d_name[0] == '.', false});
+      if (directoriesOnly && entry->d_type != DT_DIR && entry->d_type != DT_UNKNOWN) continue;
+      const EntryKind kind = KindOf(fd, *entry);
+      if (directoriesOnly && kind != EntryKind::kDirectory) continue;
+      entries.push_back({entry->d_name, kind, entry->d_name[0] == '.', false});
     }
   }
 }

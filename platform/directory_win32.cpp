@@ -129,7 +129,7 @@ std::error_code Directory::CreateSubdirectory(const std::string& name) const {
              : Win32Error(GetLastError());
 }
 
-std::error_code Directory::List(std::vector<DirEntry>& entries) const {
+std::error_code Directory::List(std::vector<DirEntry>& entries, bool directoriesOnly) const {
   entries.clear();
   const std::wstring pattern = ChildPath(m_nativePath, "*");
   WIN32_FIND_DATAW data;
@@ -144,6 +144,7 @@ std::error_code Directory::List(std::vector<DirEntry>& entries) const {
     const std::wstring_view name = data.cFileName;
     if (name == L"." || name == L"..") continue;
     const DWORD attributes = data.dwFileAttributes;
+    if (directoriesOnly && KindOf(attributes) != EntryKind::kDirectory) continue;
     entries.push_back({Narrow(name), KindOf(attributes), (attributes & FILE_ATTRIBUTE_HIDDEN) != 0,
                        (attributes & FILE_ATTRIBUTE_SYSTEM) != 0});
   } while (FindNextFileW(find, &data));
