@@ -1,6 +1,6 @@
 # A Debian package of everything `cmake --install` puts in place: cpack -G DEB in the build folder.
 # scripts/check-package builds it and runs lintian on it.
-set(QUORVEL_MAINTAINER "Quorvel maintainers <maintainers@users.noreply.c-seed-efa794d8.example>")
+set(QUORVEL_MAINTAINER "Quorvel maintainers <maintainers@quorvel.example>")
 
 # The files Debian policy asks of every package, compressed as dpkg-deb expects them.
 set(doc_dir ${CMAKE_INSTALL_DATADIR}/doc/quorvel)
