@@ -16,7 +16,22 @@ namespace {
 // A quorvel_held_file process holding a file open until this object goes.
 class HeldFile {
  public:
+  // Under a loaded Wine a process now and then starts without a word: it is started again.
   HeldFile(const fs::path& file, const std::wstring& access, const std::wstring& share) {
+    for (int attempt = 0; attempt < 3 && m_status.empty(); ++attempt) {
+      Stop();
+      Start(file, access, share);
+    }
+  }
+  HeldFile(const HeldFile&) = delete;
+  HeldFile& operator=(const HeldFile&) = delete;
+  ~HeldFile() { Stop(); }
+
+  // "open", or "error N" when the holder could not open the file.
+  const std::string& Status() const { return m_status; }
+
+ private:
+  void Start(const fs::path& file, const std::wstring& access, const std::wstring& share) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE childStdin = nullptr;
     HANDLE childStdout = nullptr;
@@ -48,22 +63,17 @@ class HeldFile {
       if (c != '\r') m_status += c;
     }
   }
-  HeldFile(const HeldFile&) = delete;
-  HeldFile& operator=(const HeldFile&) = delete;
 
-  ~HeldFile() {
-    CloseHandle(m_stdin);  // the holder's stdin ends, and it lets go
+  void Stop() {
+    if (m_stdin) CloseHandle(m_stdin);  // the holder's stdin ends, and it lets go
     if (m_process) {
       WaitForSingleObject(m_process, 10'000);
       CloseHandle(m_process);
     }
-    CloseHandle(m_stdout);
+    if (m_stdout) CloseHandle(m_stdout);
+    m_stdin = m_stdout = m_process = nullptr;
   }
 
-  // "open", or "error N" when the holder could not open the file.
-  const std::string& Status() const { return m_status; }
-
- private:
   HANDLE m_stdin = nullptr;
   HANDLE m_stdout = nullptr;
   HANDLE m_process = nullptr;
