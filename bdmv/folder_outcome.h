@@ -8,8 +8,11 @@ struct FolderOutcome {
   enum class Kind { kPatched, kAlreadyPatched, kRestored, kReported };
 
   Kind kind;
-  std::string message;  // the text shown for kReported
+  std::string message;     // the text shown for kReported
+  std::string cause = {};  // the system's own description of what failed, when it said
 
-  static FolderOutcome Reported(std::string text) { return {Kind::kReported, std::move(text)}; }
+  static FolderOutcome Reported(std::string text, std::string cause = {}) {
+    return {Kind::kReported, std::move(text), std::move(cause)};
+  }
   bool Counted() const { return kind != Kind::kReported; }
 };

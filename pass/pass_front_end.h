@@ -17,6 +17,9 @@ struct PassMessage {
   Icon icon;
   std::string text;
   std::string folder;
+  // The system's own description of the failure behind a folder's message or a file error,
+  // when it gave one; the design's text stays as it is beside it.
+  std::string cause = {};
 };
 
 // What a front end provides to a pass: a way to show messages, and news of the walk for a

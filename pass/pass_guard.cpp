@@ -52,8 +52,11 @@ bool RunGuarded(PassFrontEnd& frontEnd, const std::function<void()>& pass) {
     pass();
     return true;
   } catch (const FileError& error) {
-    frontEnd.ShowMessage(
-        {PassMessage::Kind::kFileError, PassMessage::Icon::kStop, FileErrorText(error), {}});
+    frontEnd.ShowMessage({PassMessage::Kind::kFileError,
+                          PassMessage::Icon::kStop,
+                          FileErrorText(error),
+                          {},
+                          error.Description()});
   } catch (const std::bad_alloc&) {
     frontEnd.ShowMessage(
         {PassMessage::Kind::kPassLevel, PassMessage::Icon::kWarning, "内存不足。", {}});

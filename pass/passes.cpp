@@ -19,8 +19,8 @@ void ApplyPassOperation(const platform::Directory& target, const std::string& pa
   const FolderOutcome outcome =
       g_passMode == PASS_MODIFY ? ModifyBdmvFolder(target, path) : RestoreBdmvFolder(target, path);
   if (outcome.kind == FolderOutcome::Kind::kReported) {
-    frontEnd.ShowMessage(
-        {PassMessage::Kind::kFolder, PassMessage::Icon::kWarning, outcome.message, path});
+    frontEnd.ShowMessage({PassMessage::Kind::kFolder, PassMessage::Icon::kWarning, outcome.message,
+                          path, outcome.cause});
   }
   frontEnd.FolderHandled(path, outcome);
 }

@@ -8,6 +8,10 @@ FileError::FileError(FileErrorCause cause, std::string fileName, int systemError
       m_fileName(std::move(fileName)),
       m_systemError(systemError) {}
 
+std::string FileError::Description() const {
+  return m_systemError == 0 ? std::string() : std::system_category().message(m_systemError);
+}
+
 namespace platform {
 
 void ThrowFileError(int systemError, const std::string& fileName) {

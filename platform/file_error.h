@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <system_error>
 
 // Why a file operation failed, in the categories the user is told about.
 enum class FileErrorCause {
@@ -31,6 +32,8 @@ class FileError : public std::runtime_error {
   FileErrorCause Cause() const { return m_cause; }
   const std::string& FileName() const { return m_fileName; }
   int SystemError() const { return m_systemError; }
+  // The system's own description of the failure; empty when no system call reported it.
+  std::string Description() const;
 
  private:
   FileErrorCause m_cause;
