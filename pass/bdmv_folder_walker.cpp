@@ -37,6 +37,7 @@ CBdmvFolderWalker::~CBdmvFolderWalker() = default;
 
 void CBdmvFolderWalker::Walk(const TargetHandler& handler, PassFrontEnd* frontEnd,
                              unsigned threads) {
+  m_listedAhead = 0;
   if (m_levels.empty()) return;
   m_frontEnd = frontEnd;
   // Half of what is free holds the way down, the rest one directory for each reading thread.
@@ -63,7 +64,7 @@ void CBdmvFolderWalker::Walk(const TargetHandler& handler, PassFrontEnd* frontEn
       break;
     }
   }
-  m_prefetcher.reset();
+  StopReadingAhead();
 }
 
 // One listing serves the targets and the descent; targets come first.
@@ -224,5 +225,13 @@ void CBdmvFolderWalker::ReadAheadIfSlow(Clock::time_point started) {
       key.pop_back();
     }
   }
-  m_prefetcher->Engage(m_key, std::move(pending));
+  // Without a thread to read ahead, the walk goes on alone.
+  if (!m_prefetcher->Engage(m_key, std::move(pending))) StopReadingAhead();
+}
+
+void CBdmvFolderWalker::StopReadingAhead() {
+  if (!m_prefetcher) return;
+  m_prefetcher->Stop();
+  m_listedAhead += m_prefetcher->Listings();
+  m_prefetcher.reset();
 }

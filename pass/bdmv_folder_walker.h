@@ -39,6 +39,9 @@ class CBdmvFolderWalker {
   void Walk(const TargetHandler& handler, PassFrontEnd* frontEnd = nullptr,
             unsigned threads = kDefaultThreads);
 
+  // How many directories the reading threads listed ahead of the last Walk.
+  std::uint64_t ListedAhead() const { return m_listedAhead; }
+
  private:
   struct Level {
     platform::Directory dir;          // closed while the level is far above the walk
@@ -89,6 +92,7 @@ class CBdmvFolderWalker {
   void ReportUnreadable(const std::error_code& cause);
   bool Cancelled() const { return m_frontEnd && m_frontEnd->CancelRequested(); }
   void ReadAheadIfSlow(std::chrono::steady_clock::time_point started);
+  void StopReadingAhead();
 
   std::string m_strPattern;
   std::string m_path;  // the directory being visited
@@ -102,6 +106,7 @@ class CBdmvFolderWalker {
   std::vector<std::string> m_targets;         // of the directory being visited
   PassFrontEnd* m_frontEnd = nullptr;
   std::unique_ptr<DirectoryPrefetcher> m_prefetcher;
+  std::uint64_t m_listedAhead = 0;
   DirectoryPrefetcher::Key m_key;  // the visited directory's place in the walk
   std::chrono::duration<double, std::micro> m_averageVisit{};  // over about the last 64 visits
 };

@@ -1,6 +1,9 @@
 #include "pass/directory_prefetcher.h"
 
 #include <algorithm>
+#include <system_error>
+
+#include "platform/thread_start.h"
 
 namespace {
 
@@ -13,18 +16,26 @@ constexpr unsigned kListingsToStop = 64;
 }  // namespace
 
 DirectoryPrefetcher::DirectoryPrefetcher(platform::Directory start, unsigned threads)
-    : m_start(std::move(start)), m_threadCount(threads) {}
+    : m_start(std::move(start)), m_threadCount(threads) {
+  // A thread started is never lost to a vector that cannot grow.
+  m_threads.reserve(threads);
+}
 
 DirectoryPrefetcher::~DirectoryPrefetcher() {
+  Stop();
+}
+
+void DirectoryPrefetcher::Stop() {
   {
     std::lock_guard lock(m_mutex);
     m_stopping = true;
   }
   m_wake.notify_all();
   for (std::thread& thread : m_threads) thread.join();
+  m_threads.clear();
 }
 
-void DirectoryPrefetcher::Engage(const Key& position, std::vector<Pending> pending) {
+bool DirectoryPrefetcher::Engage(const Key& position, std::vector<Pending> pending) {
   {
     std::lock_guard lock(m_mutex);
     m_position = position;
@@ -36,9 +47,28 @@ void DirectoryPrefetcher::Engage(const Key& position, std::vector<Pending> pendi
     m_windowFull = false;
     m_engaged = true;
   }
-  // Threads start only when a disk proves slow: a walk of cached directories never pays for them.
-  while (m_threads.size() < m_threadCount) m_threads.emplace_back(&DirectoryPrefetcher::Run, this);
+  StartThreads();
+  if (m_threads.empty()) {
+    std::lock_guard lock(m_mutex);
+    m_engaged = false;
+    m_toList.clear();
+    return false;
+  }
   m_wake.notify_all();
+  return true;
+}
+
+// Threads start only when a disk proves slow: a walk of cached directories never pays for them.
+// Where the system will start no more, those that did start do the work.
+void DirectoryPrefetcher::StartThreads() {
+  try {
+    while (m_threads.size() < m_threadCount) {
+      m_threads.push_back(platform::StartThread(&DirectoryPrefetcher::Run, this));
+    }
+  } catch (const std::system_error&) {
+    std::lock_guard lock(m_mutex);
+    m_threadCount = static_cast<unsigned>(m_threads.size());
+  }
 }
 
 void DirectoryPrefetcher::Advance(const Key& position) {
@@ -87,11 +117,13 @@ void DirectoryPrefetcher::ListAhead(std::unique_lock<std::mutex>& lock) {
   std::error_code error;
   std::vector<platform::DirEntry> entries;
   const platform::Directory opened = m_start.OpenBelow(directory.mapped(), error);
-  if (!error) error = opened.List(entries, true);
+  const bool listed = !error;
+  if (listed) error = opened.List(entries, true);
   const bool slow = std::chrono::steady_clock::now() - started >= kSlow;
 
   lock.lock();
   --m_inFlight;
+  if (listed) ++m_listings;
   m_recentSlow = (m_recentSlow << 1) | (slow ? 1 : 0);
   if (++m_listedSinceEngaged >= kListingsToStop && m_recentSlow == 0) {
     m_engaged = false;

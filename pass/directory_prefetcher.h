@@ -42,12 +42,24 @@ class DirectoryPrefetcher {
   bool Engaged() const { return m_engaged.load(std::memory_order_relaxed); }
 
   // Starts reading ahead from the walk's position, beginning with the directories it has found.
-  void Engage(const Key& position, std::vector<Pending> pending);
+  // False, and nothing is read ahead, when the system starts no thread (a limit on processes);
+  // the threads that did start serve every later engagement.
+  bool Engage(const Key& position, std::vector<Pending> pending);
 
   // The walk has reached `position`: what lies before it is no longer needed.
   void Advance(const Key& position);
 
+  // Ends the threads' work and waits for them; nothing is read ahead afterwards.
+  void Stop();
+
+  // How many directories the threads listed; final once stopped.
+  std::uint64_t Listings() const {
+    std::lock_guard lock(m_mutex);
+    return m_listings;
+  }
+
  private:
+  void StartThreads();
   void Run();
   void ListAhead(std::unique_lock<std::mutex>& lock);
   void DropPassed();
@@ -56,7 +68,7 @@ class DirectoryPrefetcher {
   platform::Directory m_start;
   unsigned m_threadCount;
   std::vector<std::thread> m_threads;
-  std::mutex m_mutex;
+  mutable std::mutex m_mutex;
   std::condition_variable m_wake;
   std::atomic<bool> m_engaged{false};
   bool m_stopping = false;
@@ -67,4 +79,5 @@ class DirectoryPrefetcher {
   bool m_windowFull = false;       // set when the window fills, cleared when half of it is free
   std::uint64_t m_recentSlow = 0;  // one bit for each of the last 64 listings: it read the disk
   unsigned m_listedSinceEngaged = 0;
+  std::uint64_t m_listings = 0;
 };

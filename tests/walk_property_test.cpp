@@ -16,6 +16,8 @@
 
 #include "pass/bdmv_folder_walker.h"
 #include "platform/fault_injection.h"
+#include "platform/thread_start.h"
+#include "tests/support/pass_runner.h"
 #include "tests/support/recording_front_end.h"
 #include "tests/support/temp_tree.h"
 
@@ -70,11 +72,16 @@ void ReferenceWalk(const fs::path& dir, const std::string& shown, WalkResult& re
   for (const auto& name : subdirectories) ReferenceWalk(dir / name, shown + "/" + name, result);
 }
 
+// How many listings a walk made, the threads' included, and how many of them the threads made.
+struct Listings {
+  int all = 0;
+  std::uint64_t ahead = 0;
+};
+
 // Runs the walker with a descriptor limit (0: none) and a number of threads. Listings are slowed
-// and (with `failing`) fail by the rules above. Returns the count of listings made, the threads'
-// included, in `listings`.
+// and (with `failing`) fail by the rules above.
 WalkResult QuorvelWalk(const fs::path& root, rlim_t descriptorLimit, unsigned threads, bool failing,
-                       int& listings) {
+                       Listings& listings) {
   std::atomic<int> count{0};
   platform::SetListingFaultHook([&](const platform::FileIdentity& directory) {
     ++count;
@@ -103,7 +110,7 @@ WalkResult QuorvelWalk(const fs::path& root, rlim_t descriptorLimit, unsigned th
 
   setrlimit(RLIMIT_NOFILE, &saved);
   platform::SetListingFaultHook(nullptr);
-  listings = count;
+  listings = {count, walker.ListedAhead()};
   for (const auto& [path, cause] : frontEnd.unreadable) {
     result.unreadable.push_back(relative(path));
     EXPECT_EQ(cause, std::strerror(EIO));
@@ -146,6 +153,7 @@ void GrowRandomTree(const fs::path& root, const fs::path& outside, std::uint32_t
 TEST(WalkPropertyTest, RandomTreesAreWalkedLikeThePlainRecursiveWalk) {
   // Listings made at each descriptor limit, by the walk alone and with threads reading ahead.
   std::map<rlim_t, std::pair<int, int>> listings;
+  std::map<rlim_t, std::uint64_t> aheadAt;  // listed by the threads
   std::size_t targets = 0;
   std::size_t unreadable = 0;
   for (std::uint32_t seed = 1; seed <= 12; ++seed) {
@@ -160,14 +168,22 @@ TEST(WalkPropertyTest, RandomTreesAreWalkedLikeThePlainRecursiveWalk) {
     unreadable += expected.unreadable.size();
 
     for (const rlim_t limit : {rlim_t{16}, rlim_t{24}, rlim_t{64}, rlim_t{0}}) {
+      int walkOwn = 0;
       for (const unsigned threads : {1u, 8u}) {
         SCOPED_TRACE("descriptor limit " + std::to_string(limit) + ", " + std::to_string(threads) +
                      " threads");
-        int count = 0;
+        Listings count;
         const WalkResult walked = QuorvelWalk(tree / "start", limit, threads, true, count);
         EXPECT_EQ(walked.targets, expected.targets);
         EXPECT_EQ(walked.unreadable, expected.unreadable);
-        (threads == 1 ? listings[limit].first : listings[limit].second) += count;
+        if (threads == 1) {
+          walkOwn = count.all;
+          EXPECT_EQ(count.ahead, 0u);
+        }
+        // The walk lists every directory itself whatever the threads did.
+        EXPECT_EQ(count.all, walkOwn + static_cast<int>(count.ahead)) << "a listing not counted";
+        (threads == 1 ? listings[limit].first : listings[limit].second) += count.all;
+        aheadAt[limit] += count.ahead;
       }
     }
   }
@@ -178,7 +194,45 @@ TEST(WalkPropertyTest, RandomTreesAreWalkedLikeThePlainRecursiveWalk) {
   for (const auto& [limit, counts] : listings) {
     if (limit == 16) continue;
     EXPECT_GT(counts.second, counts.first) << "nothing listed ahead at limit " << limit;
+    EXPECT_GT(aheadAt[limit], 0u) << "nothing listed ahead at limit " << limit;
   }
+}
+
+// Where the system starts no more threads (a limit on processes), the walk goes on with those
+// that did start, or alone, finds what it always finds, and the pass ends with its summary.
+TEST(WalkPropertyTest, AWalkGoesOnWhereItsReadingThreadsCannotStart) {
+  TempTree tree;
+  fs::create_directories(tree / "outside");
+  GrowRandomTree(tree / "start", tree / "outside", 1);
+  g_startInode = InodeOf(tree / "start");
+  WalkResult expected;
+  ReferenceWalk(tree / "start", ".", expected);
+
+  for (const int started : {0, 2}) {
+    SCOPED_TRACE(std::to_string(started) + " threads start");
+    int attempts = 0;
+    platform::SetThreadStartFaultHook([&] { return attempts++ < started ? 0 : EAGAIN; });
+    Listings listings;
+    const WalkResult walked = QuorvelWalk(tree / "start", 0, 8, true, listings);
+    platform::SetThreadStartFaultHook(nullptr);
+    EXPECT_EQ(walked.targets, expected.targets);
+    EXPECT_EQ(walked.unreadable, expected.unreadable);
+    EXPECT_EQ(attempts, started + 1) << "a start that failed is not tried again";
+    EXPECT_EQ(listings.ahead > 0, started > 0) << listings.ahead << " listed ahead";
+  }
+
+  int attempts = 0;
+  platform::SetThreadStartFaultHook([&] { return ++attempts, EAGAIN; });
+  platform::SetListingFaultHook([](const platform::FileIdentity& directory) {
+    if (Slow(directory.index)) std::this_thread::sleep_for(std::chrono::microseconds(250));
+    return 0;
+  });
+  const auto shown = ModifyTree(tree / "start");
+  platform::SetListingFaultHook(nullptr);
+  platform::SetThreadStartFaultHook(nullptr);
+  EXPECT_EQ(attempts, 1);
+  ASSERT_FALSE(shown.messages.empty());
+  EXPECT_EQ(shown.messages.back().text, "Modify 0 file successful");
 }
 
 // Removes every directory of a chain from the bottom up, through "..": removing it by path would
@@ -261,7 +315,7 @@ TEST(WalkPropertyTest, ATenThousandLevelChainWithSideBranches) {
   // At 16 descriptors there are none to spare for reading ahead; at 64 there are.
   for (const auto& [limit, threads] : {std::pair{rlim_t{16}, 1u}, std::pair{rlim_t{64}, 8u}}) {
     SCOPED_TRACE("descriptor limit " + std::to_string(limit));
-    int listings = 0;
+    Listings listings;
     const WalkResult walked = QuorvelWalk(tree.Root(), limit, threads, false, listings);
     std::vector<std::string> found;
     for (const auto& path : walked.targets) {
@@ -275,10 +329,12 @@ TEST(WalkPropertyTest, ATenThousandLevelChainWithSideBranches) {
     EXPECT_EQ(found, expected);
     EXPECT_EQ(walked.unreadable, std::vector<std::string>{});
     if (threads == 1) {
-      EXPECT_EQ(listings, directories) << "each directory listed once";
+      EXPECT_EQ(listings.all, directories) << "each directory listed once";
     } else {
-      EXPECT_GT(listings, directories) << "nothing listed ahead";
+      EXPECT_GT(listings.all, directories) << "nothing listed ahead";
+      EXPECT_GT(listings.ahead, 0u);
     }
+    EXPECT_EQ(listings.all, directories + static_cast<int>(listings.ahead));
   }
   RemoveChain(tree.Root());
 }
