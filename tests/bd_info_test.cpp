@@ -71,15 +71,33 @@ class BdInfoTest : public testing::Test {
     return testing_support::RunProcess(command);
   }
 
-  // The disc must keep its title whatever the flags say; libbluray falls back to
-  // BACKUP/index.bdmv when index.bdmv is unreadable, so the 3D state tells which one it read.
+  // The disc must keep its title whatever the flags say. libbluray falls back to
+  // BACKUP/index.bdmv when index.bdmv is unreadable, so the backup is moved aside meanwhile: what
+  // is reported is index.bdmv's.
   void ExpectBdInfo(std::string_view mode, std::string_view content) {
-    const ProcessResult info = RunOnDisc({kBdInfo});
+    const ProcessResult info = RunWithoutBackup({kBdInfo});
     ASSERT_EQ(info.exitStatus, 0) << info.out << info.err;
     EXPECT_TRUE(Prints(info, kBluRayDetected));
     EXPECT_TRUE(Prints(info, kOneHdmvTitle));
     EXPECT_TRUE(Prints(info, mode));
     EXPECT_TRUE(Prints(info, content));
+  }
+
+  ProcessResult RunWithoutBackup(std::vector<std::string> command) {
+    const fs::path backup = disc_ / "BDMV" / "BACKUP";
+    const fs::path aside = tree_ / "BACKUP-aside";
+    const bool hidden = fs::exists(backup);
+    if (hidden) fs::rename(backup, aside);
+    ProcessResult result = RunOnDisc(std::move(command));
+    if (hidden) fs::rename(aside, backup);
+    return result;
+  }
+
+  void RunCli(std::vector<std::string> command) {
+    command.insert(command.begin(), kCli);
+    command.push_back("--quiet");
+    const ProcessResult run = RunOnDisc(command);
+    ASSERT_EQ(run.exitStatus, 0) << run.out << run.err;
   }
 
   fs::path IndexPath() const { return disc_ / "BDMV" / "index.bdmv"; }
@@ -88,30 +106,58 @@ class BdInfoTest : public testing::Test {
   fs::path disc_ = tree_ / "disc";
 };
 
+// As generated, as Modify leaves it (flags kept, or cleared with --2d) and as Restore gives it
+// back.
 TEST_F(BdInfoTest, ReportsTheAppInfoFlagsOfTheIndex) {
-  testdisc::WriteDisc(disc_, testdisc::k3DFlags);
-  {
-    SCOPED_TRACE("3D flags");
-    ExpectBdInfo(kMode3D, kContent3D);
-  }
-  testdisc::WriteDisc(disc_, 0x00);
-  {
-    SCOPED_TRACE("no flags");
-    ExpectBdInfo(kMode2D, kNo3DContent);
+  struct Case {
+    std::uint8_t flags;
+    bool to2D;
+    std::string_view mode, content;  // as generated and restored
+    std::string_view modifiedMode, modifiedContent;
+  };
+  for (const Case& c : {
+           Case{testdisc::k3DFlags, false, kMode3D, kContent3D, kMode3D, kContent3D},
+           Case{testdisc::k3DFlags, true, kMode3D, kContent3D, kMode2D, kNo3DContent},
+           Case{testdisc::kContentExists3DBit, true, kMode2D, kContent3D, kMode2D, kNo3DContent},
+           Case{0x00, false, kMode2D, kNo3DContent, kMode2D, kNo3DContent},
+       }) {
+    SCOPED_TRACE("flags " + std::to_string(c.flags) + (c.to2D ? ", --2d" : ""));
+    fs::remove_all(disc_);
+    testdisc::WriteDisc(disc_, c.flags);
+    ExpectBdInfo(c.mode, c.content);
+    RunCli(c.to2D ? std::vector<std::string>{"modify", "--2d"}
+                  : std::vector<std::string>{"modify"});
+    {
+      SCOPED_TRACE("after modify");
+      ExpectBdInfo(c.modifiedMode, c.modifiedContent);
+    }
+    RunCli({"restore"});
+    {
+      SCOPED_TRACE("after restore");
+      ExpectBdInfo(c.mode, c.content);
+    }
   }
 }
 
 // bd_info reads only the index; the title list needs the playlist and clip files too.
 TEST_F(BdInfoTest, ListsThePlaylistAsATitle) {
   ASSERT_TRUE(fs::exists(kBdListTitles)) << kBdListTitles << " is not installed";
-  testdisc::WriteDisc(disc_, testdisc::k3DFlags);
-
-  const ProcessResult titles = RunOnDisc({kBdListTitles});
-
-  ASSERT_EQ(titles.exitStatus, 0) << titles.out << titles.err;
-  EXPECT_TRUE(Prints(titles,
-                     "duration: 00:00:10 chapters:   1 angles:  1 clips:   1 "
-                     "(playlist: 00000.mpls) V:1 A:0"));
+  for (const bool to2D : {false, true}) {
+    SCOPED_TRACE(to2D ? "--2d" : "3D kept");
+    fs::remove_all(disc_);
+    testdisc::WriteDisc(disc_, testdisc::k3DFlags);
+    const std::vector<std::string> modify =
+        to2D ? std::vector<std::string>{"modify", "--2d"} : std::vector<std::string>{"modify"};
+    for (const auto& command : {std::vector<std::string>{}, modify, {"restore"}}) {
+      SCOPED_TRACE(command.empty() ? "as generated" : command[0]);
+      if (!command.empty()) RunCli(command);
+      const ProcessResult titles = RunWithoutBackup({kBdListTitles});
+      ASSERT_EQ(titles.exitStatus, 0) << titles.out << titles.err;
+      EXPECT_TRUE(Prints(titles,
+                         "duration: 00:00:10 chapters:   1 angles:  1 clips:   1 "
+                         "(playlist: 00000.mpls) V:1 A:0"));
+    }
+  }
 }
 
 TEST_F(BdInfoTest, CliSwitchesTo2DAndRestoresTheOriginalIndex) {

@@ -3,9 +3,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "cli/progress_line.h"
+#include "cli/utf8.h"
 #include "tests/support/cli_runner.h"
 #include "tests/support/temp_tree.h"
 
@@ -328,13 +335,17 @@ TEST_F(CliTest, UnreadableFoldersAreReportedAndThePassGoesOn) {
   fs::permissions(lockedFolder, fs::perms::owner_all);
 }
 
-// Runs the command with its stderr on a terminal and returns what the terminal received.
-std::string TerminalOutput(const std::vector<std::string>& arguments) {
+// Runs the command with its stderr on a terminal and returns what the terminal received;
+// `runner` is a program that runs it (as another user, say).
+std::string TerminalOutput(const std::vector<std::string>& arguments,
+                           std::vector<std::string> runner = {}) {
+  runner.push_back(QUORVEL_CLI_PATH);
+  runner.insert(runner.end(), arguments.begin(), arguments.end());
   int master = -1;
   const pid_t child = forkpty(&master, nullptr, nullptr, nullptr);
   if (child == 0) {
-    std::vector<char*> argv = {const_cast<char*>(QUORVEL_CLI_PATH)};
-    for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    std::vector<char*> argv;
+    for (const auto& argument : runner) argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
     freopen("/dev/null", "w", stdout);
     execv(argv[0], argv.data());
@@ -363,6 +374,16 @@ TEST_F(CliTest, ProgressShowsOnATerminalOnlyAndIsErasedBeforeEveryMessage) {
   ASSERT_GE(shown.size(), 4u);
   EXPECT_EQ(shown.substr(shown.size() - 4), "\r\x1b[K") << "the line is erased before the summary";
 
+  // As root nothing is unreadable: "nobody" meets the locked folder, right after the first draw.
+  const fs::path locked = tree / "l" / "locked";
+  fs::create_directories(locked);
+  fs::permissions(locked, fs::perms::none);
+  shown = TerminalOutput({"scan", (tree / "l").string()},
+                         {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+  EXPECT_NE(shown.find("\r\x1b[K" + locked.string() + ": cannot read this folder"),
+            std::string::npos)
+      << "the line is erased before an unreadable folder's message: " << shown;
+
   // The folder's name in the progress line is escaped too.
   fs::create_directories(tree / "\x1b[2J\x1b]0;title\x07");
   shown = TerminalOutput({"scan", (tree / "\x1b[2J\x1b]0;title\x07").string()});
@@ -371,6 +392,95 @@ TEST_F(CliTest, ProgressShowsOnATerminalOnlyAndIsErasedBeforeEveryMessage) {
 
   EXPECT_EQ(TerminalOutput({"restore", "--quiet", (tree / "a").string()}), "");
   EXPECT_EQ(Cli({"modify", (tree / "a").string()}).err, "") << "no progress when not a terminal";
+}
+
+// A redraw begins by clearing the line as an erase does, so that a shorter line leaves nothing of
+// a longer one; redraws come at most ten times a second.
+TEST(ProgressLineTest, EveryDrawAndEraseClearsTheLine) {
+  char* buffer = nullptr;
+  std::size_t size = 0;
+  std::FILE* out = open_memstream(&buffer, &size);
+  ASSERT_NE(out, nullptr);
+  {
+    ProgressLine line(true, out);
+    line.Update(1, 0, 0, "/a/long/folder/name");
+    std::this_thread::sleep_for(std::chrono::milliseconds(110));
+    line.Update(2, 1, 0, "/b");
+    line.Update(3, 1, 1, "/c");
+    line.Erase();
+    line.Erase();
+  }
+  std::fclose(out);
+  const std::string shown(buffer, size);
+  std::free(buffer);
+  EXPECT_EQ(shown,
+            "\r\x1b[K1 directories, 0 BDMV found, 0 handled  /a/long/folder/name"
+            "\r\x1b[K2 directories, 1 BDMV found, 0 handled  /b"
+            "\r\x1b[K");
+}
+
+// The length of the UTF-8 sequence at the start of `bytes`, decoded the plain way: the lead byte
+// gives the length, every other byte must be 10xxxxxx, and the code point must need that length
+// and be neither a surrogate nor past U+10FFFF. 0 when it is none.
+std::size_t PlainSequenceLength(std::string_view bytes) {
+  const auto lead = static_cast<unsigned char>(bytes[0]);
+  std::size_t length = 0;
+  char32_t code = 0;
+  if (lead < 0x80) return 1;
+  if ((lead & 0xE0) == 0xC0) {
+    length = 2;
+    code = lead & 0x1F;
+  } else if ((lead & 0xF0) == 0xE0) {
+    length = 3;
+    code = lead & 0x0F;
+  } else if ((lead & 0xF8) == 0xF0) {
+    length = 4;
+    code = lead & 0x07;
+  } else {
+    return 0;
+  }
+  if (bytes.size() < length) return 0;
+  for (std::size_t i = 1; i < length; ++i) {
+    const auto byte = static_cast<unsigned char>(bytes[i]);
+    if ((byte & 0xC0) != 0x80) return 0;
+    code = code << 6 | (byte & 0x3F);
+  }
+  constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+  const bool scalar = code < 0xD800 || (code > 0xDFFF && code <= 0x10FFFF);
+  return code >= kSmallest[length] && scalar ? length : 0;
+}
+
+bool PlainIsUtf8(std::string_view text) {
+  for (std::size_t length; !text.empty(); text.remove_prefix(length)) {
+    if ((length = PlainSequenceLength(text)) == 0) return false;
+  }
+  return true;
+}
+
+// Every pair of first bytes, followed by bytes on each side of the continuation range, whole
+// and cut short, at the start of a text and after a character.
+TEST(Utf8Test, AgreesWithAPlainDecoder) {
+  const unsigned char kLater[] = {0x41, 0x80, 0xBF, 0xC0};
+  int disagreements = 0;
+  for (unsigned first = 0; first < 0x10000; ++first) {
+    for (const unsigned char third : kLater) {
+      for (const unsigned char fourth : kLater) {
+        const char full[] = {'x', static_cast<char>(first >> 8), static_cast<char>(first & 0xFF),
+                             static_cast<char>(third), static_cast<char>(fourth)};
+        for (std::size_t size = 2; size <= std::size(full); ++size) {
+          const std::string_view text(full, size);
+          const std::size_t expected = PlainSequenceLength(text.substr(1));
+          const bool agrees = Utf8SequenceLength(text, 1) == expected &&
+                              Utf8SequenceLength(text.substr(1), 0) == expected &&
+                              IsUtf8(text) == PlainIsUtf8(text);
+          if (!agrees && ++disagreements <= 5) {
+            ADD_FAILURE() << "disagree on " << testing::PrintToString(std::string(text.substr(1)));
+          }
+        }
+      }
+    }
+  }
+  EXPECT_EQ(disagreements, 0);
 }
 
 // The path shown is the folder that was changed: ".." after a link leads to the parent of the

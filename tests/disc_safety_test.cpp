@@ -6,6 +6,7 @@
 
 #include <array>
 #include <functional>
+#include <map>
 
 #include <gtest/gtest.h>
 
@@ -41,6 +42,30 @@ class FailNth {
 
  private:
   int m_seen = 0;
+};
+
+struct Fault {
+  IoStep step;
+  int n;  // which call of the step, from 0
+  int error;
+};
+
+// Fails each of the listed calls, after the call has run.
+class FailCalls {
+ public:
+  explicit FailCalls(std::vector<Fault> faults) {
+    platform::SetFaultHook([this, faults = std::move(faults)](IoStep step) {
+      const int call = m_seen[step]++;
+      for (const Fault& fault : faults) {
+        if (fault.step == step && fault.n == call) return fault.error;
+      }
+      return 0;
+    });
+  }
+  ~FailCalls() { platform::SetFaultHook(nullptr); }
+
+ private:
+  std::map<IoStep, int> m_seen;
 };
 
 // Runs `pass` in a child process as "nobody"; returns the texts it showed.
@@ -194,7 +219,7 @@ TEST_F(DiscSafetyTest, ABackupThatIsNotSureLeavesTheIndexUntouched) {
   struct Case {
     const char* name;
     std::vector<Fault> faults;
-    std::function<void()> meanwhile;  // done as the first fault fires
+    std::function<void()> meanwhile;  // done as the first fault listed fires
     bool backupAppears;
     std::size_t indexSize;
   };
@@ -204,6 +229,15 @@ TEST_F(DiscSafetyTest, ABackupThatIsNotSureLeavesTheIndexUntouched) {
        {{IoStep::kNoReplaceFlag, 0, EINVAL}, {IoStep::kUnlink, 0, EIO}},
        {},
        false,
+       size},
+      // The link ran; as the system reports it, it made no name, and another program made one.
+      {"without the no-replace flag or links, a backup appears before the last-resort rename",
+       {{IoStep::kLink, 0, EPERM}, {IoStep::kNoReplaceFlag, 0, EINVAL}},
+       [&] {
+         fs::remove(Backup());
+         WriteBytes(Backup(), other);
+       },
+       true,
        size},
       {"a backup appears while it is written",
        {{IoStep::kWrite, 0, 0}},
@@ -287,6 +321,19 @@ TEST_F(DiscSafetyTest, AbandonedTemporariesAreRemovedAndNothingElse) {
   expected.push_back("MovieObject.bdmv");
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(Names(Bdmv()), expected);
+
+  // Another user's live process: to "nobody", asking after root's init is refused, not answered
+  // with "no such process".
+  ASSERT_EQ(StatOf("/proc/1").st_uid, 0u);
+  const std::string initsOwn = ".index.bdmv.quorvel-1-0";
+  for (const fs::path& folder : {Bdmv(), Bdmv() / "BACKUP"}) WriteBytes(folder / initsOwn, {3});
+  for (const auto& entry : fs::recursive_directory_iterator(tree / "disc")) {
+    ASSERT_EQ(lchown(entry.path().c_str(), kNobody, kNobody), 0);
+  }
+  EXPECT_EQ(AsNobody([&] { return ModifyTree(tree.Root()); }),
+            std::vector<std::string>{"Modify 1 file successful"});
+  EXPECT_TRUE(fs::exists(Bdmv() / initsOwn));
+  EXPECT_TRUE(fs::exists(Bdmv() / "BACKUP" / initsOwn));
 }
 
 // Beyond the file-size limit a write fails as on a full disk; the process is not killed.
@@ -307,6 +354,99 @@ TEST_F(DiscSafetyTest, AFileSizeLimitIsADiskFullNotAKill) {
   ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
   EXPECT_EQ(WEXITSTATUS(status), 0);
   EXPECT_EQ(Names(Bdmv() / "BACKUP"), std::vector<std::string>{}) << "no temporary file left";
+}
+
+// A file of the runner's own takes its new content by a rename, and the new file takes the old
+// one's mode: a mode the new file is not created with must not make every pass write in place.
+TEST_F(DiscSafetyTest, AnOwnIndexIsReplacedByARenameAndKeepsItsMode) {
+  for (const mode_t mode : {0640u, 0604u}) {
+    SCOPED_TRACE(testing::Message() << "mode " << std::oct << mode);
+    fs::remove_all(tree / "disc");
+    MakeBdmvFolder(tree / "disc", original);
+    ASSERT_EQ(chmod(Index().c_str(), mode), 0);
+    for (const bool restore : {false, true}) {
+      SCOPED_TRACE(restore ? "Restore" : "Modify");
+      const ino_t inode = StatOf(Index()).st_ino;
+      const auto shown = restore ? RestoreTree(tree.Root()) : ModifyTree(tree.Root());
+      EXPECT_EQ(shown.Texts(), std::vector<std::string>{restore ? "Resume  1 files successful"
+                                                                : "Modify 1 file successful"});
+      const struct stat status = StatOf(Index());
+      EXPECT_NE(status.st_ino, inode) << "written in place";
+      EXPECT_EQ(status.st_mode & 07777, mode);
+      EXPECT_EQ(DescribeDifference(restore ? original : PatchedBytes(original, false),
+                                   ReadBytes(Index())),
+                "");
+    }
+  }
+}
+
+// Fails each flush of a pass in turn: the failure is reported, the index file holds its old
+// bytes or the whole new ones, a backup is whole, and no temporary file is left. A flush the
+// pass no longer makes shifts every later row.
+TEST_F(DiscSafetyTest, EveryFlushThatFailsIsReportedAndLeavesWholeFiles) {
+  using Texts = std::vector<std::string>;
+  const Texts noBackup = {Folder("Modify Fail,Can not create backup file"),
+                          "Modify 0 file successful"};
+  const Texts stopped = {"在存取 一未命名文件 时一个硬件输入/输出错误被报告。"};
+  const Texts notRestored = {Folder("Resume fail,Can not copy backup file"),
+                             "Resume  0 files successful"};
+  struct Flush {
+    Texts shown;
+    bool indexChanged;
+  };
+  struct Case {
+    const char* name;
+    bool restore;
+    bool inPlace;  // the new file cannot keep the owner
+    std::vector<Flush> flushes;
+  };
+  const std::vector<Case> cases = {
+      {"Modify by a rename",
+       false,
+       false,
+       {{noBackup, false},  // the backup
+        {noBackup, false},  // BACKUP, once the backup is renamed
+        {stopped, false},   // the patched file
+        {stopped, true}}},  // the folder, once the patched file is renamed
+      {"Modify in place", false, true, {{noBackup, false}, {noBackup, false}, {stopped, true}}},
+      {"Restore by a rename", true, false, {{notRestored, false}, {notRestored, true}}},
+      {"Restore in place", true, true, {{notRestored, true}}},
+  };
+  const Bytes patched = PatchedBytes(original, false);
+  for (const Case& c : cases) {
+    for (std::size_t n = 0; n <= c.flushes.size(); ++n) {
+      SCOPED_TRACE(std::string(c.name) + ", flush " + std::to_string(n) + " fails");
+      fs::remove_all(tree / "disc");
+      MakeBdmvFolder(tree / "disc", original);
+      // Only another owner's file makes the new file give it back; here that can fail.
+      ASSERT_EQ(chown(Index().c_str(), 1234, 5678), 0);
+      if (c.restore) {
+        ASSERT_EQ(ModifyTree(tree.Root()).Texts(), Texts{"Modify 1 file successful"});
+      }
+      std::vector<Fault> faults = {{IoStep::kFlush, static_cast<int>(n), EIO}};
+      if (c.inPlace) faults.push_back({IoStep::kChown, 0, EPERM});
+      const auto shown = [&] {
+        FailCalls fail(faults);
+        return c.restore ? RestoreTree(tree.Root()) : ModifyTree(tree.Root());
+      }();
+
+      const Flush done = {{c.restore ? "Resume  1 files successful" : "Modify 1 file successful"},
+                          true};
+      const Flush& expected = n < c.flushes.size() ? c.flushes[n] : done;
+      const Bytes& before = c.restore ? patched : original;
+      const Bytes& after = c.restore ? original : patched;
+      EXPECT_EQ(shown.Texts(), expected.shown);
+      EXPECT_EQ(DescribeDifference(expected.indexChanged ? after : before, ReadBytes(Index())), "");
+      if (fs::exists(Backup())) {
+        EXPECT_EQ(DescribeDifference(original, ReadBytes(Backup())), "");
+      }
+      for (const fs::path& folder : {Bdmv(), Bdmv() / "BACKUP"}) {
+        for (const auto& name : fs::exists(folder) ? Names(folder) : Texts{}) {
+          EXPECT_NE(name[0], '.') << "a temporary file is left: " << name;
+        }
+      }
+    }
+  }
 }
 
 }  // namespace

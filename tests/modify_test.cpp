@@ -118,6 +118,46 @@ TEST_F(ModifyTest, ChoosesTheIndexFileByName) {
   EXPECT_EQ(Names(Bdmv() / "BACKUP"), (std::vector<std::string>{"INDEX.BDM", "index.bdmv"}));
 }
 
+// Where a case-sensitive disk holds two spellings, the exact one is the disc's index file: it is
+// backed up, patched and restored, and the other is never touched. Listing order must not decide,
+// so each other spelling is made before and after the exact one.
+TEST_F(ModifyTest, AnExactNameWinsOverTheSameNameInAnotherCase) {
+  const Bytes exact = IndexBytes(64, 0x60);
+  const Bytes other = IndexBytes(80, 0x20);
+  for (const char* spelling : {"Index.bdmv", "INDEX.BDMV", "index.BDMV", "iNDEX.bdmv"}) {
+    for (const bool otherFirst : {true, false}) {
+      SCOPED_TRACE(std::string(spelling) + (otherFirst ? " made first" : " made last"));
+      fs::create_directories(Bdmv());
+      if (otherFirst) WriteBytes(Bdmv() / spelling, other);
+      MakeBdmvFolder(tree / "Movie", exact);
+      if (!otherFirst) WriteBytes(Bdmv() / spelling, other);
+
+      EXPECT_EQ(ModifyTree(tree.Root()).Texts(), std::vector<std::string>{kModifiedOne});
+      EXPECT_EQ(DescribeDifference(PatchedBytes(exact, false), ReadBytes(Index())), "");
+      EXPECT_EQ(DescribeDifference(exact, ReadBytes(Bdmv() / "BACKUP" / "index.bdmv")), "");
+      EXPECT_EQ(RestoreTree(tree.Root()).Texts(),
+                std::vector<std::string>{"Resume  1 files successful"});
+      EXPECT_EQ(DescribeDifference(exact, ReadBytes(Index())), "");
+      EXPECT_EQ(DescribeDifference(other, ReadBytes(Bdmv() / spelling)), "");
+      fs::remove_all(tree / "Movie");
+    }
+  }
+}
+
+// The BACKUP folder a Modify makes is as open as the user's other new folders.
+TEST_F(ModifyTest, TheBackupFolderTakesTheUsersUmask) {
+  for (const mode_t mask : {mode_t{022}, mode_t{007}}) {
+    SCOPED_TRACE(testing::Message() << "umask " << std::oct << mask);
+    MakeBdmvFolder(tree / "Movie", IndexBytes(64, 0x60));
+    const mode_t saved = umask(mask);
+    const auto shown = ModifyTree(tree.Root());
+    umask(saved);
+    EXPECT_EQ(shown.Texts(), std::vector<std::string>{kModifiedOne});
+    EXPECT_EQ(StatOf(Bdmv() / "BACKUP").st_mode & 07777, 0777 & ~mask);
+    fs::remove_all(tree / "Movie");
+  }
+}
+
 TEST_F(ModifyTest, ReportsFoldersItCannotHandleAndGoesOn) {
   struct Case {
     const char* name;

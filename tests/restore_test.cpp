@@ -96,6 +96,13 @@ TEST_F(RestoreTest, ReportsFoldersItCannotRestore) {
          fs::create_symlink("../elsewhere.bdmv", bdmv / "BACKUP" / "index.bdmv");
        },
        "Resume fail,no used backup file is exist"},
+      // Opened without waiting and refused: read, it would empty the index file.
+      {"backup is a FIFO",
+       [](const fs::path& bdmv) {
+         fs::create_directories(bdmv / "BACKUP");
+         ASSERT_EQ(mkfifo((bdmv / "BACKUP" / "index.bdmv").c_str(), 0644), 0);
+       },
+       "Resume fail,Can not copy backup file"},
       {"index name taken by a folder",
        [](const fs::path& bdmv) {
          fs::create_directories(bdmv / "BACKUP");
