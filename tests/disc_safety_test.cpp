@@ -382,7 +382,7 @@ TEST_F(DiscSafetyTest, AnOwnIndexIsReplacedByARenameAndKeepsItsMode) {
 
 // Fails each flush of a pass in turn: the failure is reported, the index file holds its old
 // bytes or the whole new ones, a backup is whole, and no temporary file is left. A flush the
-// pass no longer makes shifts every later row.
+// pass no longer makes, or a new one, shifts every later row.
 TEST_F(DiscSafetyTest, EveryFlushThatFailsIsReportedAndLeavesWholeFiles) {
   using Texts = std::vector<std::string>;
   const Texts noBackup = {Folder("Modify Fail,Can not create backup file"),
@@ -445,6 +445,10 @@ TEST_F(DiscSafetyTest, EveryFlushThatFailsIsReportedAndLeavesWholeFiles) {
           EXPECT_NE(name[0], '.') << "a temporary file is left: " << name;
         }
       }
+      // The same pass, run again, finishes the job from whatever state the failure left.
+      EXPECT_EQ((c.restore ? RestoreTree(tree.Root()) : ModifyTree(tree.Root())).Texts(),
+                done.shown);
+      EXPECT_EQ(DescribeDifference(after, ReadBytes(Index())), "") << "after a second run";
     }
   }
 }
