@@ -3,8 +3,10 @@
 #include <array>
 #include <vector>
 
+#include "bdmv/backup.h"
 #include "bdmv/bdmv_names.h"
 #include "bdmv/index_table.h"
+#include "bdmv/patch_progress.h"
 #include "platform/file.h"
 #include "platform/file_error.h"
 
@@ -28,8 +30,10 @@ std::string BackupFile(const platform::Directory& folder,
 BdmvFolderState ReadBdmvFolderState(const platform::Directory& folder) {
   BdmvFolderState state;
   std::vector<platform::DirEntry> entries;
-  folder.List(entries);
+  state.listError = folder.List(entries);
+  if (state.listError) return state;
   state.backupFile = BackupFile(folder, entries);
+  const bool primary = bdmv_names::FindFile(entries, bdmv_names::kIndex) != nullptr;
   const platform::DirEntry* index =
       bdmv_names::FindFileOrAlternative(entries, bdmv_names::kIndex, bdmv_names::kIndexAlternative);
   if (!index) return state;
@@ -41,10 +45,18 @@ BdmvFolderState ReadBdmvFolderState(const platform::Directory& folder) {
     std::array<std::uint8_t, index_table::kMinimumSize> first{};
     const std::size_t size = file.ReadAt(0, first);
     const index_table::Header header = index_table::ReadHeader(std::span(first).first(size));
-    state.indexReadable = true;
     state.isIndexTable = header.isIndexTable;
-    state.patched = header.IsPatched();
     state.flags = header.flags;
+    if (!header.isIndexTable) return state;
+    // Judged against the backup a Modify would complete it from.
+    const std::optional<platform::File> backup =
+        OpenBackup(folder, entries, primary ? bdmv_names::kIndex : bdmv_names::kIndexAlternative);
+    const patch_progress::Stage stage =
+        patch_progress::Classify(patch_progress::BytesOf(file), patch_progress::BytesOf(backup))
+            .stage;
+    state.patched = stage == patch_progress::Stage::kPatched;
+    state.unfinished =
+        stage == patch_progress::Stage::kUnfinished || stage == patch_progress::Stage::kBroken;
   } catch (const FileError&) {
     state.indexReadable = false;
   }

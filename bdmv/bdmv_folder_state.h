@@ -1,19 +1,21 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
+#include <system_error>
 
 #include "platform/directory.h"
 
 // What a BDMV folder holds, read without changing anything.
 struct BdmvFolderState {
-  std::string indexFile;  // the index file a pass would use; empty when there is none
+  std::error_code listError;  // set when the folder could not be listed: nothing else is known
+  std::string indexFile;      // the index file a pass would use; empty when there is none
   bool indexReadable = false;
   bool isIndexTable = false;
-  bool patched = false;
-  std::uint8_t flags = 0;  // the 3D flags byte, when isIndexTable
-  std::string backupFile;  // the backup a Restore would use; empty when there is none
+  bool patched = false;     // the whole patch, or extension data of another tool's
+  bool unfinished = false;  // a patch or a Restore was interrupted: the next Modify completes it
+  std::uint8_t flags = 0;   // the 3D flags byte, when isIndexTable
+  std::string backupFile;   // the backup a Restore would use; empty when there is none
 };
 
 BdmvFolderState ReadBdmvFolderState(const platform::Directory& folder);

@@ -1,7 +1,6 @@
 #include "bdmv/index_table.h"
 
 #include <algorithm>
-#include <limits>
 
 namespace index_table {
 
@@ -20,13 +19,17 @@ Header ReadHeader(std::span<const std::uint8_t> firstBytes) {
   return header;
 }
 
-std::vector<BytePatch> PatchFor(std::uint64_t length, bool convert3DTo2D) {
-  if (length > std::numeric_limits<std::uint32_t>::max() - kExtensionDataBlock.size()) return {};
+std::array<std::uint8_t, 4> AddressBytes(std::uint64_t length) {
   const auto address = static_cast<std::uint32_t>(length);
+  return {static_cast<std::uint8_t>(address >> 24), static_cast<std::uint8_t>(address >> 16),
+          static_cast<std::uint8_t>(address >> 8), static_cast<std::uint8_t>(address)};
+}
+
+std::vector<BytePatch> PatchFor(std::uint64_t length, bool convert3DTo2D) {
+  if (length > kMaxPatchableLength) return {};
+  const auto address = AddressBytes(length);
   std::vector<BytePatch> patches = {
-      {kExtensionDataAddressOffset,
-       {static_cast<std::uint8_t>(address >> 24), static_cast<std::uint8_t>(address >> 16),
-        static_cast<std::uint8_t>(address >> 8), static_cast<std::uint8_t>(address)}},
+      {kExtensionDataAddressOffset, {address.begin(), address.end()}},
       {length, {kExtensionDataBlock.begin(), kExtensionDataBlock.end()}},
   };
   if (convert3DTo2D) patches.push_back({kFlagsOffset, {0x00}});

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <span>
 #include <vector>
@@ -30,6 +31,10 @@ inline constexpr std::array<std::uint8_t, 24> kExtensionDataBlock = {
     0x00, 0x00, 0x00, 0x00,  // ext_data_length
 };
 
+// The longest table whose patched end the 32-bit address can still reach.
+inline constexpr std::uint64_t kMaxPatchableLength =
+    std::numeric_limits<std::uint32_t>::max() - kExtensionDataBlock.size();
+
 // What the first bytes of a file say about it.
 struct Header {
   bool isIndexTable = false;  // begins with "INDX" and holds every field above
@@ -47,6 +52,10 @@ struct BytePatch {
   std::uint64_t offset;
   std::vector<std::uint8_t> bytes;
 };
+
+// The extension-data address a patch writes for a table of `length` bytes, big-endian; length is
+// at most kMaxPatchableLength.
+std::array<std::uint8_t, 4> AddressBytes(std::uint64_t length);
 
 // The changes that give an unpatched index table of `length` bytes its extension-data block,
 // and clear its flags byte when convert3DTo2D is set. Empty when the patched file would put

@@ -10,6 +10,7 @@
 #include "bdmv/bdmv_names.h"
 #include "bdmv/folder_messages.h"
 #include "bdmv/index_table.h"
+#include "bdmv/patch_progress.h"
 #include "bdmv/replace_file.h"
 #include "pass/pass_state.h"
 #include "platform/file.h"
@@ -35,27 +36,58 @@ void TouchMovieObject(const platform::Directory& folder,
   file.SetModificationTimeToNow();
 }
 
-// What refuses an index file before its backup is made: something other than a plain file in
-// its place, or an unpatched table too long for its patch, whose copy would waste the disk.
-const char* RefusalBeforeBackup(const platform::Directory& folder, const std::string& name) {
-  const platform::File file = platform::File::OpenForReading(folder, name);
-  if (!file.IsRegular()) return folder_messages::kModifyNotAnIndex;
+index_table::Header HeaderOf(const platform::File& file) {
   std::array<std::uint8_t, index_table::kMinimumSize> first{};
   const std::size_t size = file.ReadAt(0, first);
-  const index_table::Header header = index_table::ReadHeader(std::span(first).first(size));
-  const bool tooLarge = header.isIndexTable && !header.IsPatched() &&
-                        index_table::PatchFor(file.Size(), false).empty();
-  return tooLarge ? folder_messages::kModifyTooLarge : nullptr;
+  return index_table::ReadHeader(std::span(first).first(size));
+}
+
+// The index file before anything is written: what refuses it (something other than a plain file,
+// or an unpatched table too long for its patch, whose copy would waste the disk), and whether a
+// backup is to be made of it. A patched or half-patched file is no original to keep.
+struct FirstLook {
+  const char* refusal = nullptr;
+  bool needsBackup = true;
+};
+
+FirstLook LookBeforeBackup(const platform::Directory& folder,
+                           const std::vector<platform::DirEntry>& entries,
+                           const std::string& indexName, const std::string& backupName) {
+  const platform::File file = platform::File::OpenForReading(folder, indexName);
+  if (!file.IsRegular()) return {folder_messages::kModifyNotAnIndex};
+  if (!HeaderOf(file).isIndexTable) return {};
+  const auto stage =
+      patch_progress::Classify(patch_progress::BytesOf(file),
+                               patch_progress::BytesOf(OpenBackup(folder, entries, backupName)))
+          .stage;
+  if (stage != patch_progress::Stage::kUnpatched) return {nullptr, false};
+  if (index_table::PatchFor(file.Size(), false).empty()) return {folder_messages::kModifyTooLarge};
+  return {};
+}
+
+const char* RefusalOf(Replacement replacement) {
+  switch (replacement) {
+    case Replacement::kFileHasOtherNames:
+      return folder_messages::kModifyHardLinked;
+    case Replacement::kModeWouldChange:
+      return folder_messages::kModifyModeNotKept;
+    case Replacement::kDone:
+      break;
+  }
+  return nullptr;
 }
 
 FolderOutcome Modify(const platform::Directory& folder, const std::string& path) {
   namespace msg = folder_messages;
+  using patch_progress::Stage;
   if (platform::NarrowPathLength(path) >= msg::kMaxFolderPathLength) {
     return FolderOutcome::Reported(msg::kPathTooLong);
   }
 
   std::vector<platform::DirEntry> entries;
-  folder.List(entries);
+  if (const std::error_code error = folder.List(entries)) {
+    return FolderOutcome::Reported(msg::kModifyUnreadable, error.message());
+  }
   platform::RemoveAbandonedTemporaries(folder, entries);
   const bool primary = bdmv_names::FindFile(entries, bdmv_names::kIndex) != nullptr;
   const platform::DirEntry* index =
@@ -64,33 +96,50 @@ FolderOutcome Modify(const platform::Directory& folder, const std::string& path)
   const std::string indexName = index->name;
   const std::string backupName(primary ? bdmv_names::kIndex : bdmv_names::kIndexAlternative);
 
-  if (const char* refusal = RefusalBeforeBackup(folder, indexName)) {
-    return FolderOutcome::Reported(refusal);
-  }
-  if (!EnsureBackup(folder, entries, indexName, backupName)) {
-    return FolderOutcome::Reported(msg::kModifyNoBackup);
+  const FirstLook look = LookBeforeBackup(folder, entries, indexName, backupName);
+  if (look.refusal) return FolderOutcome::Reported(look.refusal);
+  if (look.needsBackup) {
+    if (auto failure = EnsureBackup(folder, entries, indexName, backupName)) return *failure;
   }
   if (platform::IsReadOnly(folder, indexName)) return FolderOutcome::Reported(msg::kModifyReadOnly);
 
   std::optional<platform::File> original = platform::File::OpenExclusive(folder, indexName);
-  if (!original->IsRegular()) return FolderOutcome::Reported(msg::kModifyNotAnIndex);
-  std::array<std::uint8_t, index_table::kMinimumSize> first{};
-  const std::size_t firstSize = original->ReadAt(0, first);
-  const index_table::Header header = index_table::ReadHeader(std::span(first).first(firstSize));
-  if (!header.isIndexTable) return FolderOutcome::Reported(msg::kModifyNotAnIndex);
-  if (header.IsPatched()) {
-    ++g_passCount;
-    return {FolderOutcome::Kind::kAlreadyPatched, {}};
+  if (!original->IsRegular() || !HeaderOf(*original).isIndexTable) {
+    return FolderOutcome::Reported(msg::kModifyNotAnIndex);
   }
-
-  const std::uint64_t length = original->Size();
-  const auto patches = index_table::PatchFor(length, g_convert3DTo2D != 0);
-  if (patches.empty()) return FolderOutcome::Reported(msg::kModifyTooLarge);
+  const std::optional<platform::File> backup = OpenBackup(folder, entries, backupName);
+  const patch_progress::Progress progress =
+      patch_progress::Classify(patch_progress::BytesOf(*original), patch_progress::BytesOf(backup));
+  std::uint64_t length = original->Size();
+  std::vector<index_table::BytePatch> patches;
+  switch (progress.stage) {
+    case Stage::kPatched:
+      ++g_passCount;
+      return {FolderOutcome::Kind::kAlreadyPatched, {}};
+    case Stage::kBroken:
+      return FolderOutcome::Reported(msg::kModifyHalfPatched);
+    case Stage::kUnpatched:
+      // Only a backup of the file as it was makes the patch undoable.
+      if (!backup) return FolderOutcome::Reported(msg::kModifyNoBackup);
+      if (HeaderOf(*backup).IsPatched()) return FolderOutcome::Reported(msg::kModifyBackupPatched);
+      patches = index_table::PatchFor(length, g_convert3DTo2D != 0);
+      if (patches.empty()) return FolderOutcome::Reported(msg::kModifyTooLarge);
+      break;
+    case Stage::kUnfinished:
+      // Finished from the backup, to exactly what an uninterrupted Modify writes.
+      length = progress.originalLength;
+      patches = index_table::PatchFor(length, g_convert3DTo2D != 0);
+      if (g_convert3DTo2D == 0)
+        patches.push_back({index_table::kFlagsOffset, {progress.originalFlags}});
+      break;
+  }
 
   TouchMovieObject(folder, entries);
   const platform::File& source = *original;
-  ReplaceFileContent(folder, indexName, platform::JoinPath(path, indexName), original, source,
-                     length, patches, source);
+  const Replacement replacement =
+      ReplaceFileContent(folder, indexName, platform::JoinPath(path, indexName), original, source,
+                         length, patches, source);
+  if (const char* refusal = RefusalOf(replacement)) return FolderOutcome::Reported(refusal);
   ++g_passCount;
   return {FolderOutcome::Kind::kPatched, {}};
 }

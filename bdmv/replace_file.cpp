@@ -44,20 +44,19 @@ bool ReplaceByRename(const platform::Directory& folder, const std::string& name,
   return true;
 }
 
-// The file takes the patches where it stands, nearby ones in one write.
-void PatchInPlace(platform::File& file, std::uint64_t length,
-                  std::span<const index_table::BytePatch> patches, const std::string& fullPath) {
-  std::vector<index_table::BytePatch> sorted(patches.begin(), patches.end());
-  std::sort(sorted.begin(), sorted.end(),
+// Writes the patches where the file stands, nearby ones in one write.
+void WriteRuns(platform::File& file, std::uint64_t length,
+               std::vector<index_table::BytePatch> patches, const std::string& fullPath) {
+  std::sort(patches.begin(), patches.end(),
             [](const auto& a, const auto& b) { return a.offset < b.offset; });
-  for (std::size_t first = 0; first < sorted.size();) {
+  for (std::size_t first = 0; first < patches.size();) {
     std::size_t last = first;
-    std::uint64_t end = sorted[first].offset + sorted[first].bytes.size();
-    while (last + 1 < sorted.size() && sorted[last + 1].offset <= end + kJoinGap) {
+    std::uint64_t end = patches[first].offset + patches[first].bytes.size();
+    while (last + 1 < patches.size() && patches[last + 1].offset <= end + kJoinGap) {
       ++last;
-      end = std::max(end, sorted[last].offset + sorted[last].bytes.size());
+      end = std::max(end, patches[last].offset + patches[last].bytes.size());
     }
-    const std::uint64_t start = sorted[first].offset;
+    const std::uint64_t start = patches[first].offset;
     std::vector<std::uint8_t> run(static_cast<std::size_t>(end - start), 0);
     if (start < length) {
       const auto known = static_cast<std::size_t>(std::min(end, length) - start);
@@ -66,12 +65,24 @@ void PatchInPlace(platform::File& file, std::uint64_t length,
       }
     }
     for (std::size_t i = first; i <= last; ++i) {
-      std::copy(sorted[i].bytes.begin(), sorted[i].bytes.end(),
-                run.begin() + static_cast<std::ptrdiff_t>(sorted[i].offset - start));
+      std::copy(patches[i].bytes.begin(), patches[i].bytes.end(),
+                run.begin() + static_cast<std::ptrdiff_t>(patches[i].offset - start));
     }
     file.WriteAt(start, run, fullPath);
     first = last + 1;
   }
+}
+
+// The file takes the patches where it stands: first those past `length`, which nothing points at
+// yet, and once they are on the disk those within, the address among them.
+void PatchInPlace(platform::File& file, std::uint64_t length,
+                  std::span<const index_table::BytePatch> patches, const std::string& fullPath) {
+  std::vector<index_table::BytePatch> beyond;
+  std::vector<index_table::BytePatch> within;
+  for (const auto& patch : patches) (patch.offset >= length ? beyond : within).push_back(patch);
+  WriteRuns(file, length, std::move(beyond), fullPath);
+  file.Flush();
+  WriteRuns(file, length, std::move(within), fullPath);
 }
 
 // The file takes a copy of another where it stands.
@@ -86,26 +97,33 @@ void CopyInPlace(platform::File& file, const platform::File& source, std::uint64
     file.WriteAt(offset, part, fullPath);
     offset += size;
   }
+  // Cut before the new bytes are on the disk, the file could show an address at its end.
+  file.Flush();
   file.Truncate(length);
 }
 
 }  // namespace
 
-void ReplaceFileContent(const platform::Directory& folder, const std::string& name,
-                        const std::string& fullPath, std::optional<platform::File>& current,
-                        const platform::File& source, std::uint64_t length,
-                        std::span<const index_table::BytePatch> patches,
-                        const platform::File& permissionsFrom) {
+Replacement ReplaceFileContent(const platform::Directory& folder, const std::string& name,
+                               const std::string& fullPath, std::optional<platform::File>& current,
+                               const platform::File& source, std::uint64_t length,
+                               std::span<const index_table::BytePatch> patches,
+                               const platform::File& permissionsFrom) {
   const bool sourceIsCurrent = current && &source == &*current;
   if (ReplaceByRename(folder, name, fullPath, current, source, length, patches, permissionsFrom)) {
-    return;
+    return Replacement::kDone;
   }
   current.reset();
   platform::File file = platform::File::OpenForWriting(folder, name);
+  if (file.LinkCount() > 1) return Replacement::kFileHasOtherNames;
+  if (!file.KeepsModeThroughWrite()) return Replacement::kModeWouldChange;
+  const std::uint32_t mode = file.Mode();
   if (sourceIsCurrent) {
     PatchInPlace(file, length, patches, fullPath);
   } else {
     CopyInPlace(file, source, length, fullPath);
   }
   file.Flush();
+  file.RestoreMode(mode);
+  return Replacement::kDone;
 }

@@ -1,10 +1,12 @@
 #include "bdmv/restore_bdmv_folder.h"
 
+#include <array>
 #include <optional>
 #include <vector>
 
 #include "bdmv/bdmv_names.h"
 #include "bdmv/folder_messages.h"
+#include "bdmv/index_table.h"
 #include "bdmv/replace_file.h"
 #include "pass/pass_state.h"
 #include "platform/file.h"
@@ -16,20 +18,34 @@ namespace {
 namespace msg = folder_messages;
 
 // Replaces (or creates) the index file `name` with a copy of the backup, keeping the permission
-// bits and owner of the file it replaces. False when the backup is not a plain file.
-bool CopyBack(const platform::Directory& folder, const std::string& name, bool exists,
-              const std::string& fullPath, const platform::Directory& backupDir,
-              const std::string& backupName) {
+// bits and owner of the file it replaces. Returns the text that refuses it, if any.
+const char* CopyBack(const platform::Directory& folder, const std::string& name, bool exists,
+                     const std::string& fullPath, const platform::Directory& backupDir,
+                     const std::string& backupName) {
   const platform::File backup = platform::File::OpenForReading(backupDir, backupName);
-  if (!backup.IsRegular()) return false;
+  if (!backup.IsRegular()) return msg::kRestoreCopyFailed;
+  std::array<std::uint8_t, index_table::kMinimumSize> first{};
+  const std::size_t size = backup.ReadAt(0, first);
+  // Put back, a patched backup would undo nothing while saying it did.
+  if (index_table::ReadHeader(std::span(first).first(size)).IsPatched()) {
+    return msg::kRestoreBackupPatched;
+  }
   std::optional<platform::File> replaced;
   if (exists) {
     replaced.emplace(platform::File::OpenExclusive(folder, name));
-    if (!replaced->IsRegular()) return false;
+    if (!replaced->IsRegular()) return msg::kRestoreCopyFailed;
   }
   const platform::File& permissionsFrom = replaced ? *replaced : backup;
-  ReplaceFileContent(folder, name, fullPath, replaced, backup, backup.Size(), {}, permissionsFrom);
-  return true;
+  switch (ReplaceFileContent(folder, name, fullPath, replaced, backup, backup.Size(), {},
+                             permissionsFrom)) {
+    case Replacement::kFileHasOtherNames:
+      return msg::kRestoreHardLinked;
+    case Replacement::kModeWouldChange:
+      return msg::kRestoreModeNotKept;
+    case Replacement::kDone:
+      break;
+  }
+  return nullptr;
 }
 
 FolderOutcome Restore(const platform::Directory& folder, const std::string& path) {
@@ -38,7 +54,9 @@ FolderOutcome Restore(const platform::Directory& folder, const std::string& path
   }
 
   std::vector<platform::DirEntry> entries;
-  folder.List(entries);
+  if (const std::error_code error = folder.List(entries)) {
+    return FolderOutcome::Reported(msg::kRestoreUnreadable, error.message());
+  }
   platform::RemoveAbandonedTemporaries(folder, entries);
   if (!bdmv_names::FindFileOrAlternative(entries, bdmv_names::kIndex,
                                          bdmv_names::kIndexAlternative)) {
@@ -50,8 +68,12 @@ FolderOutcome Restore(const platform::Directory& folder, const std::string& path
   if (const platform::DirEntry* entry = bdmv_names::FindEntry(entries, bdmv_names::kBackup)) {
     std::error_code error;
     backupDir = folder.OpenSubdirectory(entry->name, error);
-    if (!error && !backupDir.List(backupEntries)) {
+    if (!error) error = backupDir.List(backupEntries);
+    // A BACKUP that is no directory holds no backup; one that cannot be read is told as such.
+    if (!error) {
       platform::RemoveAbandonedTemporaries(backupDir, backupEntries);
+    } else if (backupDir.IsOpen()) {
+      return FolderOutcome::Reported(msg::kRestoreUnreadable, error.message());
     }
   }
   // The backup decides which index file is restored, whichever of the two exists.
@@ -71,12 +93,12 @@ FolderOutcome Restore(const platform::Directory& folder, const std::string& path
   if (platform::IsReadOnly(folder, name)) return FolderOutcome::Reported(msg::kRestoreReadOnly);
 
   try {
-    if (!CopyBack(folder, name, target != nullptr, platform::JoinPath(path, name), backupDir,
-                  backup->name)) {
-      return FolderOutcome::Reported(msg::kRestoreCopyFailed);
+    if (const char* refusal = CopyBack(folder, name, target != nullptr,
+                                       platform::JoinPath(path, name), backupDir, backup->name)) {
+      return FolderOutcome::Reported(refusal);
     }
-  } catch (const FileError&) {
-    return FolderOutcome::Reported(msg::kRestoreCopyFailed);
+  } catch (const FileError& error) {
+    return FolderOutcome::Reported(msg::kRestoreCopyFailed, error.Description());
   }
   ++g_passCount;
   return {FolderOutcome::Kind::kRestored, {}};

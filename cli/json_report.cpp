@@ -56,6 +56,7 @@ nlohmann::json ScanFolderJson(const std::string& path, const BdmvFolderState& st
   folder["index_readable"] = state.indexReadable;
   folder["index_table"] = state.isIndexTable;
   folder["patched"] = state.patched;
+  folder["unfinished"] = state.unfinished;
   folder["flags"] = state.isIndexTable ? nlohmann::json(state.flags) : nlohmann::json();
   folder["backup"] = !state.backupFile.empty();
   folder["backup_file"] = NameOrNull(state.backupFile);

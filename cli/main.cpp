@@ -67,7 +67,8 @@ std::string ScanLine(const std::string& path, const BdmvFolderState& state) {
     } else {
       char flags[8];
       std::snprintf(flags, sizeof flags, "0x%02X", state.flags);
-      line += std::string(" patched=") + (state.patched ? "yes" : "no") + " flags=" + flags;
+      const char* patched = state.unfinished ? "unfinished" : state.patched ? "yes" : "no";
+      line += std::string(" patched=") + patched + " flags=" + flags;
     }
   }
   return line + " backup=" + (state.backupFile.empty() ? "no" : "yes");

@@ -65,8 +65,15 @@ bool RunScan(const std::string& folder, PassFrontEnd& frontEnd, const ScanReport
              const WalkOptions& options) {
   CBdmvFolderWalker walker(folder, kPattern);
   if (!Enter(walker, frontEnd)) return false;
-  walker.Walk([&](const platform::Directory& target,
-                  const std::string& path) { report(path, ReadBdmvFolderState(target)); },
-              &frontEnd, options.threads);
+  walker.Walk(
+      [&](const platform::Directory& target, const std::string& path) {
+        const BdmvFolderState state = ReadBdmvFolderState(target);
+        if (state.listError) {
+          frontEnd.FolderUnreadable(path, state.listError.message());
+        } else {
+          report(path, state);
+        }
+      },
+      &frontEnd, options.threads);
   return true;
 }

@@ -20,6 +20,7 @@ enum class IoStep {
   kLink,           // the no-replace rename without the flag: a second name...
   kUnlink,         // ...and the removal of the first
   kTime,           // setting a file's time
+  kChmod,          // setting a file's mode again after a write in place
 };
 
 // Returns 0 to let the step's result stand, or a system error number to fail it with.

@@ -40,6 +40,17 @@ class File {
 
   std::uint64_t Size() const;
 
+  // How many names the file has: a write in place changes the file under every one of them.
+  std::uint64_t LinkCount() const;
+
+  // Whether this process keeps the file's mode through a write in place: the system drops the
+  // set-user-id and set-group-id bits when others write, and only the owner may set them again.
+  bool KeepsModeThroughWrite() const;
+  // The permission bits as they are now, and setting them again after a write in place dropped
+  // some (only where KeepsModeThroughWrite); 0 and nothing to do on Windows.
+  std::uint32_t Mode() const;
+  void RestoreMode(std::uint32_t mode);
+
   // Reads at most buffer.size() bytes from offset; fewer only at the end of the file.
   std::size_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> buffer) const;
 

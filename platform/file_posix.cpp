@@ -106,13 +106,24 @@ void File::Close() {
 
 File File::OpenForReading(const Directory& dir, const std::string& name) {
   int fd = openat(Dir(dir), name.c_str(), O_RDONLY | kFileFlags);
+  // A socket opens for nothing but its status: it is then told apart like a FIFO.
+  if (fd < 0 && errno == ENXIO) {
+    const int pathFd = openat(Dir(dir), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    if (pathFd >= 0 && S_ISSOCK(StatusOf(pathFd).st_mode)) return File(pathFd);
+    if (pathFd >= 0) close(pathFd);
+    errno = ENXIO;
+  }
   if (fd < 0) ThrowFileError(errno);
   return File(fd);
 }
 
 File File::OpenExclusive(const Directory& dir, const std::string& name) {
   File file = OpenForReading(dir, name);
-  if (flock(static_cast<int>(file.m_handle), LOCK_EX | LOCK_NB) != 0) ThrowFileError(errno);
+  if (flock(static_cast<int>(file.m_handle), LOCK_EX | LOCK_NB) != 0) {
+    const int error = errno;
+    // A socket's handle, which only tells what it is, takes no lock; it is no file to change.
+    if (error != EBADF || file.IsRegular()) ThrowFileError(error);
+  }
   return file;
 }
 
@@ -135,6 +146,24 @@ File File::OpenForUpdate(const Directory& dir, const std::string& name) {
 
 std::uint64_t File::Size() const {
   return StatusOf(static_cast<int>(m_handle)).st_size;
+}
+
+std::uint64_t File::LinkCount() const {
+  return StatusOf(AsFd(m_handle)).st_nlink;
+}
+
+bool File::KeepsModeThroughWrite() const {
+  const struct stat status = StatusOf(AsFd(m_handle));
+  const uid_t user = geteuid();
+  return (status.st_mode & (S_ISUID | S_ISGID)) == 0 || user == 0 || user == status.st_uid;
+}
+
+std::uint32_t File::Mode() const {
+  return StatusOf(AsFd(m_handle)).st_mode & 07777;
+}
+
+void File::RestoreMode(std::uint32_t mode) {
+  if (Mode() != mode) Check(IoStep::kChmod, fchmod(AsFd(m_handle), mode) == 0);
 }
 
 std::size_t File::ReadAt(std::uint64_t offset, std::span<std::uint8_t> buffer) const {

@@ -143,6 +143,23 @@ std::uint64_t File::Size() const {
   return static_cast<std::uint64_t>(size.QuadPart);
 }
 
+std::uint64_t File::LinkCount() const {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(Native(m_handle), &info)) ThrowLastError();
+  return info.nNumberOfLinks;
+}
+
+// Windows keeps no mode that a write could drop.
+bool File::KeepsModeThroughWrite() const {
+  return true;
+}
+
+std::uint32_t File::Mode() const {
+  return 0;
+}
+
+void File::RestoreMode(std::uint32_t) {}
+
 std::size_t File::ReadAt(std::uint64_t offset, std::span<std::uint8_t> buffer) const {
   std::size_t total = 0;
   while (total < buffer.size()) {

@@ -185,14 +185,10 @@ TEST_F(CliTest, JsonDocumentsTellEverything) {
   const nlohmann::json noFolders = nlohmann::json::array();
   auto scanned = [](const nlohmann::json& path, const nlohmann::json& index, bool table,
                     bool patched, const nlohmann::json& flags, const nlohmann::json& backup) {
-    return nlohmann::json{{"path", path},
-                          {"index_file", index},
-                          {"index_readable", !index.is_null()},
-                          {"index_table", table},
-                          {"patched", patched},
-                          {"flags", flags},
-                          {"backup", !backup.is_null()},
-                          {"backup_file", backup}};
+    return nlohmann::json{
+        {"path", path},         {"index_file", index},         {"index_readable", !index.is_null()},
+        {"index_table", table}, {"patched", patched},          {"unfinished", false},
+        {"flags", flags},       {"backup", !backup.is_null()}, {"backup_file", backup}};
   };
   const std::string accessDenied = "对 一未命名文件 的存取被拒绝。";
   struct Case {

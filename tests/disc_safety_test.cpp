@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <functional>
 #include <map>
@@ -249,9 +250,9 @@ TEST_F(DiscSafetyTest, ABackupThatIsNotSureLeavesTheIndexUntouched) {
        [&] { WriteBytes(Backup(), other); },
        true,
        size},
-      // The first read of the index is its header's; the second, the copy's first part.
+      // Once the copy's first part is written, the rest of it is gone.
       {"the index file shrinks while it is copied",
-       {{IoStep::kRead, 1, 0}},
+       {{IoStep::kWrite, 0, 0}},
        [&] { fs::resize_file(Index(), 100 * 1024); },
        false,
        100 * 1024},
@@ -354,6 +355,94 @@ TEST_F(DiscSafetyTest, AFileSizeLimitIsADiskFullNotAKill) {
   ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
   EXPECT_EQ(WEXITSTATUS(status), 0);
   EXPECT_EQ(Names(Bdmv() / "BACKUP"), std::vector<std::string>{}) << "no temporary file left";
+}
+
+// A write in place would change the file under every one of its names: an index file with other
+// names (a hard-linking copy of a disc, a link outside the named folder) is reported and stays as
+// it is everywhere. Where the folder can be given a file of its own, the other names keep theirs.
+TEST_F(DiscSafetyTest, AnIndexWithOtherNamesIsNeverWrittenInPlace) {
+  TempTree outside;
+  const fs::path copy = tree / "copy" / "BDMV";
+  MakeBdmvFolder(tree / "copy", original);
+  fs::remove(copy / "index.bdmv");
+  fs::create_hard_link(Index(), copy / "index.bdmv");
+  fs::create_hard_link(Index(), outside / "index.bdmv");
+  ASSERT_EQ(chmod(Index().c_str(), 0666), 0);
+  for (const fs::path& bdmv : {Bdmv(), copy}) {
+    fs::permissions(bdmv, fs::perms::all);
+    ASSERT_EQ(chown((bdmv / "MovieObject.bdmv").c_str(), kNobody, kNobody), 0);
+  }
+  const auto reported = [](std::vector<std::string> texts) {
+    std::sort(texts.begin(), texts.end() - 1);
+    return texts;
+  };
+  const std::string hardLinked = "index file has other names (hard links)";
+
+  // Another user's file: only a write in place could change it.
+  EXPECT_EQ(
+      reported(AsNobody([&] { return ModifyTree(tree.Root()); })),
+      (std::vector<std::string>{copy.string() + ": Modify Fail," + hardLinked,
+                                Folder("Modify Fail," + hardLinked), "Modify 0 file successful"}));
+  for (const fs::path& name : {Index(), copy / "index.bdmv", outside / "index.bdmv"}) {
+    EXPECT_EQ(DescribeDifference(original, ReadBytes(name)), "") << name;
+  }
+
+  EXPECT_EQ(ModifyTree(tree.Root()).Texts(), std::vector<std::string>{"Modify 2 file successful"});
+  EXPECT_EQ(DescribeDifference(PatchedBytes(original, false), ReadBytes(Index())), "");
+  EXPECT_EQ(DescribeDifference(PatchedBytes(original, false), ReadBytes(copy / "index.bdmv")), "");
+  EXPECT_EQ(DescribeDifference(original, ReadBytes(outside / "index.bdmv")), "");
+
+  fs::create_hard_link(Index(), outside / "patched.bdmv");
+  EXPECT_EQ(AsNobody([&] { return RestoreTree(tree.Root()); }),
+            (std::vector<std::string>{Folder("Resume fail," + hardLinked),
+                                      "Resume  1 files successful"}));
+  EXPECT_EQ(DescribeDifference(PatchedBytes(original, false), ReadBytes(Index())), "");
+  EXPECT_EQ(DescribeDifference(original, ReadBytes(copy / "index.bdmv")), "");
+}
+
+// The system drops the set-id bits of a file that someone else writes. A write in place that
+// would cost the index file its mode is reported before a byte changes; the owner's own write
+// puts the bits back.
+TEST_F(DiscSafetyTest, AWriteInPlaceKeepsTheSetIdBitsOrIsNotMade) {
+  struct Case {
+    uid_t owner;
+    mode_t mode;
+    bool written;
+  };
+  for (const Case& c : {Case{0, 02666, false}, Case{0, 04666, false}, Case{kNobody, 04666, true},
+                        Case{kNobody, 02676, true}}) {
+    SCOPED_TRACE(std::to_string(c.owner) + " " + std::to_string(c.mode));
+    fs::remove_all(tree / "disc");
+    MakeBdmvFolder(tree / "disc", original);
+    fs::create_directory(Bdmv() / "BACKUP");
+    fs::permissions(Bdmv() / "BACKUP", fs::perms::all);
+    ASSERT_EQ(chown((Bdmv() / "MovieObject.bdmv").c_str(), kNobody, kNobody), 0);
+    // The folder takes no new file from that user: the index file can only be written in place.
+    ASSERT_EQ(chown(Index().c_str(), c.owner, c.owner), 0);
+    ASSERT_EQ(chmod(Index().c_str(), c.mode), 0);
+
+    const std::string modeText = "index file would lose its set-id bits";
+    const std::vector<std::string> modified =
+        c.written ? std::vector<std::string>{"Modify 1 file successful"}
+                  : std::vector<std::string>{Folder("Modify Fail," + modeText),
+                                             "Modify 0 file successful"};
+    EXPECT_EQ(AsNobody([&] { return ModifyTree(tree.Root()); }), modified);
+    EXPECT_EQ(DescribeDifference(c.written ? PatchedBytes(original, false) : original,
+                                 ReadBytes(Index())),
+              "");
+    EXPECT_EQ(StatOf(Index()).st_mode & 07777, c.mode);
+
+    if (!c.written) ModifyTree(tree.Root());
+    const std::vector<std::string> restored =
+        c.written ? std::vector<std::string>{"Resume  1 files successful"}
+                  : std::vector<std::string>{Folder("Resume fail," + modeText),
+                                             "Resume  0 files successful"};
+    EXPECT_EQ(AsNobody([&] { return RestoreTree(tree.Root()); }), restored);
+    EXPECT_EQ(DescribeDifference(c.written ? original : PatchedBytes(original, false),
+                                 ReadBytes(Index())),
+              "");
+    EXPECT_EQ(StatOf(Index()).st_mode & 07777, c.mode);
+  }
 }
 
 // A file of the runner's own takes its new content by a rename, and the new file takes the old

@@ -19,7 +19,8 @@ namespace {
 
 const char* StepName(IoStep step) {
   static const char* const kNames[] = {"read",   "create",          "write", "flush",  "chown",
-                                       "rename", "no-replace flag", "link",  "unlink", "time"};
+                                       "rename", "no-replace flag", "link",  "unlink", "time",
+                                       "chmod"};
   return kNames[static_cast<int>(step)];
 }
 

@@ -1,12 +1,18 @@
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
+
+#include <cstring>
 
 #include <gtest/gtest.h>
 
 #include "bdmv/index_table.h"
 #include "pass/pass_state.h"
+#include "pass/passes.h"
+#include "platform/fault_injection.h"
 #include "tests/support/pass_runner.h"
 #include "tests/support/temp_tree.h"
 
@@ -22,6 +28,18 @@ struct stat StatOf(const fs::path& path) {
   struct stat status {};
   EXPECT_EQ(stat(path.c_str(), &status), 0) << path;
   return status;
+}
+
+// A socket is bound where a disc file belongs; the name stays once it is closed.
+void MakeSocket(const fs::path& path) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  ASSERT_LT(path.string().size(), sizeof address.sun_path);
+  std::strcpy(address.sun_path, path.c_str());
+  const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(fd, 0);
+  EXPECT_EQ(bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  close(fd);
 }
 
 class ModifyTest : public ::testing::Test {
@@ -89,13 +107,20 @@ TEST_F(ModifyTest, KeepsOwnerAndPermissionBitsAndAFileWithoutMovieObject) {
   EXPECT_EQ(status.st_gid, 5678u);
   EXPECT_EQ(ReadBytes(Index()).size(), 84u);
 
-  // A FIFO in the movie object's place is left alone, never waited on.
-  MakeBdmvFolder(tree / "Movie", IndexBytes(60, 0));
-  fs::remove(Bdmv() / "MovieObject.bdmv");
-  ASSERT_EQ(mkfifo((Bdmv() / "MovieObject.bdmv").c_str(), 0644), 0);
-  fs::remove_all(Bdmv() / "BACKUP");
-  EXPECT_EQ(ModifyTree(tree.Root()).Texts(), std::vector<std::string>{kModifiedOne});
-  EXPECT_EQ(ReadBytes(Index()).size(), 84u);
+  // A FIFO or a socket in the movie object's place is left alone, never waited on.
+  for (const bool fifo : {true, false}) {
+    fs::remove_all(tree / "Movie");
+    MakeBdmvFolder(tree / "Movie", IndexBytes(60, 0));
+    fs::remove(Bdmv() / "MovieObject.bdmv");
+    if (fifo) {
+      ASSERT_EQ(mkfifo((Bdmv() / "MovieObject.bdmv").c_str(), 0644), 0);
+    } else {
+      MakeSocket(Bdmv() / "MovieObject.bdmv");
+    }
+    fs::remove_all(Bdmv() / "BACKUP");
+    EXPECT_EQ(ModifyTree(tree.Root()).Texts(), std::vector<std::string>{kModifiedOne});
+    EXPECT_EQ(ReadBytes(Index()).size(), 84u);
+  }
 }
 
 TEST_F(ModifyTest, ChoosesTheIndexFileByName) {
@@ -203,6 +228,12 @@ TEST_F(ModifyTest, ReportsFoldersItCannotHandleAndGoesOn) {
          ASSERT_EQ(mkfifo((bdmv / "index.bdmv").c_str(), 0644), 0);
        },
        "Modify Fail,index file is not a BD index", false},
+      {"index file is a socket",
+       [](const fs::path& bdmv) {
+         fs::remove(bdmv / "index.bdmv");
+         MakeSocket(bdmv / "index.bdmv");
+       },
+       "Modify Fail,index file is not a BD index", false},
       {"backup is a FIFO",
        [](const fs::path& bdmv) {
          fs::create_directory(bdmv / "BACKUP");
@@ -304,6 +335,38 @@ TEST_F(ModifyTest, IndexHeldByAnotherQuorvelIsASharingViolation) {
   ASSERT_EQ(shown.messages.size(), 1u);
   EXPECT_EQ(shown.messages[0].text, "在存取 一未命名文件 时发生共享违例。");
   EXPECT_EQ(ReadBytes(Index()).size(), 90u);
+}
+
+// A BDMV folder that cannot be listed is told as such, with the system's cause, by every pass;
+// it is not taken for a folder without an index file.
+TEST_F(ModifyTest, AFolderThatCannotBeListedIsReportedWithItsCause) {
+  MakeBdmvFolder(tree / "Movie", IndexBytes(90, 0x60));
+  struct stat status {};
+  ASSERT_EQ(stat(Bdmv().c_str(), &status), 0);
+  const platform::FileIdentity bdmv{status.st_dev, status.st_ino};
+  platform::SetListingFaultHook(
+      [&](const platform::FileIdentity& directory) { return directory == bdmv ? EIO : 0; });
+  const std::string cause = std::strerror(EIO);
+
+  const auto modified = ModifyTree(tree.Root());
+  ASSERT_FALSE(modified.messages.empty());
+  EXPECT_EQ(modified.messages[0].text, "Modify Fail,Can not read BDMV folder");
+  EXPECT_EQ(modified.messages[0].cause, cause);
+  const auto restored = RestoreTree(tree.Root());
+  ASSERT_FALSE(restored.messages.empty());
+  EXPECT_EQ(restored.messages[0].text, "Resume fail,Can not read BDMV folder");
+  EXPECT_EQ(restored.messages[0].cause, cause);
+  RecordingFrontEnd scanned;
+  int reported = 0;
+  RunScan(tree.Root().string(), scanned,
+          [&](const std::string&, const BdmvFolderState&) { ++reported; });
+  platform::SetListingFaultHook(nullptr);
+
+  EXPECT_EQ(reported, 0);
+  ASSERT_FALSE(scanned.unreadable.empty());
+  EXPECT_EQ(scanned.unreadable[0], std::make_pair(Bdmv().string(), cause));
+  EXPECT_EQ(ReadBytes(Index()).size(), 90u);
+  EXPECT_FALSE(fs::exists(Bdmv() / "BACKUP"));
 }
 
 }  // namespace

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+
+#include "bdmv/index_table.h"
+#include "platform/file.h"
+
+// How far an index file has come from its backup towards the whole patch of that backup. An
+// interrupted write in place (a full disk, a kill, a failing disk, another tool) can leave it
+// anywhere on that way; a pass must finish such a file, never count it as done or patch it twice.
+namespace patch_progress {
+
+enum class Stage {
+  kUnpatched,   // no extension data: a patch may start
+  kUnfinished,  // between its backup and the whole patch of it: the patch is to be completed
+  kPatched,     // the whole patch, or extension data another tool put inside the file
+  kBroken,      // half patched, and no backup tells what it was: nothing can finish it
+};
+
+struct Progress {
+  Stage stage = Stage::kUnpatched;
+  // For kUnfinished: the backup's length, where the block belongs, and its flags byte.
+  std::uint64_t originalLength = 0;
+  std::uint8_t originalFlags = 0;
+};
+
+// The bytes of a file as they are compared: its size, and a read at an offset that returns
+// fewer bytes than asked only at the end.
+struct FileBytes {
+  std::uint64_t size;
+  std::function<std::size_t(std::uint64_t offset, std::span<std::uint8_t> buffer)> read;
+};
+
+FileBytes BytesOf(const platform::File& file);
+std::optional<FileBytes> BytesOf(const std::optional<platform::File>& file);
+
+// Where `index`, an index table, stands; `backup` is the folder's backup of it, if there is one.
+Progress Classify(const FileBytes& index, const std::optional<FileBytes>& backup);
+
+}  // namespace patch_progress
