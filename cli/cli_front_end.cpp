@@ -3,7 +3,8 @@
 #include "cli/console_output.h"
 #include "cli/json_report.h"
 #include "cli/terminal_text.h"
-#include "platform/terminal.h"
+#include "pass/pass_report.h"
+#include "platform/stop_signals.h"
 
 namespace {
 
@@ -21,6 +22,8 @@ CliFrontEnd::CliFrontEnd(bool showProgress, bool json)
                 {"unreadable", nlohmann::json::array()},
                 {"count", 0},
                 {"summary", nullptr},
+                {"stopped", false},
+                {"directories_visited", nullptr},
                 {"error", nullptr}}) {}
 
 void CliFrontEnd::ShowMessage(const PassMessage& message) {
@@ -29,27 +32,36 @@ void CliFrontEnd::ShowMessage(const PassMessage& message) {
     case PassMessage::Kind::kSummary:
       m_reachedSummary = true;
       m_report["summary"] = message.text;
+      m_report["stopped"] = message.stopped;
+      m_report["directories_visited"] = message.directoriesVisited;
+      // The summary reads as for a whole pass: a stop is told beside it.
+      if (message.stopped) PrintLine(stderr, StoppedText(message));
       if (!m_json) PrintLine(stdout, message.text);
       return;
     case PassMessage::Kind::kFolder:
       m_anyFolderReported = true;
-      PrintLine(stderr, message.folder + ": " + message.text);
+      PrintLine(stderr, message.folder + ": " + WithCause(message.text, message.cause));
       return;
     case PassMessage::Kind::kFileError:
       // The text names no folder, and a pass may have been through hundreds: the one being
       // handled is where it stopped.
-      m_report["error"] = {{"kind", "file-error"}, {"text", message.text}, {"folder", nullptr}};
+      m_report["error"] = {{"kind", "file-error"},
+                           {"text", message.text},
+                           {"cause", CauseJson(message.cause)},
+                           {"folder", nullptr}};
       if (m_current.empty()) break;
-      m_report["folders"].push_back(
-          {{"path", PathJson(m_current)}, {"result", "file-error"}, {"message", message.text}});
+      m_report["folders"].push_back({{"path", PathJson(m_current)},
+                                     {"result", "file-error"},
+                                     {"message", message.text},
+                                     {"cause", CauseJson(message.cause)}});
       m_report["error"]["folder"] = PathJson(m_current);
-      PrintLine(stderr, m_current + ": " + message.text);
+      PrintLine(stderr, m_current + ": " + WithCause(message.text, message.cause));
       return;
     case PassMessage::Kind::kPassLevel:
-      m_report["error"] = {{"kind", "pass"}, {"text", message.text}};
+      m_report["error"] = {{"kind", "pass"}, {"text", message.text}, {"cause", nullptr}};
       break;
   }
-  PrintLine(stderr, message.text);
+  PrintLine(stderr, WithCause(message.text, message.cause));
 }
 
 void CliFrontEnd::DirectoryVisited(const std::string& path) {
@@ -80,5 +92,5 @@ void CliFrontEnd::FolderHandled(const std::string& path, const FolderOutcome& ou
 }
 
 bool CliFrontEnd::CancelRequested() {
-  return platform::InterruptRequested();
+  return platform::StopSignal() != 0;
 }

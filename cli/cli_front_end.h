@@ -18,14 +18,15 @@ class CliFrontEnd : public PassFrontEnd {
   void FolderUnreadable(const std::string& path, const std::string& cause) override;
   void FolderStarted(const std::string& path) override;
   void FolderHandled(const std::string& path, const FolderOutcome& outcome) override;
-  // Ctrl+C: the folder in hand is finished, then the pass stops.
+  // Ctrl+C, SIGTERM or SIGHUP: the folder in hand is finished, then the pass stops.
   bool CancelRequested() override;
 
   bool ReachedSummary() const { return m_reachedSummary; }
   // A BDMV folder got a message, or a directory could not be read.
   bool AnyFolderReported() const { return m_anyFolderReported; }
 
-  // The JSON report's "folders", "unreadable", "count", "summary" and "error".
+  // The JSON report's "folders", "unreadable", "count", "summary", "stopped",
+  // "directories_visited" and "error".
   nlohmann::json& Report() { return m_report; }
 
   void EraseProgress() { m_progress.Erase(); }

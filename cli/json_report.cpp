@@ -65,8 +65,15 @@ nlohmann::json ScanFolderJson(const std::string& path, const BdmvFolderState& st
 
 nlohmann::json FolderOutcomeJson(const std::string& path, const FolderOutcome& outcome) {
   nlohmann::json folder = {{"path", PathJson(path)}, {"result", OutcomeName(outcome.kind)}};
-  if (outcome.kind == FolderOutcome::Kind::kReported) folder["message"] = outcome.message;
+  if (outcome.kind == FolderOutcome::Kind::kReported) {
+    folder["message"] = outcome.message;
+    folder["cause"] = CauseJson(outcome.cause);
+  }
   return folder;
+}
+
+nlohmann::json CauseJson(const std::string& cause) {
+  return NameOrNull(cause);
 }
 
 std::string DumpJson(const nlohmann::json& document) {

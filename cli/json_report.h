@@ -17,6 +17,9 @@ nlohmann::json ScanFolderJson(const std::string& path, const BdmvFolderState& st
 // What happened to one folder in a pass: "patched", "already-patched", "restored", "reported".
 nlohmann::json FolderOutcomeJson(const std::string& path, const FolderOutcome& outcome);
 
+// The system's own description of a failure; null when it gave none.
+nlohmann::json CauseJson(const std::string& cause);
+
 // Texts other than paths may carry a file's name that is not UTF-8 either: invalid sequences are
 // replaced, never thrown on.
 std::string DumpJson(const nlohmann::json& document);

@@ -10,6 +10,7 @@
 #include "cli/terminal_text.h"
 #include "pass/pass_guard.h"
 #include "pass/passes.h"
+#include "platform/stop_signals.h"
 #include "platform/terminal.h"
 #include "quorvel_version.h"
 
@@ -20,7 +21,6 @@ enum ExitStatus {
   kSomeReported = 1,
   kNotCompleted = 2,  // the pass could not start, a file error ended it, or output was lost
   kUsage = 64,
-  kInterrupted = 130,  // Ctrl+C, as shells report a command it ended
 };
 
 struct Options {
@@ -33,6 +33,13 @@ struct Options {
 
 void PrintJson(const nlohmann::json& document) {
   Print(stdout, DumpJson(document) + "\n");
+}
+
+// The status of a walk that came to its end. One that Ctrl+C, SIGTERM or SIGHUP stopped ends as
+// shells report a command the signal ended: 130, 143, 129.
+int EndStatus(const CliFrontEnd& frontEnd) {
+  if (const int signal = platform::StopSignal()) return platform::ExitStatusAfter(signal);
+  return frontEnd.AnyFolderReported() ? kSomeReported : kAllHandled;
 }
 
 int RunPassCommand(const std::string& command, const Options& options) {
@@ -53,8 +60,7 @@ int RunPassCommand(const std::string& command, const Options& options) {
     PrintJson(document);
   }
   if (!frontEnd.ReachedSummary()) return kNotCompleted;
-  if (platform::InterruptRequested()) return kInterrupted;
-  return frontEnd.AnyFolderReported() ? kSomeReported : kAllHandled;
+  return EndStatus(frontEnd);
 }
 
 std::string ScanLine(const std::string& path, const BdmvFolderState& state) {
@@ -97,8 +103,7 @@ int RunScanCommand(const Options& options) {
                {"error", frontEnd.Report()["error"]}});
   }
   if (!entered) return kNotCompleted;
-  if (platform::InterruptRequested()) return kInterrupted;
-  return frontEnd.AnyFolderReported() ? kSomeReported : kAllHandled;
+  return EndStatus(frontEnd);
 }
 
 int Run(int argc, char** argv) {
@@ -140,7 +145,7 @@ int Run(int argc, char** argv) {
     const int status = app.exit(error);
     return status == 0 ? kAllHandled : kUsage;
   }
-  platform::CatchInterrupt();
+  platform::CatchStopSignals();
   if (scan->parsed()) return RunScanCommand(options);
   return RunPassCommand(modify->parsed() ? "modify" : "restore", options);
 }
@@ -149,5 +154,7 @@ int Run(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   const int status = Run(argc, argv);
-  return AllOutputWritten() ? status : kNotCompleted;
+  // After a hang-up the terminal is gone with the summary: the signal's status still says why
+  // the pass ended early.
+  return AllOutputWritten() || platform::StopSignal() != 0 ? status : kNotCompleted;
 }

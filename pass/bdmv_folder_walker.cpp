@@ -54,7 +54,12 @@ void CBdmvFolderWalker::Walk(const TargetHandler& handler, PassFrontEnd* frontEn
   }
 
   Visit(handler, Clock::now());
-  while (!Cancelled()) {
+  while (!m_stopped) {
+    if (Cancelled()) {
+      // A stop asked for once nothing is left changes nothing: the walk is whole.
+      m_stopped = AnySubdirectoryLeft();
+      break;
+    }
     const Level& top = m_levels.back();
     if (top.next < top.subdirectories.size()) {
       Descend(handler);
@@ -67,9 +72,17 @@ void CBdmvFolderWalker::Walk(const TargetHandler& handler, PassFrontEnd* frontEn
   StopReadingAhead();
 }
 
+bool CBdmvFolderWalker::AnySubdirectoryLeft() const {
+  for (std::size_t i = 0; i < m_levels.size(); ++i) {
+    if (m_levels[i].next < m_levels[i].subdirectories.size()) return true;
+  }
+  return false;
+}
+
 // One listing serves the targets and the descent; targets come first.
 void CBdmvFolderWalker::Visit(const TargetHandler& handler, Clock::time_point started) {
   Level& level = m_levels.back();
+  ++m_directoriesVisited;
   if (m_frontEnd) m_frontEnd->DirectoryVisited(m_path);
   if (const std::error_code error = level.dir.List(m_entries, true)) {
     // A directory that cannot be listed contributes nothing.
@@ -95,7 +108,10 @@ void CBdmvFolderWalker::Visit(const TargetHandler& handler, Clock::time_point st
 void CBdmvFolderWalker::ScanForTargets(const TargetHandler& handler) {
   const std::size_t pathLength = m_path.size();
   for (const std::string& name : m_targets) {
-    if (Cancelled()) return;
+    if (Cancelled()) {
+      m_stopped = true;
+      return;
+    }
     std::error_code error;
     const platform::Directory target = OpenWithinLimit(m_levels.back().dir, name, error);
     platform::AppendToPath(m_path, name);

@@ -42,6 +42,11 @@ class CBdmvFolderWalker {
   // How many directories the reading threads listed ahead of the last Walk.
   std::uint64_t ListedAhead() const { return m_listedAhead; }
 
+  // After Walk: whether the front end stopped it before it had visited everything, and how many
+  // directories it visited, the start folder included.
+  bool Stopped() const { return m_stopped; }
+  std::size_t DirectoriesVisited() const { return m_directoriesVisited; }
+
  private:
   struct Level {
     platform::Directory dir;          // closed while the level is far above the walk
@@ -91,6 +96,7 @@ class CBdmvFolderWalker {
   platform::Directory Reopen(std::size_t index, std::error_code& error) const;
   void ReportUnreadable(const std::error_code& cause);
   bool Cancelled() const { return m_frontEnd && m_frontEnd->CancelRequested(); }
+  bool AnySubdirectoryLeft() const;
   void ReadAheadIfSlow(std::chrono::steady_clock::time_point started);
   void StopReadingAhead();
 
@@ -109,4 +115,6 @@ class CBdmvFolderWalker {
   std::uint64_t m_listedAhead = 0;
   DirectoryPrefetcher::Key m_key;  // the visited directory's place in the walk
   std::chrono::duration<double, std::micro> m_averageVisit{};  // over about the last 64 visits
+  std::size_t m_directoriesVisited = 0;
+  bool m_stopped = false;
 };

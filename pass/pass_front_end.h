@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "bdmv/folder_outcome.h"
@@ -20,6 +21,10 @@ struct PassMessage {
   // The system's own description of the failure behind a folder's message or a file error,
   // when it gave one; the design's text stays as it is beside it.
   std::string cause = {};
+  // For the summary: whether the user (or a signal) stopped the pass before the walk was done,
+  // and how many directories it visited. The text is the same as for a whole pass.
+  bool stopped = false;
+  std::size_t directoriesVisited = 0;
 };
 
 // What a front end provides to a pass: a way to show messages, and news of the walk for a

@@ -13,10 +13,24 @@ std::string OutcomeText(const FolderOutcome& outcome) {
     case FolderOutcome::Kind::kReported:
       break;
   }
-  return outcome.message;
+  return WithCause(outcome.message, outcome.cause);
 }
 
 }  // namespace
+
+std::string StoppedText(const PassMessage& message) {
+  if (message.kind != PassMessage::Kind::kSummary || !message.stopped) return {};
+  return "Stopped after visiting " + std::to_string(message.directoriesVisited) + " directories.";
+}
+
+std::string WithCause(const std::string& text, const std::string& cause) {
+  return cause.empty() ? text : text + " (" + cause + ")";
+}
+
+std::string BoxText(const PassMessage& message) {
+  const std::string stopped = StoppedText(message);
+  return stopped.empty() ? message.text : message.text + "\n" + stopped;
+}
 
 void PassReport::FolderHandled(const std::string& path, const FolderOutcome& outcome) {
   m_lines.push_back(path + ": " + OutcomeText(outcome));
@@ -26,8 +40,9 @@ void PassReport::FolderUnreadable(const std::string& path, const std::string& ca
   m_lines.push_back(path + ": cannot read this folder (" + cause + ")");
 }
 
-std::string PassReport::Text(std::string_view lineEnd) const {
-  std::string text;
+std::string PassReport::Details(const PassMessage& message, std::string_view lineEnd) const {
+  if (message.kind != PassMessage::Kind::kSummary) return message.cause;
+  std::string text = StoppedText(message);
   for (const std::string& line : m_lines) {
     if (!text.empty()) text += lineEnd;
     text += line;

@@ -5,17 +5,32 @@
 #include <vector>
 
 #include "bdmv/folder_outcome.h"
+#include "pass/pass_front_end.h"
 
-// What a pass did, folder by folder, for the details part of its summary: each BDMV folder with
-// its outcome, and each directory the walk could not read with the cause, one per line.
+// For the summary of a stopped pass, "Stopped after visiting N directories."; empty for any
+// other message. The summary's own text reads the same whether or not the pass was stopped, so
+// every front end shows this beside it.
+std::string StoppedText(const PassMessage& message);
+
+// A message's text followed by the system's own description of the failure in parentheses,
+// when there is one.
+std::string WithCause(const std::string& text, const std::string& cause);
+
+// The text of a dialog's box: the message's own, and for a stopped pass a second line saying so.
+std::string BoxText(const PassMessage& message);
+
+// What a pass did, folder by folder, for the details part of the dialogs' boxes: each BDMV
+// folder with its outcome, and each directory the walk could not read with the cause.
 class PassReport {
  public:
   void FolderHandled(const std::string& path, const FolderOutcome& outcome);
   void FolderUnreadable(const std::string& path, const std::string& cause);
 
-  // The lines joined by `lineEnd` ("\r\n" for a Windows edit box); empty when there is nothing
-  // to tell.
-  std::string Text(std::string_view lineEnd = "\n") const;
+  // The details of the box that shows `message`, lines joined by `lineEnd` ("\r\n" for a
+  // Windows edit box): for the summary, the stop if there was one and then a line per folder;
+  // for any other message, the system's description of the failure. Empty when there is
+  // nothing to tell.
+  std::string Details(const PassMessage& message, std::string_view lineEnd = "\n") const;
 
  private:
   std::vector<std::string> m_lines;

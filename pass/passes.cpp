@@ -42,7 +42,13 @@ void RunPass(const std::string& folder, const char* summaryFormat, PassFrontEnd&
               &frontEnd, options.threads);
   char summary[64];
   std::snprintf(summary, sizeof summary, summaryFormat, g_passCount);
-  frontEnd.ShowMessage({PassMessage::Kind::kSummary, PassMessage::Icon::kWarning, summary, {}});
+  frontEnd.ShowMessage({PassMessage::Kind::kSummary,
+                        PassMessage::Icon::kWarning,
+                        summary,
+                        {},
+                        {},
+                        walker.Stopped(),
+                        walker.DirectoriesVisited()});
 }
 
 }  // namespace

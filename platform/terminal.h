@@ -19,11 +19,6 @@ std::size_t TerminalWidth(std::FILE* stream);
 // system's boxes. Only Windows needs telling.
 void PrepareConsoleProgram();
 
-// From now on, the first Ctrl+C (SIGINT) only sets InterruptRequested, so that a pass can
-// finish the folder in hand and say what it did; a second one ends the program as usual.
-void CatchInterrupt();
-bool InterruptRequested();
-
 // The program's arguments in UTF-8. Windows hands argv over in the ANSI code page, which cannot
 // hold every folder name, so there they are read again from the wide command line.
 std::vector<std::string> CommandLineArguments(int argc, char** argv);

@@ -4,8 +4,6 @@
 #include <io.h>
 #include <windows.h>
 
-#include <atomic>
-
 #include <shellapi.h>
 
 #include "platform/utf16_win32.h"
@@ -29,24 +27,6 @@ std::size_t TerminalWidth(std::FILE* stream) {
   if (!GetConsoleScreenBufferInfo(ConsoleOf(stream), &info)) return 80;
   const int width = info.srWindow.Right - info.srWindow.Left + 1;
   return width > 0 ? static_cast<std::size_t>(width) : 80;
-}
-
-namespace {
-std::atomic<bool> g_interrupted{false};
-
-// The first Ctrl+C is taken; a second one goes on to the default handler, which ends the program.
-BOOL WINAPI OnConsoleControl(DWORD event) {
-  if (event != CTRL_C_EVENT || g_interrupted.exchange(true)) return FALSE;
-  return TRUE;
-}
-}  // namespace
-
-void CatchInterrupt() {
-  SetConsoleCtrlHandler(OnConsoleControl, TRUE);
-}
-
-bool InterruptRequested() {
-  return g_interrupted;
 }
 
 void PrepareConsoleProgram() {

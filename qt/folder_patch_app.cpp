@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 
+#include "platform/stop_signals.h"
 #include "qt/default_button_style.h"
 #include "qt/folder_patch_dlg.h"
 #include "qt/quorvel_icon.h"
@@ -35,4 +36,9 @@ bool CFolderPatchApp::InitInstance() {
   }
   dialog.exec();
   return false;
+}
+
+int CFolderPatchApp::ExitStatus() const {
+  const int signal = platform::StopSignal();
+  return signal == 0 ? 0 : platform::ExitStatusAfter(signal);
 }

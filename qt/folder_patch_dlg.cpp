@@ -11,6 +11,7 @@
 
 #include "pass/pass_guard.h"
 #include "pass/passes.h"
+#include "platform/stop_signals.h"
 #include "qt/about_box.h"
 #include "qt/dialog_template.h"
 #include "qt/folder_drop.h"
@@ -131,9 +132,14 @@ void CFolderPatchDlg::OnRestore() {
 
 void CFolderPatchDlg::RunPass(const std::function<void(PassFrontEnd&)>& pass) {
   m_passRunning = true;
+  // The end of the session (SIGTERM, SIGHUP) stops the pass between two folders, as Cancel
+  // does, and then the program; outside a pass it ends the program at once, as ever.
+  platform::CatchStopSignals();
   {
     QtFrontEnd frontEnd(*this, m_prompts);
     RunGuarded(frontEnd, [&] { pass(frontEnd); });
   }
+  platform::ReleaseStopSignals();
   m_passRunning = false;
+  if (platform::StopSignal() != 0) done(QDialog::Rejected);
 }

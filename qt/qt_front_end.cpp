@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QPushButton>
 
+#include "platform/stop_signals.h"
 #include "qt/progress_strip.h"
 #include "qt/user_prompts.h"
 
@@ -30,16 +31,16 @@ QtFrontEnd::~QtFrontEnd() {
 }
 
 void QtFrontEnd::ShowMessage(const PassMessage& message) {
+  // The session is ending: nobody is left to dismiss a box, and the program is to end.
+  if (platform::StopSignal() != 0) return;
   // Every message but a folder's ends the pass: its box stands alone. A folder's message leaves
   // the strip up, with the count so far.
   if (message.kind != PassMessage::Kind::kFolder) m_progress.reset();
   RefreshProgress();
   // The user has to click the box, so it gets the ordinary arrow.
   QApplication::restoreOverrideCursor();
-  const QString details = message.kind == PassMessage::Kind::kSummary
-                              ? QFile::decodeName(m_report.Text().c_str())
-                              : QString();
-  m_prompts.ShowMessage(&m_owner, QString::fromUtf8(message.text), message.icon, details);
+  m_prompts.ShowMessage(&m_owner, QString::fromUtf8(BoxText(message)), message.icon,
+                        QFile::decodeName(m_report.Details(message).c_str()));
   QApplication::setOverrideCursor(Qt::WaitCursor);
 }
 
@@ -82,6 +83,10 @@ void QtFrontEnd::Tick(const std::string& current) {
 void QtFrontEnd::RefreshProgress() {
   if (m_progress)
     m_progress->Update(m_directories, m_handled, QFile::decodeName(m_current.c_str()));
+}
+
+bool QtFrontEnd::CancelRequested() {
+  return m_cancelRequested || platform::StopSignal() != 0;
 }
 
 void QtFrontEnd::RequestCancel() {

@@ -8,8 +8,8 @@
 #include <QString>
 
 #include "pass/pass_front_end.h"
-#include "qt/pass_input_sink.h"
 #include "pass/pass_report.h"
+#include "qt/pass_input_sink.h"
 
 class ProgressStrip;
 class QWidget;
@@ -18,9 +18,9 @@ class UserPrompts;
 // Shows a pass's messages in boxes owned by the dialog, and keeps the dialog painted while the
 // pass runs on the user-interface thread: paint events are processed, input to the dialog is
 // dropped, but for Escape and the strip's Cancel button, which stop the pass between two folders.
-// Lives for one pass: a busy cursor from construction to destruction, and a progress strip in
-// the dialog from `progressDelay` into the pass until its summary, which lists each folder's fate
-// in its details.
+// Once a stop signal has come, the pass stops there too and no box is shown. Lives for one
+// pass: a busy cursor from construction to destruction, and a progress strip in the dialog from
+// `progressDelay` into the pass until its summary, which lists each folder's fate in its details.
 class QtFrontEnd : public PassFrontEnd {
  public:
   QtFrontEnd(QWidget& owner, UserPrompts& prompts,
@@ -34,7 +34,8 @@ class QtFrontEnd : public PassFrontEnd {
   void FolderStarted(const std::string& path) override;
   void FolderUnreadable(const std::string& path, const std::string& cause) override;
   void FolderHandled(const std::string& path, const FolderOutcome& outcome) override;
-  bool CancelRequested() override { return m_cancelRequested; }
+  // Cancel, Escape, or a signal that ends the session (SIGTERM, SIGHUP) or comes from Ctrl+C.
+  bool CancelRequested() override;
 
  private:
   // Brings the progress strip up once the delay has passed, and lets the dialog repaint.

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <regex>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 #include "cli/progress_line.h"
 #include "cli/utf8.h"
 #include "tests/support/cli_runner.h"
+#include "tests/support/disc_row.h"
 #include "tests/support/temp_tree.h"
 
 namespace fs = std::filesystem;
@@ -61,8 +63,8 @@ TEST_F(CliTest, ExitStatusTellsHowThePassEnded) {
   run = Cli({"modify", "--2d", tree.Root().string()});
   EXPECT_EQ(run.exitStatus, 2);
   EXPECT_EQ(run.out, "") << "no summary after a file error";
-  EXPECT_EQ(run.err, Bdmv("good") + ": 对 一未命名文件 的存取被拒绝。\n")
-      << "the folder where the pass stopped";
+  EXPECT_EQ(run.err, Bdmv("good") + ": 对 一未命名文件 的存取被拒绝。 (Permission denied)\n")
+      << "the folder where the pass stopped, and the system's own words";
 }
 
 // As `quorvel-cli ARGUMENTS REDIRECTION` in a shell.
@@ -207,11 +209,15 @@ TEST_F(CliTest, JsonDocumentsTellEverything) {
          {{{"path", b1}, {"result", "patched"}},
           {{"path", b2},
            {"result", "reported"},
-           {"message", "modify Fail,Please check if path is correct "}},
+           {"message", "modify Fail,Please check if path is correct "},
+           {"cause", nullptr}},
           {{"path", b3}, {"result", "already-patched"}}}},
         {"unreadable", noFolders},
         {"count", 2},
         {"summary", "Modify 2 file successful"},
+        // The root, and each disc's directory, BDMV and BACKUP (d2 has none).
+        {"stopped", false},
+        {"directories_visited", 9},
         {"error", nullptr}}},
       {{"--json", "restore", root},
        1,
@@ -221,11 +227,14 @@ TEST_F(CliTest, JsonDocumentsTellEverything) {
          {{{"path", b1}, {"result", "restored"}},
           {{"path", b2},
            {"result", "reported"},
-           {"message", "modify Fail,Please check if path is correct"}},
+           {"message", "modify Fail,Please check if path is correct"},
+           {"cause", nullptr}},
           {{"path", b3}, {"result", "restored"}}}},
         {"unreadable", noFolders},
         {"count", 2},
         {"summary", "Resume  2 files successful"},
+        {"stopped", false},
+        {"directories_visited", 9},
         {"error", nullptr}}},
       {{"--json", "scan", d2.string()},
        0,
@@ -245,12 +254,22 @@ TEST_F(CliTest, JsonDocumentsTellEverything) {
          {{{"path", b1}, {"result", "patched"}},
           {{"path", b2},
            {"result", "reported"},
-           {"message", "modify Fail,Please check if path is correct "}},
-          {{"path", b3}, {"result", "file-error"}, {"message", accessDenied}}}},
+           {"message", "modify Fail,Please check if path is correct "},
+           {"cause", nullptr}},
+          {{"path", b3},
+           {"result", "file-error"},
+           {"message", accessDenied},
+           {"cause", "Permission denied"}}}},
         {"unreadable", noFolders},
         {"count", 1},
         {"summary", nullptr},
-        {"error", {{"kind", "file-error"}, {"text", accessDenied}, {"folder", b3}}}},
+        {"stopped", false},
+        {"directories_visited", nullptr},
+        {"error",
+         {{"kind", "file-error"},
+          {"text", accessDenied},
+          {"cause", "Permission denied"},
+          {"folder", b3}}}},
        d3 / "BDMV" / "MovieObject.bdmv"},
       {{"--json", "restore", root + "/missing"},
        2,
@@ -260,7 +279,9 @@ TEST_F(CliTest, JsonDocumentsTellEverything) {
         {"unreadable", noFolders},
         {"count", 0},
         {"summary", nullptr},
-        {"error", {{"kind", "pass"}, {"text", "Floder Path ERR."}}}}},
+        {"stopped", false},
+        {"directories_visited", nullptr},
+        {"error", {{"kind", "pass"}, {"text", "Floder Path ERR."}, {"cause", nullptr}}}}},
   };
   for (const Case& c : cases) {
     if (!c.readOnlyBeforeRun.empty()) SetReadOnly(c.readOnlyBeforeRun, true);
@@ -343,7 +364,7 @@ std::string TerminalOutput(const std::vector<std::string>& arguments,
     std::vector<char*> argv;
     for (const auto& argument : runner) argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
-    freopen("/dev/null", "w", stdout);
+    if (!freopen("/dev/null", "w", stdout)) _exit(127);
     execv(argv[0], argv.data());
     _exit(127);
   }
@@ -507,56 +528,96 @@ TEST_F(CliTest, ThePathShownLeadsWhereTheSystemWent) {
 
 namespace {
 
-// The first Ctrl+C lets the folder in hand finish, prints the summary of what was done, and ends
-// in status 130; no disc is left half done.
-TEST_F(CliTest, CtrlCFinishesTheFolderInHandAndSaysWhatWasDone) {
-  constexpr int kDiscs = 200;
-  for (int i = 0; i < kDiscs; ++i) {
-    MakeBdmvFolder(tree / ("disc" + std::to_string(i)), IndexBytes(64, 0x60));
-  }
-  int out[2];
-  ASSERT_EQ(pipe(out), 0);
+struct Stopped {
+  int status = 0;  // as waitpid gives it
+  std::string out, err;
+};
+
+// Runs a Modify pass over the discs and sends `signals`, one right after the other, once the
+// pass is under way (a backup exists, well before its end: each disc is flushed).
+Stopped StopMidPass(const fs::path& root, const DiscRow& discs, const std::vector<int>& signals,
+                    bool json) {
+  int out[2], err[2];
+  if (pipe(out) != 0 || pipe(err) != 0) return {};
   const pid_t child = fork();
-  ASSERT_GE(child, 0);
   if (child == 0) {
     dup2(out[1], 1);
+    dup2(err[1], 2);
     close(out[0]);
-    execl(QUORVEL_CLI_PATH, QUORVEL_CLI_PATH, "--threads", "1", "modify", "--quiet",
-          tree.Root().c_str(), static_cast<char*>(nullptr));
+    close(err[0]);
+    const char* format = json ? "--json" : "--quiet";
+    execl(QUORVEL_CLI_PATH, QUORVEL_CLI_PATH, "--threads", "1", format, "modify", root.c_str(),
+          static_cast<char*>(nullptr));
     _exit(127);
   }
   close(out[1]);
-  // Once a backup exists the pass is under way, well before its end (each disc is flushed).
-  auto anyBackup = [&] {
-    for (const auto& entry : fs::directory_iterator(tree.Root())) {
-      if (fs::exists(entry.path() / "BDMV" / "BACKUP")) return true;
-    }
-    return false;
-  };
-  while (!anyBackup()) usleep(1000);
-  kill(child, SIGINT);
-  std::string printed;
-  char buffer[256];
-  for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) printed.append(buffer, n);
+  close(err[1]);
+  while (!discs.AnyBackup()) usleep(1000);
+  for (const int signal : signals) kill(child, signal);
+  Stopped stopped;
+  char buffer[4096];
+  for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) stopped.out.append(buffer, n);
+  for (ssize_t n; (n = read(err[0], buffer, sizeof buffer)) > 0;) stopped.err.append(buffer, n);
   close(out[0]);
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
+  close(err[0]);
+  waitpid(child, &stopped.status, 0);
+  return stopped;
+}
 
-  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
-  EXPECT_EQ(WEXITSTATUS(status), 130);
-  int patched = 0;
-  for (int i = 0; i < kDiscs; ++i) {
-    const fs::path bdmv = tree / ("disc" + std::to_string(i)) / "BDMV";
-    const auto size = fs::file_size(bdmv / "index.bdmv");
-    ASSERT_TRUE(size == 64 || size == 88) << bdmv;
-    if (size == 88) {
-      ++patched;
-      EXPECT_EQ(fs::file_size(bdmv / "BACKUP" / "index.bdmv"), 64u) << bdmv;
+// Ctrl+C, a service manager's or `timeout`'s SIGTERM and a closed terminal's SIGHUP let the
+// folder in hand finish, print the summary of what was done with a line that says the pass was
+// stopped, and end in 128 and the signal's number. No disc is left half done, and no temporary
+// file is left behind. A second signal ends the program at once.
+TEST_F(CliTest, StopSignalsFinishTheFolderInHandAndSayWhatWasDone) {
+  constexpr int kDiscs = 200;
+  const DiscRow discs(tree.Root(), kDiscs, IndexBytes(64, 0x60));
+  struct Case {
+    std::vector<int> signals;
+    bool json;
+    int exitStatus;  // -1: ended by a signal
+  };
+  for (const Case& c : std::vector<Case>{{{SIGINT}, false, 130},
+                                         {{SIGTERM}, false, 143},
+                                         {{SIGHUP}, false, 129},
+                                         {{SIGTERM}, true, 143},
+                                         {{SIGTERM, SIGHUP}, false, -1}}) {
+    const std::string trace = testing::PrintToString(c.signals) + (c.json ? " --json" : "");
+    discs.Make();
+    const Stopped run = StopMidPass(tree.Root(), discs, c.signals, c.json);
+
+    // A kill may leave a temporary file, for the next pass to remove.
+    const DiscRow::Left left = discs.Check(c.exitStatus == -1);
+    EXPECT_EQ(left.faults, std::vector<std::string>{}) << trace;
+    EXPECT_LT(left.patched, kDiscs) << "the pass stopped: " << trace;
+    if (c.exitStatus == -1) {
+      // Both are pending at once: the system takes them in either order.
+      EXPECT_TRUE(WIFSIGNALED(run.status)) << "status " << run.status << trace;
+      EXPECT_NE(std::count(c.signals.begin(), c.signals.end(), WTERMSIG(run.status)), 0) << trace;
+      continue;
     }
+    ASSERT_TRUE(WIFEXITED(run.status)) << "ended by signal " << WTERMSIG(run.status) << trace;
+    EXPECT_EQ(WEXITSTATUS(run.status), c.exitStatus) << trace;
+    EXPECT_GT(left.patched, 0) << trace;
+
+    // The directories visited: each patched disc's, and the root; far from all of them.
+    std::smatch stop;
+    const std::regex stopLine("Stopped after visiting ([0-9]+) directories\\.\n");
+    ASSERT_TRUE(std::regex_match(run.err, stop, stopLine)) << run.err << trace;
+    const int visited = std::stoi(stop[1]);
+    EXPECT_GT(visited, left.patched) << trace;
+    EXPECT_LT(visited, 1 + 3 * kDiscs)
+        << "a whole pass visits the root and each disc's three" << trace;
+    const std::string summary = "Modify " + std::to_string(left.patched) + " file successful";
+    if (!c.json) {
+      EXPECT_EQ(run.out, summary + "\n") << trace;
+      continue;
+    }
+    const nlohmann::json document = nlohmann::json::parse(run.out);
+    EXPECT_EQ(document["summary"], summary);
+    EXPECT_EQ(document["stopped"], true);
+    EXPECT_EQ(document["directories_visited"], visited);
+    EXPECT_EQ(document["count"], left.patched);
   }
-  EXPECT_GT(patched, 0);
-  EXPECT_LT(patched, kDiscs) << "the pass stopped";
-  EXPECT_EQ(printed, "Modify " + std::to_string(patched) + " file successful\n");
 }
 
 }  // namespace

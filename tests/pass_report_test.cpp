@@ -4,20 +4,78 @@
 
 namespace {
 
+PassMessage Summary(bool stopped, std::size_t directories) {
+  return {PassMessage::Kind::kSummary,
+          PassMessage::Icon::kWarning,
+          "Modify 3 file successful",
+          {},
+          {},
+          stopped,
+          directories};
+}
+
 TEST(PassReportTest, OneLinePerFolderInTheOrderOfTheWalk) {
   PassReport report;
-  EXPECT_EQ(report.Text(), "");
+  EXPECT_EQ(report.Details(Summary(false, 1)), "");
   report.FolderHandled("C:\\a\\BDMV", {FolderOutcome::Kind::kPatched, {}});
   report.FolderUnreadable("C:\\b", "Access is denied.");
   report.FolderHandled("C:\\c\\BDMV", {FolderOutcome::Kind::kAlreadyPatched, {}});
   report.FolderHandled("C:\\d\\BDMV", {FolderOutcome::Kind::kRestored, {}});
   report.FolderHandled("C:\\e\\BDMV", FolderOutcome::Reported("the folder's own message"));
-  EXPECT_EQ(report.Text("\r\n"),
+  report.FolderHandled("C:\\f\\BDMV", FolderOutcome::Reported("its message", "Input/output error"));
+  EXPECT_EQ(report.Details(Summary(false, 9), "\r\n"),
             "C:\\a\\BDMV: patched\r\n"
             "C:\\b: cannot read this folder (Access is denied.)\r\n"
             "C:\\c\\BDMV: already patched\r\n"
             "C:\\d\\BDMV: restored\r\n"
-            "C:\\e\\BDMV: the folder's own message");
+            "C:\\e\\BDMV: the folder's own message\r\n"
+            "C:\\f\\BDMV: its message (Input/output error)");
+}
+
+// What each box shows: the message's own text stays whole in the box; a stop adds a line to it and
+// opens the details; a failure's cause goes to the details alone.
+TEST(PassReportTest, BoxesTellAStopAndTheCauseOfAFailure) {
+  PassReport report;
+  report.FolderHandled("/m/a/BDMV", {FolderOutcome::Kind::kPatched, {}});
+  const PassMessage fileError = {PassMessage::Kind::kFileError,
+                                 PassMessage::Icon::kStop,
+                                 "在存取 一未命名文件 时一个硬件输入/输出错误被报告。",
+                                 {},
+                                 "Input/output error"};
+  const PassMessage folder = {PassMessage::Kind::kFolder, PassMessage::Icon::kWarning,
+                              "Modify Fail,Can not read BDMV folder", "/m/b/BDMV",
+                              "Input/output error"};
+  const PassMessage noCause = {
+      PassMessage::Kind::kPassLevel, PassMessage::Icon::kWarning, "Floder Path ERR.", {}};
+  // A summary is never "stopped" unless the walk said so, whatever else it carries.
+  PassMessage notASummary = fileError;
+  notASummary.stopped = true;
+  struct Case {
+    const char* name;
+    PassMessage message;
+    std::string box, details, stopped;
+  };
+  const std::vector<Case> cases = {
+      {"whole pass", Summary(false, 4), "Modify 3 file successful", "/m/a/BDMV: patched", ""},
+      {"stopped pass", Summary(true, 196),
+       "Modify 3 file successful\nStopped after visiting 196 directories.",
+       "Stopped after visiting 196 directories.\n/m/a/BDMV: patched",
+       "Stopped after visiting 196 directories."},
+      {"file error", fileError, fileError.text, "Input/output error", ""},
+      {"folder", folder, folder.text, "Input/output error", ""},
+      {"no cause", noCause, "Floder Path ERR.", "", ""},
+      {"stopped is the summary's", notASummary, fileError.text, "Input/output error", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(BoxText(c.message), c.box);
+    EXPECT_EQ(report.Details(c.message), c.details);
+    EXPECT_EQ(StoppedText(c.message), c.stopped);
+  }
+  EXPECT_EQ(PassReport().Details(Summary(true, 1)), "Stopped after visiting 1 directories.")
+      << "a stop opens the details even with no folder to list";
+  EXPECT_EQ(WithCause("text", "cause"), "text (cause)");
+  EXPECT_EQ(WithCause("text", ""), "text");
 }
 
 }  // namespace

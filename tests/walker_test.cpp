@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <functional>
 #include <map>
 
 #include <gtest/gtest.h>
@@ -249,6 +250,49 @@ TEST(PassTest, ACancelledPassStopsBetweenTwoFoldersAndShowsWhatItDid) {
     patched += size == 88;
   }
   EXPECT_EQ(patched, 1) << "the folder begun is finished, and no other is begun";
+}
+
+// The summary tells a stopped pass from a whole one, and how many directories it visited,
+// however early or late the stop was asked for. A Restore pass walks a tree it does not change,
+// so every run of it sees the same directories.
+TEST(PassTest, TheSummaryTellsWhetherThePassWasStoppedAndHowManyDirectoriesItVisited) {
+  TempTree tree;
+  for (const char* disc : {".", "b", "c/d"}) MakeBdmvFolder(tree / disc, IndexBytes(64, 0));
+  ModifyTree(tree.Root());
+  const std::size_t all = RestoreTree(tree.Root()).visited.size();
+  ASSERT_GT(all, 3u);
+  struct Case {
+    const char* name;
+    std::function<bool(const RecordingFrontEnd&)> cancel;
+    bool stopped;
+    std::size_t handled;
+  };
+  const std::vector<Case> cases = {
+      {"never", [](const RecordingFrontEnd&) { return false; }, false, 3},
+      {"before the start folder's own disc", [](const RecordingFrontEnd&) { return true; }, true,
+       0},
+      {"after the first disc", [](const RecordingFrontEnd& f) { return f.handled.size() == 1; },
+       true, 1},
+      {"once every directory was visited",
+       [&](const RecordingFrontEnd& f) { return f.visited.size() == all; }, false, 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RecordingFrontEnd frontEnd;
+    frontEnd.cancel = [&] { return c.cancel(frontEnd); };
+    RunRestorePass(tree.Root().string(), frontEnd);
+    ASSERT_FALSE(frontEnd.messages.empty());
+    const PassMessage& summary = frontEnd.messages.back();
+    EXPECT_EQ(summary.kind, PassMessage::Kind::kSummary);
+    EXPECT_EQ(summary.text, "Resume  " + std::to_string(c.handled) + " files successful")
+        << "the same text, stopped or not";
+    EXPECT_EQ(summary.stopped, c.stopped);
+    EXPECT_EQ(summary.directoriesVisited, frontEnd.visited.size());
+    EXPECT_EQ(frontEnd.handled.size(), c.handled);
+    if (!c.stopped) {
+      EXPECT_EQ(frontEnd.visited.size(), all);
+    }
+  }
 }
 
 TEST(PassTest, ScanChangesNothing) {

@@ -42,9 +42,7 @@ void DialogFrontEnd::ShowMessage(const PassMessage& message) {
     m_progress->Update(m_directories, m_handled, m_current);
   }
   const UINT icon = message.icon == PassMessage::Icon::kStop ? MB_ICONSTOP : MB_ICONEXCLAMATION;
-  ShowMessageBox(
-      m_hOwner, message.text, icon,
-      message.kind == PassMessage::Kind::kSummary ? m_report.Text("\r\n") : std::string());
+  ShowMessageBox(m_hOwner, BoxText(message), icon, m_report.Details(message, "\r\n"));
   SetCursor(LoadCursorA(nullptr, IDC_WAIT));
 }
 

@@ -6,15 +6,16 @@
 #include <string>
 
 #include "app/message_front_end.h"
-#include "pass/pass_report.h"
 #include "app/taskbar_progress.h"
+#include "pass/pass_report.h"
 #include "ui/progress_strip.h"
 
 // The main dialog's side of a pass, for the pass's length. A pass over a whole disk can take
 // minutes on the dialog's own thread: meanwhile the cursor is busy, the task-bar button and a
 // strip in the dialog show progress, the dialog is repainted, and the input given to it is
 // dropped, but for the strip's Cancel button and Escape, which stop the walk. The summary tells
-// what happened to each folder in its details.
+// what happened to each folder in its details, and whether the walk was stopped; a failure's box
+// gives the system's description in its details.
 class DialogFrontEnd : public MessageBoxFrontEnd {
  public:
   explicit DialogFrontEnd(HWND dialog);

@@ -1,3 +1,6 @@
+#include <cerrno>
+#include <cstring>
+
 #include <QDialog>
 #include <QLabel>
 #include <QMessageBox>
@@ -5,6 +8,7 @@
 #include <QtTest>
 
 #include "pass/passes.h"
+#include "platform/fault_injection.h"
 #include "qt/folder_patch_dlg.h"
 #include "qt/qt_front_end.h"
 #include "tests/qt/scripted_prompts.h"
@@ -48,6 +52,7 @@ class FrontEndTest : public QObject {
   void ShortPassShowsNoProgressStrip();
   void CancelStopsThePassAfterTheFolderAtHand();
   void SummaryDetailsListEachFolderAndEachUnreadableOne();
+  void AFileErrorsBoxKeepsItsTextAndGivesTheSystemsCauseInItsDetails();
 };
 
 void FrontEndTest::MessageBoxIsOkOnlyWithCaptionIconAndOwner_data() {
@@ -183,8 +188,10 @@ void FrontEndTest::CancelStopsThePassAfterTheFolderAtHand() {
   QCOMPARE(caption, "Cancel");
   QVERIFY(!enabledAfterClick);
 
-  // One disc was done when Cancel was clicked; the walk went no further.
-  QCOMPARE(prompts.Texts(), QStringList{"Modify 1 file successful"});
+  // One disc was done when Cancel was clicked; the walk went no further, and the summary says so
+  // below the summary's own text: the root and the disc were visited.
+  const QString stopped = "Stopped after visiting 2 directories.";
+  QCOMPARE(prompts.Texts(), QStringList{"Modify 1 file successful\n" + stopped});
   QStringList untouched;
   QString patched;
   for (int i = 0; i < kDiscs; ++i) {
@@ -197,7 +204,7 @@ void FrontEndTest::CancelStopsThePassAfterTheFolderAtHand() {
     }
   }
   QCOMPARE(untouched.size(), kDiscs - 1);
-  QCOMPARE(prompts.shown.back().details, patched + ": patched");
+  QCOMPARE(prompts.shown.back().details, stopped + "\n" + patched + ": patched");
 }
 
 void FrontEndTest::SummaryDetailsListEachFolderAndEachUnreadableOne() {
@@ -241,6 +248,24 @@ void FrontEndTest::SummaryDetailsListEachFolderAndEachUnreadableOne() {
   }
   QCOMPARE(prompts.shown.back().text, "Modify 0 file successful");
   QCOMPARE(prompts.shown.back().details, "");
+}
+
+// The failure comes from the system call's result: the movie-object file's time cannot be set.
+void FrontEndTest::AFileErrorsBoxKeepsItsTextAndGivesTheSystemsCauseInItsDetails() {
+  TempTree tree;
+  MakeBdmvFolder(tree / "a", IndexBytes(90, 0));
+  ScriptedPrompts prompts;
+  CFolderPatchDlg dialog(prompts);
+  dialog.SetFolderPath(Native(tree.Root()));
+  platform::SetFaultHook(
+      [](platform::IoStep step) { return step == platform::IoStep::kTime ? EIO : 0; });
+  dialog.findChild<QPushButton*>("IDC_MODIFY")->click();
+  platform::SetFaultHook(nullptr);
+
+  QCOMPARE(prompts.shown.size(), 1u);
+  QCOMPARE(prompts.shown.front().text, "在存取 一未命名文件 时一个硬件输入/输出错误被报告。");
+  QCOMPARE(prompts.shown.front().icon, PassMessage::Icon::kStop);
+  QCOMPARE(prompts.shown.front().details, QString::fromStdString(std::strerror(EIO)));
 }
 
 QTEST_MAIN(FrontEndTest)

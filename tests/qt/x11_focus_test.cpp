@@ -36,7 +36,7 @@ class MidPassPrompts : public UserPrompts {
 
   void ShowMessage(QWidget* owner, const QString& text, PassMessage::Icon icon,
                    const QString& details = {}) override {
-    if (text.endsWith("successful")) {
+    if (text.contains("successful")) {
       DesktopPrompts().ShowMessage(owner, text, icon, details);
       return;
     }
