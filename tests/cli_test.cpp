@@ -312,6 +312,13 @@ TEST_F(CliTest, ScanListsFoldersAndChangesNothing) {
             (std::vector<std::string>{"MovieObject.bdmv", "index.bdmv"}));
 }
 
+// As root nothing is unreadable or unwritable: these run quorvel-cli as "nobody".
+ProcessResult CliAsNobody(std::vector<std::string> arguments) {
+  arguments.insert(arguments.begin(), {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534",
+                                       "--clear-groups", QUORVEL_CLI_PATH});
+  return RunProcess(arguments);
+}
+
 // An unreadable folder is skipped, named with the system's cause, and makes the exit status 1,
 // in every command and in JSON; as root nothing is unreadable, so it runs as "nobody".
 TEST_F(CliTest, UnreadableFoldersAreReportedAndThePassGoesOn) {
@@ -321,20 +328,15 @@ TEST_F(CliTest, UnreadableFoldersAreReportedAndThePassGoesOn) {
   fs::permissions(tree.Root(), fs::perms::all);
   fs::permissions(lockedFolder, fs::perms::none);
   const std::string locked = tree.Root().string() + "/locked-\\xff";
-  auto asNobody = [&](std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534",
-                                         "--clear-groups", QUORVEL_CLI_PATH});
-    return RunProcess(arguments);
-  };
 
-  auto run = asNobody({"scan", tree.Root().string()});
+  auto run = CliAsNobody({"scan", tree.Root().string()});
   EXPECT_EQ(run.exitStatus, 1);
   EXPECT_EQ(run.out, Bdmv("a") + ": index=index.bdmv patched=no flags=0x60 backup=no\n");
   EXPECT_EQ(run.err, locked + ": cannot read this folder (Permission denied)\n");
 
   fs::remove_all(tree / "a");
   for (const char* command : {"modify", "restore"}) {
-    run = asNobody({command, "--threads", "1", tree.Root().string()});
+    run = CliAsNobody({command, "--threads", "1", tree.Root().string()});
     EXPECT_EQ(run.exitStatus, 1) << command;
     EXPECT_EQ(LastLine(run.out), command == std::string("modify") ? "Modify 0 file successful"
                                                                   : "Resume  0 files successful");
@@ -342,7 +344,7 @@ TEST_F(CliTest, UnreadableFoldersAreReportedAndThePassGoesOn) {
   }
 
   for (const char* command : {"scan", "modify"}) {
-    run = asNobody({"--json", command, tree.Root().string()});
+    run = CliAsNobody({"--json", command, tree.Root().string()});
     EXPECT_EQ(run.exitStatus, 1) << command;
     EXPECT_EQ(nlohmann::json::parse(run.out)["unreadable"],
               nlohmann::json::array(
@@ -350,6 +352,31 @@ TEST_F(CliTest, UnreadableFoldersAreReportedAndThePassGoesOn) {
         << command;
   }
   fs::permissions(lockedFolder, fs::perms::owner_all);
+}
+
+// A folder's message is followed by the system's own description of what failed, on stderr and
+// in JSON: BACKUP cannot be made in a BDMV folder this user may not write. As "nobody", since
+// root may write anywhere.
+TEST_F(CliTest, AFolderMessageIsFollowedByTheSystemsOwnDescription) {
+  MakeBdmvFolder(tree / "a", IndexBytes(64, 0x60));
+  fs::permissions(tree.Root(), fs::perms::all);
+  for (const char* file : {"index.bdmv", "MovieObject.bdmv"}) {
+    fs::permissions(tree / "a" / "BDMV" / file, fs::perms::owner_all | fs::perms::others_all);
+  }
+  const std::string text = "Modify Fail,Can not create backup file";
+
+  auto run = CliAsNobody({"modify", tree.Root().string()});
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_EQ(run.err, Bdmv("a") + ": " + text + " (Permission denied)\n");
+  EXPECT_EQ(run.out, "Modify 0 file successful\n");
+
+  run = CliAsNobody({"--json", "modify", tree.Root().string()});
+  EXPECT_EQ(nlohmann::json::parse(run.out)["folders"],
+            nlohmann::json::array({{{"path", Bdmv("a")},
+                                    {"result", "reported"},
+                                    {"message", text},
+                                    {"cause", "Permission denied"}}}));
+  EXPECT_FALSE(fs::exists(tree / "a" / "BDMV" / "BACKUP"));
 }
 
 // Runs the command with its stderr on a terminal and returns what the terminal received;

@@ -96,8 +96,12 @@ TEST_F(DialogPassProgressTest, CancelEscapeOrCloseStopTheWalkAndTheDialogStays) 
                         }});
     EXPECT_TRUE(stayedOpen);
     EXPECT_FALSE(script.leftOpen) << "Escape closes the dialog once the pass is over";
+    // The summary's own text, then the stop: the root and "a" were visited.
+    const std::string stopped = "Stopped after visiting 2 directories.";
     EXPECT_EQ(Texts(script.boxes),
-              (std::vector<std::string>{kNoIndex, "Modify 0 file successful"}));
+              (std::vector<std::string>{kNoIndex, "Modify 0 file successful\n" + stopped}));
+    EXPECT_EQ(script.boxes.back().details,
+              stopped + "\r\n" + Utf8(tree / "a" / "BDMV") + ": " + kNoIndex);
     EXPECT_EQ(IndexSize("b"), 64u) << "the walk stopped before the next folder";
     EXPECT_EQ(IndexSize("c"), 64u);
   }
