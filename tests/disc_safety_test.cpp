@@ -479,9 +479,12 @@ TEST_F(DiscSafetyTest, EveryFlushThatFailsIsReportedAndLeavesWholeFiles) {
   const Texts stopped = {"在存取 一未命名文件 时一个硬件输入/输出错误被报告。"};
   const Texts notRestored = {Folder("Resume fail,Can not copy backup file"),
                              "Resume  0 files successful"};
+  // What the index file holds after the failure: its old bytes, the whole new ones, or, written
+  // in place, the old bytes followed by the block that no address points at yet.
+  enum Left { kOld, kNew, kOldAndBlock };
   struct Flush {
     Texts shown;
-    bool indexChanged;
+    Left index;
   };
   struct Case {
     const char* name;
@@ -493,15 +496,27 @@ TEST_F(DiscSafetyTest, EveryFlushThatFailsIsReportedAndLeavesWholeFiles) {
       {"Modify by a rename",
        false,
        false,
-       {{noBackup, false},  // the backup
-        {noBackup, false},  // BACKUP, once the backup is renamed
-        {stopped, false},   // the patched file
-        {stopped, true}}},  // the folder, once the patched file is renamed
-      {"Modify in place", false, true, {{noBackup, false}, {noBackup, false}, {stopped, true}}},
-      {"Restore by a rename", true, false, {{notRestored, false}, {notRestored, true}}},
-      {"Restore in place", true, true, {{notRestored, true}}},
+       {{noBackup, kOld},   // the backup
+        {noBackup, kOld},   // BACKUP, once the backup is renamed
+        {stopped, kOld},    // the patched file
+        {stopped, kNew}}},  // the folder, once the patched file is renamed
+      {"Modify in place",
+       false,
+       true,
+       {{noBackup, kOld},
+        {noBackup, kOld},
+        {stopped, kOldAndBlock},  // the block, before the address is written
+        {stopped, kNew}}},
+      {"Restore by a rename", true, false, {{notRestored, kOld}, {notRestored, kNew}}},
+      {"Restore in place",
+       true,
+       true,
+       {{notRestored, kOldAndBlock},  // the backup's bytes, before the file is cut to their length
+        {notRestored, kNew}}},
   };
   const Bytes patched = PatchedBytes(original, false);
+  Bytes originalAndBlock = patched;
+  std::fill_n(originalAndBlock.begin() + 12, 4, 0);
   for (const Case& c : cases) {
     for (std::size_t n = 0; n <= c.flushes.size(); ++n) {
       SCOPED_TRACE(std::string(c.name) + ", flush " + std::to_string(n) + " fails");
@@ -520,12 +535,15 @@ TEST_F(DiscSafetyTest, EveryFlushThatFailsIsReportedAndLeavesWholeFiles) {
       }();
 
       const Flush done = {{c.restore ? "Resume  1 files successful" : "Modify 1 file successful"},
-                          true};
+                          kNew};
       const Flush& expected = n < c.flushes.size() ? c.flushes[n] : done;
       const Bytes& before = c.restore ? patched : original;
       const Bytes& after = c.restore ? original : patched;
       EXPECT_EQ(shown.Texts(), expected.shown);
-      EXPECT_EQ(DescribeDifference(expected.indexChanged ? after : before, ReadBytes(Index())), "");
+      const Bytes& left = expected.index == kOld   ? before
+                          : expected.index == kNew ? after
+                                                   : originalAndBlock;
+      EXPECT_EQ(DescribeDifference(left, ReadBytes(Index())), "");
       if (fs::exists(Backup())) {
         EXPECT_EQ(DescribeDifference(original, ReadBytes(Backup())), "");
       }
