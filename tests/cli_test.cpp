@@ -296,6 +296,12 @@ TEST_F(CliTest, ScanListsFoldersAndChangesNothing) {
   MakeBdmvFolder(tree / "a", IndexBytes(64, 0x60));
   fs::create_directories(tree / "b" / "BDMV");
   WriteBytes(tree / "b" / "BDMV" / "INDEX.BDM", Bytes(50, 'z'));
+  // A patch interrupted after its block, before its address; and a whole one.
+  Bytes blockWithoutAddress = PatchedBytes(IndexBytes(64, 0x60), false);
+  std::fill_n(blockWithoutAddress.begin() + 12, 4, 0);
+  MakeBdmvFolder(tree / "c", blockWithoutAddress);
+  WriteBytes(tree / "c" / "BDMV" / "BACKUP" / "index.bdmv", IndexBytes(64, 0x60));
+  MakeBdmvFolder(tree / "d", PatchedBytes(IndexBytes(64, 0x60), true));
 
   const auto run = Cli({"scan", tree.Root().string()});
 
@@ -308,7 +314,9 @@ TEST_F(CliTest, ScanListsFoldersAndChangesNothing) {
   std::sort(lines.begin(), lines.end());
   EXPECT_EQ(lines, (std::vector<std::string>{
                        Bdmv("a") + ": index=index.bdmv patched=no flags=0x60 backup=no",
-                       Bdmv("b") + ": index=INDEX.BDM not-an-index backup=no"}));
+                       Bdmv("b") + ": index=INDEX.BDM not-an-index backup=no",
+                       Bdmv("c") + ": index=index.bdmv patched=unfinished flags=0x60 backup=yes",
+                       Bdmv("d") + ": index=index.bdmv patched=yes flags=0x00 backup=no"}));
   EXPECT_EQ(Names(tree / "a" / "BDMV"),
             (std::vector<std::string>{"MovieObject.bdmv", "index.bdmv"}));
 }
