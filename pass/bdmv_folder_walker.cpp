@@ -54,9 +54,10 @@ void CBdmvFolderWalker::Walk(const TargetHandler& handler, PassFrontEnd* frontEn
   }
 
   Visit(handler, Clock::now());
-  while (!m_stopped) {
+  for (;;) {
     if (Cancelled()) {
-      // A stop asked for once nothing is left changes nothing: the walk is whole.
+      // A stop asked for once nothing is left changes nothing: the walk is whole. A target left
+      // unhandled is a subdirectory left too.
       m_stopped = AnySubdirectoryLeft();
       break;
     }
@@ -108,10 +109,7 @@ void CBdmvFolderWalker::Visit(const TargetHandler& handler, Clock::time_point st
 void CBdmvFolderWalker::ScanForTargets(const TargetHandler& handler) {
   const std::size_t pathLength = m_path.size();
   for (const std::string& name : m_targets) {
-    if (Cancelled()) {
-      m_stopped = true;
-      return;
-    }
+    if (Cancelled()) return;
     std::error_code error;
     const platform::Directory target = OpenWithinLimit(m_levels.back().dir, name, error);
     platform::AppendToPath(m_path, name);
