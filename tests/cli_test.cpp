@@ -571,7 +571,8 @@ struct Stopped {
 
 // Runs a Modify pass over the discs and sends `signals`, one right after the other, once the
 // pass is under way (a backup exists, well before its end: each disc is flushed).
-// `output` is "--json", "--quiet", or "/dev/full" for a stdout that takes nothing.
+// `output` is "--json", "--quiet", or "/dev/full" for a stdout that takes nothing; "nohup" is
+// "--quiet" with SIGHUP ignored from the start, as nohup starts a program.
 Stopped StopMidPass(const fs::path& root, const DiscRow& discs, const std::vector<int>& signals,
                     const std::string& output) {
   int out[2], err[2];
@@ -582,6 +583,7 @@ Stopped StopMidPass(const fs::path& root, const DiscRow& discs, const std::vecto
     dup2(err[1], 2);
     close(out[0]);
     close(err[0]);
+    if (output == "nohup") signal(SIGHUP, SIG_IGN);
     const char* format = output == "--json" ? "--json" : "--quiet";
     execl(QUORVEL_CLI_PATH, QUORVEL_CLI_PATH, "--threads", "1", format, "modify", root.c_str(),
           static_cast<char*>(nullptr));
@@ -605,7 +607,7 @@ Stopped StopMidPass(const fs::path& root, const DiscRow& discs, const std::vecto
 // folder in hand finish, print the summary of what was done with a line that says the pass was
 // stopped, and end in 128 and the signal's number, even when the summary cannot be written. No
 // disc is left half done, and no temporary file is left behind. A second signal ends the program
-// at once.
+// at once; a signal ignored from the start stays ignored.
 TEST_F(CliTest, StopSignalsFinishTheFolderInHandAndSayWhatWasDone) {
   constexpr int kDiscs = 200;
   const DiscRow discs(tree.Root(), kDiscs, IndexBytes(64, 0x60));
@@ -619,7 +621,8 @@ TEST_F(CliTest, StopSignalsFinishTheFolderInHandAndSayWhatWasDone) {
                                          {{SIGHUP}, "--quiet", 129},
                                          {{SIGTERM}, "--json", 143},
                                          {{SIGHUP}, "/dev/full", 129},
-                                         {{SIGTERM, SIGHUP}, "--quiet", -1}}) {
+                                         {{SIGTERM, SIGHUP}, "--quiet", -1},
+                                         {{SIGHUP}, "nohup", 0}}) {
     const std::string trace = testing::PrintToString(c.signals) + " " + c.output;
     discs.Make();
     const Stopped run = StopMidPass(tree.Root(), discs, c.signals, c.output);
@@ -627,6 +630,13 @@ TEST_F(CliTest, StopSignalsFinishTheFolderInHandAndSayWhatWasDone) {
     // A kill may leave a temporary file, for the next pass to remove.
     const DiscRow::Left left = discs.Check(c.exitStatus == -1);
     EXPECT_EQ(left.faults, std::vector<std::string>{}) << trace;
+    if (c.exitStatus == 0) {
+      EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0) << run.status << trace;
+      EXPECT_EQ(left.patched, kDiscs) << trace;
+      EXPECT_EQ(run.err, "") << trace;
+      EXPECT_EQ(run.out, "Modify 200 file successful\n") << trace;
+      continue;
+    }
     EXPECT_LT(left.patched, kDiscs) << "the pass stopped: " << trace;
     if (c.exitStatus == -1) {
       // Both are pending at once: the system takes them in either order.
