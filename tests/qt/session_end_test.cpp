@@ -69,7 +69,8 @@ void SessionEndTest::ASignalMidPassFinishesTheFolderInHandAndEndsTheProgram() {
     return;
   }
   QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-  QCOMPARE(program.exitCode(), exitCode);
+  QVERIFY2(program.exitCode() == exitCode,
+           qPrintable(QString::number(program.exitCode()) + " " + program.readAllStandardError()));
 
   const DiscRow::Left left = discs.Check();
   QVERIFY2(left.faults.empty(), left.faults.empty() ? "" : left.faults.front().c_str());
