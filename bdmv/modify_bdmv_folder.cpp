@@ -1,7 +1,6 @@
 #include "bdmv/modify_bdmv_folder.h"
 
 #include <array>
-#include <cerrno>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -31,7 +30,7 @@ void TouchMovieObject(const platform::Directory& folder,
   platform::File file = platform::File::OpenForUpdate(folder, entry->name);
   if (!file.IsRegular()) return;
   if (platform::IsReadOnly(folder, entry->name)) {
-    throw FileError(FileErrorCause::kAccessDenied, {}, EACCES);
+    platform::ThrowFileError(platform::AccessDeniedError());
   }
   file.SetModificationTimeToNow();
 }

@@ -58,6 +58,7 @@ class Directory {
   void Close();
 
   // Reads the whole listing, without "." and "..", in the order the file system gives; with
+  // a directory that could not be opened, fails with the cause of that. With
   // `directoriesOnly`, only the subdirectories (a walk needs no more, and files are most of a
   // listing). On failure the entries read so far are left in `entries`.
   std::error_code List(std::vector<DirEntry>& entries, bool directoriesOnly = false) const;
@@ -77,8 +78,18 @@ class Directory {
   static constexpr std::intptr_t kClosed = -1;
   explicit Directory(std::intptr_t handle, std::wstring nativePath = {})
       : m_handle(handle), m_nativePath(std::move(nativePath)) {}
+  // A directory that could not be opened, which keeps telling why: a pass handed it can say so.
+  static Directory Unopened(std::error_code cause) {
+    Directory directory;
+    directory.m_openError = cause;
+    return directory;
+  }
+  std::error_code NotOpenError() const {
+    return m_openError ? m_openError : std::make_error_code(std::errc::bad_file_descriptor);
+  }
   std::intptr_t m_handle = kClosed;
   std::wstring m_nativePath;
+  std::error_code m_openError;
   mutable bool m_listed = false;  // a second listing must rewind first
 };
 

@@ -60,7 +60,7 @@ bool IsDotOrDotDot(const char* name) {
 }  // namespace
 
 Directory::Directory(Directory&& other) noexcept
-    : m_handle(other.m_handle), m_listed(other.m_listed) {
+    : m_handle(other.m_handle), m_openError(other.m_openError), m_listed(other.m_listed) {
   other.m_handle = kClosed;
 }
 
@@ -68,6 +68,7 @@ Directory& Directory::operator=(Directory&& other) noexcept {
   if (this != &other) {
     Close();
     m_handle = other.m_handle;
+    m_openError = other.m_openError;
     m_listed = other.m_listed;
     other.m_handle = kClosed;
   }
@@ -98,8 +99,9 @@ Directory Directory::OpenFolder(const std::string& path, std::error_code& error)
 Directory Directory::OpenSubdirectory(const std::string& name, std::error_code& error) const {
   error.clear();
   const int fd = openat(static_cast<int>(m_handle), name.c_str(), kDirectoryFlags | O_NOFOLLOW);
-  if (fd < 0) error = LastError();
-  return Directory(fd);
+  if (fd >= 0) return Directory(fd);
+  error = LastError();
+  return Unopened(error);
 }
 
 Directory Directory::OpenBelow(const std::string& relativePath, std::error_code& error) const {
@@ -120,6 +122,7 @@ std::error_code Directory::CreateSubdirectory(const std::string& name) const {
 
 std::error_code Directory::List(std::vector<DirEntry>& entries, bool directoriesOnly) const {
   entries.clear();
+  if (!IsOpen()) return NotOpenError();
   const int fd = static_cast<int>(m_handle);
   // A directory just opened needs no rewind: that saves a system call for every one walked.
   if (m_listed && lseek(fd, 0, SEEK_SET) < 0) return LastError();

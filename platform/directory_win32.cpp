@@ -66,7 +66,9 @@ std::wstring ChildPath(const std::wstring& path, const std::string& name) {
 }  // namespace
 
 Directory::Directory(Directory&& other) noexcept
-    : m_handle(other.m_handle), m_nativePath(std::move(other.m_nativePath)) {
+    : m_handle(other.m_handle),
+      m_nativePath(std::move(other.m_nativePath)),
+      m_openError(other.m_openError) {
   other.m_handle = kClosed;
 }
 
@@ -75,6 +77,7 @@ Directory& Directory::operator=(Directory&& other) noexcept {
     Close();
     m_handle = other.m_handle;
     m_nativePath = std::move(other.m_nativePath);
+    m_openError = other.m_openError;
     other.m_handle = kClosed;
   }
   return *this;
@@ -107,7 +110,7 @@ Directory Directory::OpenFolder(const std::string& path, std::error_code& error)
 Directory Directory::OpenSubdirectory(const std::string& name, std::error_code& error) const {
   std::wstring path = ChildPath(m_nativePath, name);
   HANDLE handle = OpenDirectoryHandle(path, false, error);
-  if (handle == INVALID_HANDLE_VALUE) return {};
+  if (handle == INVALID_HANDLE_VALUE) return Unopened(error);
   return Directory(reinterpret_cast<std::intptr_t>(handle), std::move(path));
 }
 
@@ -131,6 +134,7 @@ std::error_code Directory::CreateSubdirectory(const std::string& name) const {
 
 std::error_code Directory::List(std::vector<DirEntry>& entries, bool directoriesOnly) const {
   entries.clear();
+  if (!IsOpen()) return NotOpenError();
   const std::wstring pattern = ChildPath(m_nativePath, "*");
   WIN32_FIND_DATAW data;
   HANDLE find = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,

@@ -46,6 +46,10 @@ namespace platform {
 // Maps a system error number (errno, or a Windows error code) to its cause.
 FileErrorCause CauseFromSystemError(int systemError);
 
+// The system's own number for a denied access, for a refusal Quorvel decides itself (a read-only
+// movie-object file), so that it reads as the system would put it.
+int AccessDeniedError();
+
 // Throws the FileError for systemError; fileName as for FileError.
 [[noreturn]] void ThrowFileError(int systemError, const std::string& fileName = {});
 

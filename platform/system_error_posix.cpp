@@ -4,6 +4,10 @@
 
 namespace platform {
 
+int AccessDeniedError() {
+  return EACCES;
+}
+
 FileErrorCause CauseFromSystemError(int systemError) {
   switch (systemError) {
     case ENOENT:

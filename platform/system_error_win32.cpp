@@ -4,6 +4,10 @@
 
 namespace platform {
 
+int AccessDeniedError() {
+  return ERROR_ACCESS_DENIED;
+}
+
 FileErrorCause CauseFromSystemError(int systemError) {
   switch (static_cast<DWORD>(systemError)) {
     case ERROR_FILE_NOT_FOUND:

@@ -360,7 +360,16 @@ TEST_F(CliTest, UnreadableFoldersAreReportedAndThePassGoesOn) {
                   {{{"path", PathBytes(lockedFolder.string())}, {"cause", "Permission denied"}}}))
         << command;
   }
-  fs::permissions(lockedFolder, fs::perms::owner_all);
+  fs::permissions(lockedFolder, fs::perms::all);
+
+  // A BDMV folder that cannot be opened is reported with the cause of that, and the walk, which
+  // cannot enter it either, says so too.
+  fs::permissions(lockedFolder / "BDMV", fs::perms::none);
+  const std::string bdmv = locked + "/BDMV";
+  run = CliAsNobody({"modify", tree.Root().string()});
+  EXPECT_EQ(run.err, bdmv + ": Modify Fail,Can not read BDMV folder (Permission denied)\n" + bdmv +
+                         ": cannot read this folder (Permission denied)\n");
+  fs::permissions(lockedFolder / "BDMV", fs::perms::owner_all);
 }
 
 // A folder's message is followed by the system's own description of what failed, on stderr and

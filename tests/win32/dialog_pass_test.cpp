@@ -126,8 +126,9 @@ TEST_F(DialogPassProgressTest, TheSummarysDetailsTellEachFoldersOutcome) {
   ASSERT_EQ(details.size(), 2u);
   EXPECT_EQ(details[0], a + ": " + kNoIndex + "\r\n" + b + ": patched\r\n" + c + ": patched\r\n" +
                             d + ": already patched");
+  // No backup is made of an index file that is already patched: there is nothing to restore.
   EXPECT_EQ(details[1], a + ": " + script.boxes[2].text + "\r\n" + b + ": restored\r\n" + c +
-                            ": restored\r\n" + d + ": restored");
+                            ": restored\r\n" + d + ": Resume fail,no used backup file is exist");
 }
 
 TEST_F(DialogPassProgressTest, TheSummaryHasTheFocusAfterAClickDuringThePass) {
