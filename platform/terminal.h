@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdio>
 #include <string>
+#include <string_view>
+#include <system_error>
 #include <vector>
 
 // What a console program needs from the system beyond the files it walks.
@@ -13,6 +15,11 @@ bool IsTerminal(std::FILE* stream);
 
 // The terminal's width in characters; 80 when it cannot be told.
 std::size_t TerminalWidth(std::FILE* stream);
+
+// Writes UTF-8 text to the stream, or says why it could not. A Windows console takes it as
+// UTF-16, which it shows whatever its code page; the bytes of a pipe, a file or a POSIX terminal
+// are the UTF-8 ones.
+std::error_code WriteText(std::FILE* stream, std::string_view text);
 
 // Readies a console program: stdout and stderr take UTF-8 bytes and terminal sequences
 // unchanged, and a walk over a drive without a medium meets ordinary errors instead of the

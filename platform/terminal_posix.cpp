@@ -3,6 +3,8 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 namespace platform {
 
 bool IsTerminal(std::FILE* stream) {
@@ -13,6 +15,11 @@ std::size_t TerminalWidth(std::FILE* stream) {
   winsize size{};
   if (ioctl(fileno(stream), TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
   return 80;
+}
+
+std::error_code WriteText(std::FILE* stream, std::string_view text) {
+  if (std::fwrite(text.data(), 1, text.size(), stream) == text.size()) return {};
+  return {errno, std::generic_category()};
 }
 
 void PrepareConsoleProgram() {}

@@ -6,6 +6,9 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
+#include <cerrno>
+
 #include "platform/utf16_win32.h"
 
 namespace platform {
@@ -15,7 +18,36 @@ HANDLE ConsoleOf(std::FILE* stream) {
   return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
 }
 
+// Old consoles take at most about 64 KB a call.
+constexpr std::size_t kConsoleChunk = 8192;
+
+std::error_code WriteToConsole(HANDLE console, std::wstring_view text) {
+  while (!text.empty()) {
+    std::size_t count = std::min(text.size(), kConsoleChunk);
+    // A surrogate pair stays in one call.
+    if (count < text.size() && IS_HIGH_SURROGATE(text[count - 1])) --count;
+    DWORD written = 0;
+    if (!WriteConsoleW(console, text.data(), static_cast<DWORD>(count), &written, nullptr)) {
+      return {static_cast<int>(GetLastError()), std::system_category()};
+    }
+    if (written == 0) return std::make_error_code(std::errc::io_error);
+    text.remove_prefix(written);
+  }
+  return {};
+}
+
 }  // namespace
+
+std::error_code WriteText(std::FILE* stream, std::string_view text) {
+  // Through the C runtime a console gets the UTF-8 bytes, which it does not decode reliably
+  // whatever its output code page: non-ASCII characters come out as U+FFFD.
+  if (IsTerminal(stream)) {
+    if (std::fflush(stream) != 0) return {errno, std::generic_category()};
+    return WriteToConsole(ConsoleOf(stream), Widen(text));
+  }
+  if (std::fwrite(text.data(), 1, text.size(), stream) == text.size()) return {};
+  return {errno, std::generic_category()};
+}
 
 bool IsTerminal(std::FILE* stream) {
   DWORD mode = 0;

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "platform/utf16_win32.h"
+#include "tests/support/command_line_win32.h"
 #include "tests/support/temp_tree.h"
 
 namespace testing_support {
@@ -14,23 +14,6 @@ namespace {
 std::string ReadText(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// Quotes an argument so that the child's command-line parsing gives it back unchanged.
-std::wstring Quoted(const std::wstring& argument) {
-  std::wstring quoted = L"\"";
-  std::size_t backslashes = 0;
-  for (wchar_t c : argument) {
-    if (c == L'\\') {
-      ++backslashes;
-      continue;
-    }
-    quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-    backslashes = 0;
-    quoted += c;
-  }
-  quoted.append(backslashes * 2, L'\\');
-  return quoted + L"\"";
 }
 
 HANDLE Inheritable(const std::filesystem::path& file, DWORD access, DWORD disposition) {
@@ -45,11 +28,7 @@ ProcessResult RunProcess(const std::vector<std::string>& arguments) {
   TempTree scratch;
   const auto outFile = scratch / "out";
   const auto errFile = scratch / "err";
-  std::wstring commandLine;
-  for (const auto& argument : arguments) {
-    if (!commandLine.empty()) commandLine += L' ';
-    commandLine += Quoted(platform::Widen(argument));
-  }
+  std::wstring commandLine = CommandLine(arguments);
 
   ProcessResult result;
   STARTUPINFOW startup{};
