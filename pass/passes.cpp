@@ -6,6 +6,7 @@
 #include "bdmv/restore_bdmv_folder.h"
 #include "pass/bdmv_folder_walker.h"
 #include "pass/pass_state.h"
+#include "platform/stop_signals.h"
 
 namespace {
 
@@ -16,8 +17,11 @@ void ApplyPassOperation(const platform::Directory& target, const std::string& pa
                         PassFrontEnd& frontEnd) {
   if (g_passMode != PASS_MODIFY && g_passMode != PASS_RESTORE) return;
   frontEnd.FolderStarted(path);
-  const FolderOutcome outcome =
-      g_passMode == PASS_MODIFY ? ModifyBdmvFolder(target, path) : RestoreBdmvFolder(target, path);
+  const FolderOutcome outcome = [&] {
+    const platform::FolderInHand inHand;
+    return g_passMode == PASS_MODIFY ? ModifyBdmvFolder(target, path)
+                                     : RestoreBdmvFolder(target, path);
+  }();
   if (outcome.kind == FolderOutcome::Kind::kReported) {
     frontEnd.ShowMessage({PassMessage::Kind::kFolder, PassMessage::Icon::kWarning, outcome.message,
                           path, outcome.cause});

@@ -43,4 +43,7 @@ int StopSignal() {
   return g_stopSignal;
 }
 
+FolderInHand::FolderInHand() = default;
+FolderInHand::~FolderInHand() = default;
+
 }  // namespace platform
