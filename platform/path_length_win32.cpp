@@ -8,11 +8,13 @@ namespace platform {
 
 std::size_t NarrowPathLength(const std::string& path) {
   std::wstring wide = Widen(path);
-  // The path as it reads without the prefix: "\\?\UNC\server\..." is "\\server\...".
-  if (wide.starts_with(L"\\\\?\\UNC\\")) {
-    wide.replace(0, 8, L"\\\\");
-  } else if (IsVerbatimPath(wide)) {
-    wide.erase(0, 4);
+  // The path as it reads without the prefix, "\\?\" or the device namespace's "\\.\":
+  // "\\?\UNC\server\..." is "\\server\...".
+  for (const std::wstring_view prefix : {L"\\\\?\\", L"\\\\.\\"}) {
+    if (!wide.starts_with(prefix)) continue;
+    wide.erase(0, prefix.size());
+    if (wide.starts_with(L"UNC\\")) wide.replace(0, 4, L"\\\\");
+    break;
   }
   if (wide.empty()) return 0;
   return static_cast<std::size_t>(WideCharToMultiByte(

@@ -30,7 +30,7 @@ class WindowsPathLengthTest : public ::testing::Test {
   }
 };
 
-TEST_F(WindowsPathLengthTest, PathsAreMeasuredInTheAnsiCodePageWithoutAVerbatimPrefix) {
+TEST_F(WindowsPathLengthTest, PathsAreMeasuredInTheAnsiCodePageWithoutAPrefix) {
   struct Case {
     std::string path;
     std::size_t length;
@@ -39,8 +39,11 @@ TEST_F(WindowsPathLengthTest, PathsAreMeasuredInTheAnsiCodePageWithoutAVerbatimP
       {"C:\\" + Repeat(kEAcute, 200), 203},
       {"\\\\?\\C:\\Movie\\BDMV", 13},
       {"\\\\?\\UNC\\server\\share\\BDMV", 19},  // read as \\server\share\BDMV
+      {"\\\\.\\C:\\Movie\\BDMV", 13},
+      {"\\\\.\\UNC\\server\\share\\BDMV", 19},
       {"\\\\server\\share\\BDMV", 19},
       {"C:\\\xE4\xB8\xAD\xE6\x96\x87", 5},  // two characters the code page lacks, one byte each
+      {"C:\\\xF0\x9F\x8E\xAC", 5},  // beyond the Basic Multilingual Plane: one per UTF-16 unit
       {"", 0},
   };
   for (const auto& c : cases) {
@@ -77,24 +80,23 @@ std::wstring MakeBdmvFolderOfLength(const std::wstring& root, std::size_t length
 
 TEST_F(WindowsPathLengthTest, ABdmvPathOf487BytesOrMoreIsRefused) {
   struct Case {
-    bool verbatim;  // the walk starts from a "\\?\" path
+    std::string prefix;  // the walk starts from a "\\?\" or "\\.\" path, or from a plain one
     std::size_t length;
     bool refused;
   };
   const std::vector<Case> cases = {
-      {false, 486, false},  // 686 bytes in UTF-8
-      {false, 487, true},
-      {true, 486, false},
-      {true, 487, true},
+      {"", 486, false},  // 686 bytes in UTF-8
+      {"", 487, true},         {"\\\\?\\", 486, false}, {"\\\\?\\", 487, true},
+      {"\\\\.\\", 486, false}, {"\\\\.\\", 487, true},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.length) + (c.verbatim ? " verbatim" : ""));
+    SCOPED_TRACE(c.prefix + std::to_string(c.length));
     TempTree tree;
     const std::wstring root = tree.Root().wstring();
     const std::wstring bdmvPath = MakeBdmvFolderOfLength(root, c.length);
     ASSERT_EQ(bdmvPath.size(), c.length);
     const std::string bdmv = platform::Narrow(bdmvPath);
-    const std::string prefix = c.verbatim ? "\\\\?\\" : "";
+    const std::string& prefix = c.prefix;
 
     RecordingFrontEnd shown;
     RunGuarded(shown, [&] { RunModifyPass(prefix + platform::Narrow(root), 0, shown); });
