@@ -57,8 +57,15 @@ BdmvFolderState ReadBdmvFolderState(const platform::Directory& folder) {
     state.patched = stage == patch_progress::Stage::kPatched;
     state.unfinished =
         stage == patch_progress::Stage::kUnfinished || stage == patch_progress::Stage::kBroken;
-  } catch (const FileError&) {
-    state.indexReadable = false;
+  } catch (const FileError& error) {
+    // Nothing read before the failure is told.
+    BdmvFolderState unread;
+    unread.indexFile = state.indexFile;
+    unread.backupFile = state.backupFile;
+    unread.indexError = error.SystemError() != 0
+                            ? std::error_code(error.SystemError(), std::system_category())
+                            : std::make_error_code(std::errc::io_error);
+    return unread;
   }
   return state;
 }

@@ -54,9 +54,12 @@ nlohmann::json ScanFolderJson(const std::string& path, const BdmvFolderState& st
   nlohmann::json folder = {{"path", PathJson(path)}};
   folder["index_file"] = NameOrNull(state.indexFile);
   folder["index_readable"] = state.indexReadable;
-  folder["index_table"] = state.isIndexTable;
-  folder["patched"] = state.patched;
-  folder["unfinished"] = state.unfinished;
+  // Unknown, null, when the index file could not be read.
+  const bool known = state.indexFile.empty() || state.indexReadable;
+  const auto knownOrNull = [known](bool value) { return known ? nlohmann::json(value) : nullptr; };
+  folder["index_table"] = knownOrNull(state.isIndexTable);
+  folder["patched"] = knownOrNull(state.patched);
+  folder["unfinished"] = knownOrNull(state.unfinished);
   folder["flags"] = state.isIndexTable ? nlohmann::json(state.flags) : nlohmann::json();
   folder["backup"] = !state.backupFile.empty();
   folder["backup_file"] = NameOrNull(state.backupFile);

@@ -67,7 +67,7 @@ std::string ScanLine(const std::string& path, const BdmvFolderState& state) {
   std::string line = path + ": index=" + (state.indexFile.empty() ? "none" : state.indexFile);
   if (!state.indexFile.empty()) {
     if (!state.indexReadable) {
-      line += " unreadable";
+      line += " patched=unknown flags=unknown";
     } else if (!state.isIndexTable) {
       line += " not-an-index";
     } else {

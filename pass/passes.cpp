@@ -80,9 +80,11 @@ bool RunScan(const std::string& folder, PassFrontEnd& frontEnd, const ScanReport
         const BdmvFolderState state = ReadBdmvFolderState(target);
         if (state.listError) {
           frontEnd.FolderUnreadable(path, state.listError.message());
-        } else {
-          report(path, state);
+          return;
         }
+        report(path, state);
+        // Whether it is patched is unknown: the folder counts as one that could not be read.
+        if (state.indexError) frontEnd.FolderUnreadable(path, state.indexError.message());
       },
       &frontEnd, options.threads);
   return true;

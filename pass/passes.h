@@ -26,7 +26,8 @@ void RunRestorePass(const std::string& folder, PassFrontEnd& frontEnd,
 
 using ScanReport = std::function<void(const std::string& path, const BdmvFolderState& state)>;
 
-// Reports every BDMV folder a pass would visit, and changes nothing. Returns false when the
-// start folder cannot be entered, after showing "Floder Path ERR.".
+// Reports every BDMV folder a pass would visit, and changes nothing. A BDMV folder that cannot be
+// listed, or whose index file cannot be read, is told to PassFrontEnd::FolderUnreadable too.
+// Returns false when the start folder cannot be entered, after showing "Floder Path ERR.".
 bool RunScan(const std::string& folder, PassFrontEnd& frontEnd, const ScanReport& report,
              const WalkOptions& options = {});

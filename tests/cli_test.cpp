@@ -372,6 +372,40 @@ TEST_F(CliTest, UnreadableFoldersAreReportedAndThePassGoesOn) {
   fs::permissions(lockedFolder / "BDMV", fs::perms::owner_all);
 }
 
+// An index file this user cannot read leaves its state unknown, not "not patched": the scan
+// says so, names the cause and ends in status 1, as for a folder it could not read.
+TEST_F(CliTest, AnUnreadableIndexFileIsUnknownAndCounted) {
+  MakeBdmvFolder(tree / "a", IndexBytes(64, 0x60));
+  MakeBdmvFolder(tree / "b", PatchedBytes(IndexBytes(64, 0x60), false));
+  fs::permissions(tree.Root(), fs::perms::all);
+  fs::permissions(tree / "a" / "BDMV" / "index.bdmv", fs::perms::none);
+  const std::string cause = "Permission denied";
+
+  auto run = CliAsNobody({"--threads", "1", "scan", tree.Root().string()});
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_EQ(run.err, Bdmv("a") + ": cannot read this folder (" + cause + ")\n");
+  std::vector<std::string> lines = {LastLine(run.out), run.out.substr(0, run.out.find('\n'))};
+  std::sort(lines.begin(), lines.end());
+  EXPECT_EQ(lines, (std::vector<std::string>{
+                       Bdmv("a") + ": index=index.bdmv patched=unknown flags=unknown backup=no",
+                       Bdmv("b") + ": index=index.bdmv patched=yes flags=0x60 backup=no"}));
+
+  run = CliAsNobody({"--json", "scan", (tree / "a").string()});
+  EXPECT_EQ(run.exitStatus, 1);
+  const nlohmann::json document = nlohmann::json::parse(run.out);
+  EXPECT_EQ(document["folders"], nlohmann::json::array({{{"path", Bdmv("a")},
+                                                         {"index_file", "index.bdmv"},
+                                                         {"index_readable", false},
+                                                         {"index_table", nullptr},
+                                                         {"patched", nullptr},
+                                                         {"unfinished", nullptr},
+                                                         {"flags", nullptr},
+                                                         {"backup", false},
+                                                         {"backup_file", nullptr}}}));
+  EXPECT_EQ(document["unreadable"],
+            nlohmann::json::array({{{"path", Bdmv("a")}, {"cause", cause}}}));
+}
+
 // A folder's message is followed by the system's own description of what failed, on stderr and
 // in JSON: BACKUP cannot be made in a BDMV folder this user may not write. As "nobody", since
 // root may write anywhere.

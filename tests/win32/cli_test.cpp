@@ -7,6 +7,7 @@
 #include <optional>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include "platform/utf16_win32.h"
 #include "tests/support/cli_runner.h"
@@ -42,6 +43,31 @@ TEST(WindowsCliTest, ArgumentsAndOutputAreUtf8AndLinesEndInLineFeeds) {
   EXPECT_EQ(run.out, "Resume  1 files successful\n");
   EXPECT_EQ(run.err,
             Utf8(tree / "empty" / "BDMV") + ": modify Fail,Please check if path is correct\n");
+}
+
+// An index file another program holds without sharing cannot be read: whether it is patched is
+// unknown, and the scan says why and ends in status 1.
+TEST(WindowsCliTest, AnIndexFileHeldWithoutSharingIsUnknownAndCounted) {
+  TempTree tree;
+  MakeBdmvFolder(tree / "a", IndexBytes(64, 0x60));
+  const std::string bdmv = Utf8(tree / "a" / "BDMV");
+  HANDLE held = CreateFileW((tree / "a" / "BDMV" / "index.bdmv").wstring().c_str(), GENERIC_READ, 0,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  const std::string cause = std::system_category().message(ERROR_SHARING_VIOLATION);
+
+  auto run = Cli({"scan", Utf8(tree.Root())});
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_EQ(run.out, bdmv + ": index=index.bdmv patched=unknown flags=unknown backup=no\n");
+  EXPECT_EQ(run.err, bdmv + ": cannot read this folder (" + cause + ")\n");
+
+  run = Cli({"--json", "scan", Utf8(tree.Root())});
+  EXPECT_EQ(run.exitStatus, 1);
+  const auto document = nlohmann::json::parse(run.out);
+  EXPECT_EQ(document["folders"][0]["patched"], nullptr);
+  EXPECT_EQ(document["folders"][0]["flags"], nullptr);
+  EXPECT_EQ(document["unreadable"], nlohmann::json::array({{{"path", bdmv}, {"cause", cause}}}));
+  CloseHandle(held);
 }
 
 // Writes through a "\\?\" path, which names files that other paths cannot.
