@@ -98,6 +98,12 @@ FolderOutcome Restore(const platform::Directory& folder, const std::string& path
       return FolderOutcome::Reported(refusal);
     }
   } catch (const FileError& error) {
+    // A program that will not let the file be written is told as such, as in a Modify, and not
+    // taken for a backup that cannot be copied.
+    if (error.Cause() == FileErrorCause::kSharingViolation ||
+        error.Cause() == FileErrorCause::kLockViolation) {
+      throw;
+    }
     return FolderOutcome::Reported(msg::kRestoreCopyFailed, error.Description());
   }
   ++g_passCount;

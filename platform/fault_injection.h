@@ -14,7 +14,7 @@ enum class IoStep {
   kCreate,  // creating a temporary file
   kWrite,
   kFlush,  // of a file or of its directory
-  kChown,  // giving a new file its original's owner
+  kChown,  // giving a new file its original's owner (on Windows, its access list)
   kRename,
   kNoReplaceFlag,  // asked before a rename that must not replace: failing it takes the flag away
   kLink,           // the no-replace rename without the flag: a second name...

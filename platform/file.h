@@ -23,8 +23,9 @@ class File {
 
   static File OpenForReading(const Directory& dir, const std::string& name);
 
-  // Opens without sharing: while it is held, another Quorvel opening the same file this way
-  // fails with a sharing violation.
+  // Opens a file that is to change, for reading, while others may go on reading it; while it is
+  // held, another Quorvel opening the same file this way fails. On Windows a program that writes
+  // the file, or that lets no one read it, makes the open fail with a sharing violation.
   static File OpenExclusive(const Directory& dir, const std::string& name);
 
   // Opens for reading and writing while others may go on reading: on Windows a program that
@@ -32,7 +33,9 @@ class File {
   // violation; a read-only file fails with access denied.
   static File OpenForUpdate(const Directory& dir, const std::string& name);
 
-  // Opens for reading and writing in place, without sharing as OpenExclusive.
+  // Opens for reading and writing in place, held against another Quorvel as OpenExclusive. On
+  // Windows, readers that let the file be written may go on reading; a program that writes it,
+  // or will not let it be written, makes the open fail with a sharing violation.
   static File OpenForWriting(const Directory& dir, const std::string& name);
 
   // A plain file, not a FIFO, socket or device.
@@ -97,12 +100,14 @@ class NewFile {
   // A write that stores fewer bytes than asked fails with the disk-full cause.
   void Write(std::span<const std::uint8_t> bytes);
 
-  // Gives the new file the owner, group and permission bits of `original`. False where the
+  // Gives the new file the owner, group and permission bits of `original` (on Windows its owner
+  // and access list, and, once published, its attributes and creation time). False where the
   // system will not let it keep them all: it may then not take the original's place.
   bool KeepPermissionsOf(const File& original);
 
   // Flushes the file, renames it to its final name and flushes the directory. Without
   // replaceExisting an existing file of the final name is never replaced: the rename fails.
+  // On Windows the file stays hidden until it has its final name.
   void Publish(bool replaceExisting);
 
  private:
@@ -110,8 +115,9 @@ class NewFile {
   std::string m_finalName;
   std::string m_displayName;
   std::string m_tempName;
-  std::intptr_t m_handle = -1;     // a file descriptor, or a Windows handle
-  std::uint32_t m_attributes = 0;  // Windows: what the file shows once published; 0 for normal
+  std::intptr_t m_handle = -1;      // a file descriptor, or a Windows handle
+  std::uint32_t m_attributes = 0;   // Windows: what the file shows once published; 0 for normal
+  std::int64_t m_creationTime = 0;  // Windows: the original's, once published; 0 to leave it
   bool m_published = false;
 };
 

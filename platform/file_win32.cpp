@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "platform/fault_injection.h"
 #include "platform/file_error.h"
@@ -51,8 +52,55 @@ std::intptr_t OpenExisting(const Directory& dir, const std::string& name, DWORD 
   return reinterpret_cast<std::intptr_t>(handle);
 }
 
+// Another Quorvel changing the same file holds a lock on one byte far past the end of any index
+// file, where no reader reads: the lock keeps the passes apart and lets readers through.
+std::intptr_t HeldAgainstOtherPasses(std::intptr_t file) {
+  OVERLAPPED at{};
+  at.OffsetHigh = 0x40000000;
+  if (!LockFileEx(Native(file), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
+                  &at)) {
+    const DWORD error = GetLastError();
+    CloseHandle(Native(file));
+    ThrowFileError(static_cast<int>(error));
+  }
+  return file;
+}
+
 void SetBasicInfo(HANDLE handle, FILE_BASIC_INFO info) {
   if (!SetFileInformationByHandle(handle, FileBasicInfo, &info, sizeof info)) ThrowLastError();
+}
+
+FILE_BASIC_INFO BasicInfo(HANDLE handle) {
+  FILE_BASIC_INFO info;
+  if (!GetFileInformationByHandleEx(handle, FileBasicInfo, &info, sizeof info)) ThrowLastError();
+  return info;
+}
+
+// The asked parts of a file's security descriptor, in its self-relative form.
+std::vector<std::uint8_t> SecurityOf(HANDLE handle, SECURITY_INFORMATION parts) {
+  DWORD size = 0;
+  GetKernelObjectSecurity(handle, parts, nullptr, 0, &size);
+  std::vector<std::uint8_t> descriptor(size);
+  if (size == 0 || !GetKernelObjectSecurity(handle, parts, descriptor.data(), size, &size)) {
+    ThrowLastError();
+  }
+  return descriptor;
+}
+
+PSID OwnerIn(std::vector<std::uint8_t>& descriptor) {
+  PSID owner = nullptr;
+  BOOL defaulted = FALSE;
+  if (!GetSecurityDescriptorOwner(descriptor.data(), &owner, &defaulted)) ThrowLastError();
+  return owner;
+}
+
+// Whether the file's volume keeps access lists at all (FAT and exFAT do not).
+bool KeepsAccessLists(HANDLE handle) {
+  DWORD flags = 0;
+  if (!GetVolumeInformationByHandleW(handle, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0)) {
+    ThrowLastError();
+  }
+  return (flags & FILE_PERSISTENT_ACLS) != 0;
 }
 
 // A temporary file this old is abandoned even if a process of the same number lives.
@@ -83,13 +131,24 @@ bool Busy(int error) {
          error == ERROR_LOCK_VIOLATION;
 }
 
-// Renames, waiting out a short hold of another program on the file it replaces.
-int Rename(const std::wstring& from, const std::wstring& to, DWORD flags) {
-  int error = Result(IoStep::kRename, MoveFileExW(from.c_str(), to.c_str(), flags));
+// Renames the open file, waiting out a short hold of another program on the file it replaces.
+// The handle stays open, so that the file can take its final attributes under its final name.
+int Rename(HANDLE file, const std::wstring& to, bool replaceExisting) {
+  const std::size_t nameBytes = to.size() * sizeof(wchar_t);
+  std::vector<std::uint8_t> buffer(sizeof(FILE_RENAME_INFO) + nameBytes);
+  auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  rename->ReplaceIfExists = replaceExisting;
+  rename->FileNameLength = static_cast<DWORD>(nameBytes);
+  std::copy(to.begin(), to.end(), rename->FileName);
+  const auto attempt = [&] {
+    return Result(IoStep::kRename, SetFileInformationByHandle(file, FileRenameInfo, rename,
+                                                              static_cast<DWORD>(buffer.size())));
+  };
+  int error = attempt();
   for (DWORD pause : kRenamePauses) {
     if (!Busy(error)) break;
     Sleep(pause);
-    error = Result(IoStep::kRename, MoveFileExW(from.c_str(), to.c_str(), flags));
+    error = attempt();
   }
   return error;
 }
@@ -114,9 +173,10 @@ File File::OpenForReading(const Directory& dir, const std::string& name) {
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
 }
 
-// The file is closed before anything is renamed over it, so it need not share deleting either.
+// Readers go on reading; a program that writes the file is met here, before anything changes.
+// The file is closed before anything is renamed over it, so it need not share deleting.
 File File::OpenExclusive(const Directory& dir, const std::string& name) {
-  return File(OpenExisting(dir, name, GENERIC_READ, 0));
+  return File(HeldAgainstOtherPasses(OpenExisting(dir, name, GENERIC_READ, FILE_SHARE_READ)));
 }
 
 File File::OpenForUpdate(const Directory& dir, const std::string& name) {
@@ -124,7 +184,8 @@ File File::OpenForUpdate(const Directory& dir, const std::string& name) {
 }
 
 File File::OpenForWriting(const Directory& dir, const std::string& name) {
-  return File(OpenExisting(dir, name, GENERIC_READ | GENERIC_WRITE, 0));
+  return File(HeldAgainstOtherPasses(
+      OpenExisting(dir, name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ)));
 }
 
 // Only a file in a folder is opened here; the question is whether it is a device. (Asking for
@@ -257,7 +318,8 @@ NewFile::NewFile(const Directory& dir, std::string finalName, std::string displa
   for (int attempt = 0; m_handle == -1; ++attempt) {
     m_tempName = TemporaryName(m_finalName, GetCurrentProcessId());
     // Hidden until it is published, so that no one sees it half written, nor left behind.
-    HANDLE handle = CreateFileW(PathIn(dir, m_tempName).c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
+    HANDLE handle = CreateFileW(PathIn(dir, m_tempName).c_str(),
+                                GENERIC_WRITE | DELETE | READ_CONTROL | WRITE_DAC, 0, nullptr,
                                 CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
     const int error = Result(IoStep::kCreate, handle != INVALID_HANDLE_VALUE);
     if (error == 0) {
@@ -288,29 +350,39 @@ void NewFile::Write(std::span<const std::uint8_t> bytes) {
   }
 }
 
+// The access list is copied as it stands, inherited entries and all, since the new file is
+// in the same folder. Only a privileged process may give a file another owner than itself: a
+// file of another owner is written in place instead. The attributes and the creation time are
+// taken once the file has its final name.
 bool NewFile::KeepPermissionsOf(const File& original) {
-  // Access rights come from the folder's inherited ones; the attributes are the file's own, and it
-  // takes them when it is published.
-  BY_HANDLE_FILE_INFORMATION info;
-  if (!GetFileInformationByHandle(Native(original.NativeHandle()), &info)) ThrowLastError();
-  m_attributes = info.dwFileAttributes & kKeptAttributes;
+  HANDLE from = Native(original.NativeHandle());
+  HANDLE file = Native(m_handle);
+  if (KeepsAccessLists(from)) {
+    std::vector<std::uint8_t> wanted =
+        SecurityOf(from, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION);
+    std::vector<std::uint8_t> own = SecurityOf(file, OWNER_SECURITY_INFORMATION);
+    if (!EqualSid(OwnerIn(wanted), OwnerIn(own))) return false;
+    Check(IoStep::kChown, SetKernelObjectSecurity(file, DACL_SECURITY_INFORMATION, wanted.data()));
+  }
+  const FILE_BASIC_INFO info = BasicInfo(from);
+  m_attributes = info.FileAttributes & kKeptAttributes;
+  m_creationTime = info.CreationTime.QuadPart;
   return true;
 }
 
 void NewFile::Publish(bool replaceExisting) {
-  FILE_BASIC_INFO shown{};  // times of zero are left as they are
-  shown.FileAttributes = m_attributes != 0 ? m_attributes : FILE_ATTRIBUTE_NORMAL;
-  SetBasicInfo(Native(m_handle), shown);
-  Check(IoStep::kFlush, FlushFileBuffers(Native(m_handle)));
   HANDLE handle = Native(m_handle);
-  m_handle = -1;
-  if (!CloseHandle(handle)) ThrowLastError();
-
-  const DWORD flags = MOVEFILE_WRITE_THROUGH | (replaceExisting ? MOVEFILE_REPLACE_EXISTING : 0);
-  if (const int error = Rename(PathIn(m_dir, m_tempName), PathIn(m_dir, m_finalName), flags)) {
+  Check(IoStep::kFlush, FlushFileBuffers(handle));
+  if (const int error = Rename(handle, PathIn(m_dir, m_finalName), replaceExisting)) {
     ThrowFileError(error);
   }
   m_published = true;
+  FILE_BASIC_INFO shown{};  // times of zero are left as they are
+  shown.CreationTime.QuadPart = m_creationTime;
+  shown.FileAttributes = m_attributes != 0 ? m_attributes : FILE_ATTRIBUTE_NORMAL;
+  SetBasicInfo(handle, shown);
+  m_handle = -1;
+  if (!CloseHandle(handle)) ThrowLastError();
 
   const std::error_code flushError = m_dir.Flush();
   if (const int result = StepResult(IoStep::kFlush, flushError.value())) ThrowFileError(result);

@@ -1,6 +1,9 @@
-// The attributes Windows keeps and Linux has no place for: hidden and system directories, and
-// the read-only attribute of the files a pass changes.
+// The attributes Windows keeps and Linux has no place for: hidden and system directories, the
+// read-only attribute of the files a pass changes, and what a replaced index file keeps.
 #include <windows.h>
+
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <algorithm>
 #include <set>
@@ -10,6 +13,7 @@
 #include "bdmv/index_table.h"
 #include "pass/bdmv_folder_walker.h"
 #include "platform/fault_injection.h"
+#include "platform/utf16_win32.h"
 #include "tests/support/pass_runner.h"
 #include "tests/support/temp_tree.h"
 
@@ -26,6 +30,66 @@ void AddAttributes(const fs::path& path, DWORD attributes) {
 
 DWORD AttributesOf(const fs::path& path) {
   return GetFileAttributesW(path.wstring().c_str());
+}
+
+HANDLE OpenForSecurity(const fs::path& file, DWORD access) {
+  return CreateFileW(file.wstring().c_str(), access,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                     0, nullptr);
+}
+
+// The file's access list as text ("D:(A;;FA;;;SY)..."); empty if it cannot be read.
+std::wstring AccessListOf(const fs::path& file) {
+  HANDLE handle = OpenForSecurity(file, READ_CONTROL);
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  LPWSTR text = nullptr;
+  std::wstring result;
+  if (GetSecurityInfo(handle, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
+                      nullptr, &descriptor) == ERROR_SUCCESS &&
+      ConvertSecurityDescriptorToStringSecurityDescriptorW(
+          descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr)) {
+    result = text;
+  }
+  LocalFree(text);
+  LocalFree(descriptor);
+  CloseHandle(handle);
+  return result;
+}
+
+// Adds an entry that lets everyone change the file, as a user might with the Security tab.
+void LetEveryoneWrite(const fs::path& file) {
+  HANDLE handle = OpenForSecurity(file, READ_CONTROL | WRITE_DAC);
+  ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+  PACL current = nullptr;
+  PSECURITY_DESCRIPTOR old = nullptr;
+  ASSERT_EQ(GetSecurityInfo(handle, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                            &current, nullptr, &old),
+            ERROR_SUCCESS);
+  BYTE everyone[SECURITY_MAX_SID_SIZE];
+  DWORD sidSize = sizeof everyone;
+  ASSERT_TRUE(CreateWellKnownSid(WinWorldSid, nullptr, everyone, &sidSize));
+  EXPLICIT_ACCESSW entry{};
+  entry.grfAccessPermissions = FILE_ALL_ACCESS;
+  entry.grfAccessMode = GRANT_ACCESS;
+  entry.Trustee.TrusteeForm = TRUSTEE_IS_SID;
+  entry.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
+  entry.Trustee.ptstrName = reinterpret_cast<LPWSTR>(everyone);
+  PACL wanted = nullptr;
+  ASSERT_EQ(SetEntriesInAclW(1, &entry, current, &wanted), ERROR_SUCCESS);
+  SECURITY_DESCRIPTOR descriptor;
+  InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+  SetSecurityDescriptorDacl(&descriptor, TRUE, wanted, FALSE);
+  EXPECT_TRUE(SetKernelObjectSecurity(handle, DACL_SECURITY_INFORMATION, &descriptor));
+  LocalFree(wanted);
+  LocalFree(old);
+  CloseHandle(handle);
+}
+
+std::uint64_t CreationTicks(const fs::path& file) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  GetFileAttributesExW(file.wstring().c_str(), GetFileExInfoStandard, &data);
+  return (static_cast<std::uint64_t>(data.ftCreationTime.dwHighDateTime) << 32) |
+         data.ftCreationTime.dwLowDateTime;
 }
 
 std::vector<std::string> SortedTargets(const TempTree& tree) {
@@ -118,6 +182,42 @@ TEST_F(WindowsReadOnlyTest, APatchKeepsTheIndexFilesAttributesAndRestoreGivesBac
   EXPECT_EQ(DescribeDifference(original, ReadBytes(Index())), "");
   EXPECT_TRUE(AttributesOf(Index()) & FILE_ATTRIBUTE_HIDDEN);
   EXPECT_EQ(Names(Bdmv()), (std::vector<std::string>{"BACKUP", "MovieObject.bdmv", "index.bdmv"}));
+}
+
+// A replaced index file keeps the replaced one's access list (Wine keeps of it what the file's
+// mode bits hold: an entry for everyone does), its attributes and its creation time (which Wine
+// does not keep at all: that check runs only where the system keeps it).
+TEST_F(WindowsReadOnlyTest, AReplacedIndexFileKeepsItsAccessListAttributesAndCreationTime) {
+  MakeBdmvFolder(tree / "Movie", original);
+  const std::wstring inherited = AccessListOf(Index());
+  LetEveryoneWrite(Index());
+  const std::wstring explicitEntry = AccessListOf(Index());
+  ASSERT_NE(explicitEntry, inherited) << "the entry was not added";
+  AddAttributes(Index(), FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE);
+  HANDLE file = OpenForSecurity(Index(), FILE_WRITE_ATTRIBUTES);
+  const FILETIME created{0, 0x01C00000};  // in 1998
+  SetFileTime(file, &created, nullptr, nullptr);
+  CloseHandle(file);
+  const std::uint64_t creation = CreationTicks(Index());
+  const bool keepsCreationTimes = creation == std::uint64_t{0x01C00000} << 32;
+  const DWORD attributes = AttributesOf(Index());
+
+  const auto expectKept = [&](const Bytes& content) {
+    EXPECT_EQ(DescribeDifference(content, ReadBytes(Index())), "");
+    EXPECT_EQ(platform::Narrow(AccessListOf(Index())), platform::Narrow(explicitEntry));
+    EXPECT_EQ(AttributesOf(Index()), attributes);
+    if (keepsCreationTimes) {
+      EXPECT_EQ(CreationTicks(Index()), creation);
+    }
+    EXPECT_EQ(Names(Bdmv()),
+              (std::vector<std::string>{"BACKUP", "MovieObject.bdmv", "index.bdmv"}));
+  };
+
+  EXPECT_EQ(ModifyTree(tree.Root()).Texts(), std::vector<std::string>{"Modify 1 file successful"});
+  expectKept(PatchedBytes(original, false));
+  EXPECT_EQ(RestoreTree(tree.Root()).Texts(),
+            std::vector<std::string>{"Resume  1 files successful"});
+  expectKept(original);
 }
 
 TEST_F(WindowsReadOnlyTest, FilesBeingWrittenAreHidden) {

@@ -1,9 +1,14 @@
-// Another program holding the movie-object file open while a Modify pass sets its time: one that
-// only reads it, and lets it be written, does not stand in the way; any other does.
+// Another program holding a disc file open while a pass changes it: one that reads it and lets it
+// be written does not stand in the way; any other ends the pass.
 #include <windows.h>
+
+#include <functional>
+#include <optional>
 
 #include <gtest/gtest.h>
 
+#include "platform/fault_injection.h"
+#include "platform/file.h"
 #include "platform/utf16_win32.h"
 #include "tests/support/pass_runner.h"
 #include "tests/support/temp_tree.h"
@@ -87,13 +92,16 @@ std::uint64_t LastWriteTicks(const fs::path& file) {
          data.ftLastWriteTime.dwLowDateTime;
 }
 
+// Another program's hold on a file: its access and sharing as quorvel_held_file takes them, and
+// whether it stops a pass.
+struct Holder {
+  const wchar_t* access;
+  const wchar_t* share;
+  bool blocks;
+};
+
 TEST(WindowsSharingTest, OnlyAReaderThatLetsTheMovieObjectBeWrittenLetsThePassThrough) {
-  struct Case {
-    const wchar_t* access;
-    const wchar_t* share;
-    bool blocks;
-  };
-  const std::vector<Case> cases = {
+  const std::vector<Holder> cases = {
       {L"read", L"rw", false},  // a player or an indexer
       {L"read", L"rwd", false},
       {L"read", L"r", true},    // a reader that will not let it be written
@@ -155,6 +163,115 @@ TEST(WindowsSharingTest, AnIndexFileHeldOpenIsWrittenInPlace) {
     EXPECT_EQ(Names(tree / "Movie" / "BDMV"),
               (std::vector<std::string>{"BACKUP", "MovieObject.bdmv", "index.bdmv"}));
   }
+}
+
+// A program that reads the index file (a player, a media server, an indexer) and lets it be
+// written does not stop a pass: the file is written in place once the rename has waited for it.
+// One that will not let it be written, or writes it, ends the pass with the sharing-violation
+// box, the file as it was, and the folders after it not visited.
+TEST(WindowsSharingTest, AReaderOfTheIndexFileStopsThePassOnlyIfItWillNotLetItBeWritten) {
+  const std::vector<Holder> cases = {
+      {L"read", L"rw", false},   // a player
+      {L"read", L"rwd", false},  // a media server
+      {L"read", L"r", true},     // a reader that will not let it be written
+      {L"read", L"-", true},     // one that lets no one in
+      {L"write", L"rw", true},   // a writer
+  };
+  const std::vector<std::string> stopped = {"在存取 一未命名文件 时发生共享违例。"};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(platform::Narrow(std::wstring(c.access) + L" sharing " + c.share));
+    TempTree tree;
+    const Bytes original = IndexBytes(64, 0x60);
+    MakeBdmvFolder(tree / "Movie", original);
+    MakeBdmvFolder(tree / "Movie" / "Later", original);
+    const fs::path bdmv = tree / "Movie" / "BDMV";
+    const fs::path index = bdmv / "index.bdmv";
+    const fs::path later = tree / "Movie" / "Later" / "BDMV" / "index.bdmv";
+    const Bytes patched = PatchedBytes(original, false);
+    // Runs a pass while the holder has the index file open; the files are read once it is gone.
+    const auto whileHeld = [&](const std::function<RecordingFrontEnd()>& pass) {
+      HeldFile holder(index, c.access, c.share);
+      EXPECT_EQ(holder.Status(), "open");
+      return pass().Texts();
+    };
+
+    const auto modified = whileHeld([&] { return ModifyTree(tree.Root()); });
+    if (c.blocks) {
+      EXPECT_EQ(modified, stopped);
+      EXPECT_EQ(DescribeDifference(original, ReadBytes(index)), "");
+      EXPECT_FALSE(fs::exists(later.parent_path() / "BACKUP")) << "the pass ended there";
+      ASSERT_EQ(ModifyTree(tree.Root()).Texts().back(), "Modify 2 file successful");
+    } else {
+      EXPECT_EQ(modified, std::vector<std::string>{"Modify 2 file successful"});
+      EXPECT_EQ(DescribeDifference(patched, ReadBytes(index)), "");
+      EXPECT_EQ(DescribeDifference(patched, ReadBytes(later)), "");
+    }
+    EXPECT_EQ(Names(bdmv), (std::vector<std::string>{"BACKUP", "MovieObject.bdmv", "index.bdmv"}));
+
+    const auto restored = whileHeld([&] { return RestoreTree(tree.Root()); });
+    if (c.blocks) {
+      EXPECT_EQ(restored, stopped);
+      EXPECT_EQ(DescribeDifference(patched, ReadBytes(index)), "");
+      EXPECT_EQ(DescribeDifference(patched, ReadBytes(later)), "") << "not visited";
+    } else {
+      EXPECT_EQ(restored, std::vector<std::string>{"Resume  2 files successful"});
+      EXPECT_EQ(DescribeDifference(original, ReadBytes(index)), "");
+      EXPECT_EQ(DescribeDifference(original, ReadBytes(later)), "");
+    }
+    EXPECT_EQ(Names(bdmv), (std::vector<std::string>{"BACKUP", "MovieObject.bdmv", "index.bdmv"}));
+  }
+}
+
+// While the rename waits for a holder, the new index file stays hidden under its temporary name;
+// it takes the replaced file's attributes once it has the final name.
+TEST(WindowsSharingTest, TheNewIndexFileIsHiddenWhileTheRenameWaits) {
+  TempTree tree;
+  const Bytes original = IndexBytes(64, 0x60);
+  MakeBdmvFolder(tree / "Movie", original);
+  const fs::path bdmv = tree / "Movie" / "BDMV";
+  const fs::path index = bdmv / "index.bdmv";
+  ASSERT_TRUE(
+      SetFileAttributesW(index.wstring().c_str(), FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE));
+
+  std::optional<HeldFile> holder;
+  holder.emplace(index, L"read", L"rw");
+  ASSERT_EQ(holder->Status(), "open");
+  std::vector<DWORD> seen;  // the temporary's attributes at each try of the rename
+  platform::SetFaultHook([&](platform::IoStep step) {
+    if (step != platform::IoStep::kRename) return 0;
+    for (const auto& entry : fs::directory_iterator(bdmv)) {
+      if (entry.path().filename().string().find(".quorvel-") == std::string::npos) continue;
+      seen.push_back(GetFileAttributesW(entry.path().wstring().c_str()));
+    }
+    if (seen.size() == 3) holder.reset();  // the holder lets go while the rename waits
+    return 0;
+  });
+  const auto shown = ModifyTree(tree.Root());
+  platform::SetFaultHook(nullptr);
+
+  EXPECT_EQ(shown.Texts(), std::vector<std::string>{"Modify 1 file successful"});
+  ASSERT_EQ(seen.size(), 3u) << "the rename waited, then replaced the file";
+  for (DWORD attributes : seen) EXPECT_TRUE(attributes & FILE_ATTRIBUTE_HIDDEN) << attributes;
+  EXPECT_EQ(GetFileAttributesW(index.wstring().c_str()),
+            static_cast<DWORD>(FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE));
+  EXPECT_EQ(DescribeDifference(PatchedBytes(original, false), ReadBytes(index)), "");
+  EXPECT_EQ(Names(bdmv), (std::vector<std::string>{"BACKUP", "MovieObject.bdmv", "index.bdmv"}));
+}
+
+// Two passes on one file keep apart: another Quorvel changing the index file holds it locked.
+TEST(WindowsSharingTest, AnIndexFileAnotherPassHoldsIsALockViolation) {
+  TempTree tree;
+  const Bytes original = IndexBytes(64, 0x60);
+  MakeBdmvFolder(tree / "Movie", original);
+  std::error_code error;
+  const platform::Directory bdmv =
+      platform::Directory::OpenFolder(Utf8(tree / "Movie" / "BDMV"), error);
+  ASSERT_FALSE(error) << error.message();
+  const platform::File held = platform::File::OpenExclusive(bdmv, "index.bdmv");
+
+  EXPECT_EQ(ModifyTree(tree.Root()).Texts(),
+            std::vector<std::string>{"在存取 一未命名文件 时发生锁违例。"});
+  EXPECT_EQ(DescribeDifference(original, ReadBytes(tree / "Movie" / "BDMV" / "index.bdmv")), "");
 }
 
 }  // namespace
