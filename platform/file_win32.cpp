@@ -362,7 +362,11 @@ bool NewFile::KeepPermissionsOf(const File& original) {
         SecurityOf(from, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION);
     std::vector<std::uint8_t> own = SecurityOf(file, OWNER_SECURITY_INFORMATION);
     if (!EqualSid(OwnerIn(wanted), OwnerIn(own))) return false;
-    Check(IoStep::kChown, SetKernelObjectSecurity(file, DACL_SECURITY_INFORMATION, wanted.data()));
+    const int error = Result(
+        IoStep::kChown, SetKernelObjectSecurity(file, DACL_SECURITY_INFORMATION, wanted.data()));
+    // A share that will not let its files' access lists be set: the file keeps its own in place.
+    if (error == ERROR_ACCESS_DENIED || error == ERROR_PRIVILEGE_NOT_HELD) return false;
+    if (error != 0) ThrowFileError(error);
   }
   const FILE_BASIC_INFO info = BasicInfo(from);
   m_attributes = info.FileAttributes & kKeptAttributes;

@@ -6,6 +6,7 @@
 #include <sddl.h>
 
 #include <algorithm>
+#include <functional>
 #include <set>
 
 #include <gtest/gtest.h>
@@ -184,40 +185,70 @@ TEST_F(WindowsReadOnlyTest, APatchKeepsTheIndexFilesAttributesAndRestoreGivesBac
   EXPECT_EQ(Names(Bdmv()), (std::vector<std::string>{"BACKUP", "MovieObject.bdmv", "index.bdmv"}));
 }
 
+std::uint64_t FileIndex(const fs::path& file) {
+  HANDLE handle = OpenForSecurity(file, FILE_READ_ATTRIBUTES);
+  BY_HANDLE_FILE_INFORMATION info{};
+  GetFileInformationByHandle(handle, &info);
+  CloseHandle(handle);
+  return (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+}
+
 // A replaced index file keeps the replaced one's access list (Wine keeps of it what the file's
 // mode bits hold: an entry for everyone does), its attributes and its creation time (which Wine
-// does not keep at all: that check runs only where the system keeps it).
-TEST_F(WindowsReadOnlyTest, AReplacedIndexFileKeepsItsAccessListAttributesAndCreationTime) {
-  MakeBdmvFolder(tree / "Movie", original);
-  const std::wstring inherited = AccessListOf(Index());
-  LetEveryoneWrite(Index());
-  const std::wstring explicitEntry = AccessListOf(Index());
-  ASSERT_NE(explicitEntry, inherited) << "the entry was not added";
-  AddAttributes(Index(), FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE);
-  HANDLE file = OpenForSecurity(Index(), FILE_WRITE_ATTRIBUTES);
-  const FILETIME created{0, 0x01C00000};  // in 1998
-  SetFileTime(file, &created, nullptr, nullptr);
-  CloseHandle(file);
-  const std::uint64_t creation = CreationTicks(Index());
-  const bool keepsCreationTimes = creation == std::uint64_t{0x01C00000} << 32;
-  const DWORD attributes = AttributesOf(Index());
+// does not keep at all: that check runs only where the system keeps it). Where the new file may
+// not take the access list (a share that refuses it), the file is written in place instead.
+TEST(WindowsReplacedFileTest, KeepsItsAccessListAttributesAndCreationTime) {
+  for (const bool refused : {false, true}) {
+    SCOPED_TRACE(refused ? "access list refused: in place" : "by a rename");
+    TempTree tree;
+    const Bytes original = IndexBytes(90, 0x60);
+    MakeBdmvFolder(tree / "Movie", original);
+    const fs::path bdmv = tree / "Movie" / "BDMV";
+    const fs::path index = bdmv / "index.bdmv";
+    const std::wstring inherited = AccessListOf(index);
+    LetEveryoneWrite(index);
+    const std::wstring explicitEntry = AccessListOf(index);
+    ASSERT_NE(explicitEntry, inherited) << "the entry was not added";
+    AddAttributes(index, FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE);
+    HANDLE file = OpenForSecurity(index, FILE_WRITE_ATTRIBUTES);
+    const FILETIME created{0, 0x01C00000};  // in 1998
+    SetFileTime(file, &created, nullptr, nullptr);
+    CloseHandle(file);
+    const std::uint64_t creation = CreationTicks(index);
+    const bool keepsCreationTimes = creation == std::uint64_t{0x01C00000} << 32;
+    const DWORD attributes = AttributesOf(index);
 
-  const auto expectKept = [&](const Bytes& content) {
-    EXPECT_EQ(DescribeDifference(content, ReadBytes(Index())), "");
-    EXPECT_EQ(platform::Narrow(AccessListOf(Index())), platform::Narrow(explicitEntry));
-    EXPECT_EQ(AttributesOf(Index()), attributes);
-    if (keepsCreationTimes) {
-      EXPECT_EQ(CreationTicks(Index()), creation);
-    }
-    EXPECT_EQ(Names(Bdmv()),
-              (std::vector<std::string>{"BACKUP", "MovieObject.bdmv", "index.bdmv"}));
-  };
+    // The file is the same one after the pass exactly when it was written in place.
+    const auto expectKept = [&](const Bytes& content, std::uint64_t identity) {
+      EXPECT_EQ(DescribeDifference(content, ReadBytes(index)), "");
+      EXPECT_EQ(platform::Narrow(AccessListOf(index)), platform::Narrow(explicitEntry));
+      EXPECT_EQ(AttributesOf(index), attributes);
+      if (keepsCreationTimes) {
+        EXPECT_EQ(CreationTicks(index), creation);
+      }
+      EXPECT_EQ(FileIndex(index) == identity, refused) << "in place exactly when refused";
+      EXPECT_EQ(Names(bdmv),
+                (std::vector<std::string>{"BACKUP", "MovieObject.bdmv", "index.bdmv"}));
+    };
+    // The access list is refused at the call's result, as a share that will not take it does.
+    const auto run = [&](const std::function<RecordingFrontEnd()>& pass) {
+      platform::SetFaultHook([&](platform::IoStep step) {
+        return refused && step == platform::IoStep::kChown ? ERROR_ACCESS_DENIED : 0;
+      });
+      const auto shown = pass().Texts();
+      platform::SetFaultHook(nullptr);
+      return shown;
+    };
 
-  EXPECT_EQ(ModifyTree(tree.Root()).Texts(), std::vector<std::string>{"Modify 1 file successful"});
-  expectKept(PatchedBytes(original, false));
-  EXPECT_EQ(RestoreTree(tree.Root()).Texts(),
-            std::vector<std::string>{"Resume  1 files successful"});
-  expectKept(original);
+    std::uint64_t identity = FileIndex(index);
+    EXPECT_EQ(run([&] { return ModifyTree(tree.Root()); }),
+              std::vector<std::string>{"Modify 1 file successful"});
+    expectKept(PatchedBytes(original, false), identity);
+    identity = FileIndex(index);
+    EXPECT_EQ(run([&] { return RestoreTree(tree.Root()); }),
+              std::vector<std::string>{"Resume  1 files successful"});
+    expectKept(original, identity);
+  }
 }
 
 TEST_F(WindowsReadOnlyTest, FilesBeingWrittenAreHidden) {
