@@ -323,17 +323,23 @@ TEST_F(ModifyTest, ReadOnlyMovieObjectEndsThePassBeforeTheIndexChanges) {
   EXPECT_EQ(Names(Bdmv()), (std::vector<std::string>{"BACKUP", "MovieObject.bdmv", "index.bdmv"}));
 }
 
+// In Restore too: the file is held, not a backup that cannot be copied.
 TEST_F(ModifyTest, IndexHeldByAnotherQuorvelIsASharingViolation) {
   MakeBdmvFolder(tree / "Movie", IndexBytes(90, 0x60));
   const int held = open(Index().c_str(), O_RDONLY);
   ASSERT_GE(held, 0);
   ASSERT_EQ(flock(held, LOCK_EX), 0);
 
-  const auto shown = ModifyTree(tree.Root());
+  const auto modified = ModifyTree(tree.Root());
+  WriteBytes(Bdmv() / "BACKUP" / "index.bdmv", IndexBytes(80, 0x60));
+  const auto restored = RestoreTree(tree.Root());
   close(held);
 
-  ASSERT_EQ(shown.messages.size(), 1u);
-  EXPECT_EQ(shown.messages[0].text, "在存取 一未命名文件 时发生共享违例。");
+  for (const auto& shown : {modified, restored}) {
+    ASSERT_EQ(shown.messages.size(), 1u);
+    EXPECT_EQ(shown.messages[0].kind, PassMessage::Kind::kFileError);
+    EXPECT_EQ(shown.messages[0].text, "在存取 一未命名文件 时发生共享违例。");
+  }
   EXPECT_EQ(ReadBytes(Index()).size(), 90u);
 }
 
