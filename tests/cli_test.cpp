@@ -17,6 +17,7 @@
 #include "cli/utf8.h"
 #include "tests/support/cli_runner.h"
 #include "tests/support/disc_row.h"
+#include "tests/support/privileges.h"
 #include "tests/support/temp_tree.h"
 
 namespace fs = std::filesystem;
@@ -321,10 +322,11 @@ TEST_F(CliTest, ScanListsFoldersAndChangesNothing) {
             (std::vector<std::string>{"MovieObject.bdmv", "index.bdmv"}));
 }
 
-// As root nothing is unreadable or unwritable: these run quorvel-cli as "nobody".
+// As root nothing is unreadable or unwritable: these run quorvel-cli as an ordinary user.
 ProcessResult CliAsNobody(std::vector<std::string> arguments) {
-  arguments.insert(arguments.begin(), {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534",
-                                       "--clear-groups", QUORVEL_CLI_PATH});
+  arguments.insert(arguments.begin(), QUORVEL_CLI_PATH);
+  const auto user = AsOrdinaryUser();
+  arguments.insert(arguments.begin(), user.begin(), user.end());
   return RunProcess(arguments);
 }
 
@@ -407,7 +409,7 @@ TEST_F(CliTest, AnUnreadableIndexFileIsUnknownAndCounted) {
 }
 
 // A folder's message is followed by the system's own description of what failed, on stderr and
-// in JSON: BACKUP cannot be made in a BDMV folder this user may not write. As "nobody", since
+// in JSON: BACKUP cannot be made in a BDMV folder nobody may write. As an ordinary user, since
 // root may write anywhere.
 TEST_F(CliTest, AFolderMessageIsFollowedByTheSystemsOwnDescription) {
   MakeBdmvFolder(tree / "a", IndexBytes(64, 0x60));
@@ -415,6 +417,8 @@ TEST_F(CliTest, AFolderMessageIsFollowedByTheSystemsOwnDescription) {
   for (const char* file : {"index.bdmv", "MovieObject.bdmv"}) {
     fs::permissions(tree / "a" / "BDMV" / file, fs::perms::owner_all | fs::perms::others_all);
   }
+  fs::permissions(tree / "a" / "BDMV", fs::perms::owner_read | fs::perms::owner_exec |
+                                           fs::perms::others_read | fs::perms::others_exec);
   const std::string text = "Modify Fail,Can not create backup file";
 
   auto run = CliAsNobody({"modify", tree.Root().string()});
@@ -474,8 +478,7 @@ TEST_F(CliTest, ProgressShowsOnATerminalOnlyAndIsErasedBeforeEveryMessage) {
   const fs::path locked = tree / "l" / "locked";
   fs::create_directories(locked);
   fs::permissions(locked, fs::perms::none);
-  shown = TerminalOutput({"scan", (tree / "l").string()},
-                         {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+  shown = TerminalOutput({"scan", (tree / "l").string()}, AsOrdinaryUser());
   EXPECT_NE(shown.find("\r\x1b[K" + locked.string() + ": cannot read this folder"),
             std::string::npos)
       << "the line is erased before an unreadable folder's message: " << shown;

@@ -13,6 +13,7 @@
 
 #include "platform/fault_injection.h"
 #include "tests/support/pass_runner.h"
+#include "tests/support/privileges.h"
 #include "tests/support/temp_tree.h"
 
 namespace fs = std::filesystem;
@@ -117,6 +118,7 @@ class DiscSafetyTest : public ::testing::Test {
 // Where the patched file could not keep the original's owner, or the folder takes no new file,
 // the index file is written where it stands: same file, same owner and mode, right bytes.
 TEST_F(DiscSafetyTest, WhereARenameCannotKeepTheFileItIsWrittenInPlace) {
+  SKIP_UNLESS_ROOT("give the index file to another user");
   struct Case {
     const char* name;
     IoStep step;
@@ -156,6 +158,7 @@ TEST_F(DiscSafetyTest, WhereARenameCannotKeepTheFileItIsWrittenInPlace) {
 // The same as a user would meet it: another user's index file that anyone may write, in a
 // folder anyone may write to, or in one nobody but its owner may.
 TEST_F(DiscSafetyTest, AnotherUsersWritableIndexIsPatchedAndRestoredAndKeepsItsOwner) {
+  SKIP_UNLESS_ROOT("give files to \"nobody\" and run the pass as that user");
   for (const auto folderMode :
        {fs::perms::all, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                             fs::perms::others_read | fs::perms::others_exec}) {
@@ -184,6 +187,7 @@ TEST_F(DiscSafetyTest, AnotherUsersWritableIndexIsPatchedAndRestoredAndKeepsItsO
 // The movie-object file's time is set before the index file changes: where it cannot be, the
 // pass ends with the index file untouched, and the next Modify completes the folder.
 TEST_F(DiscSafetyTest, AMovieObjectWhoseTimeCannotBeSetLeavesTheIndexUntouched) {
+  SKIP_UNLESS_ROOT("give the index file to \"nobody\" and run the pass as that user");
   fs::permissions(Bdmv(), fs::perms::all);
   ASSERT_EQ(chown(Index().c_str(), kNobody, kNobody), 0);
   ASSERT_EQ(chmod((Bdmv() / "MovieObject.bdmv").c_str(), 0666), 0);
@@ -291,6 +295,7 @@ TEST_F(DiscSafetyTest, ABackupThatIsNotSureLeavesTheIndexUntouched) {
 // Quorvel's own temporary files that an interrupted pass left are removed once clearly
 // abandoned; nothing else is.
 TEST_F(DiscSafetyTest, AbandonedTemporariesAreRemovedAndNothingElse) {
+  SKIP_UNLESS_ROOT("give the folder to \"nobody\" and run the pass as that user");
   pid_t gone = getpid() + 100000;
   while (kill(gone, 0) == 0 || errno != ESRCH) ++gone;
   const std::string live = std::to_string(getppid());
@@ -361,6 +366,7 @@ TEST_F(DiscSafetyTest, AFileSizeLimitIsADiskFullNotAKill) {
 // names (a hard-linking copy of a disc, a link outside the named folder) is reported and stays as
 // it is everywhere. Where the folder can be given a file of its own, the other names keep theirs.
 TEST_F(DiscSafetyTest, AnIndexWithOtherNamesIsNeverWrittenInPlace) {
+  SKIP_UNLESS_ROOT("give files to \"nobody\" and run the pass as that user");
   TempTree outside;
   const fs::path copy = tree / "copy" / "BDMV";
   MakeBdmvFolder(tree / "copy", original);
@@ -404,6 +410,7 @@ TEST_F(DiscSafetyTest, AnIndexWithOtherNamesIsNeverWrittenInPlace) {
 // would cost the index file its mode is reported before a byte changes; the owner's own write
 // puts the bits back.
 TEST_F(DiscSafetyTest, AWriteInPlaceKeepsTheSetIdBitsOrIsNotMade) {
+  SKIP_UNLESS_ROOT("give files to \"nobody\" and run the pass as that user");
   struct Case {
     uid_t owner;
     mode_t mode;
@@ -473,6 +480,7 @@ TEST_F(DiscSafetyTest, AnOwnIndexIsReplacedByARenameAndKeepsItsMode) {
 // bytes or the whole new ones, a backup is whole, and no temporary file is left. A flush the
 // pass no longer makes, or a new one, shifts every later row.
 TEST_F(DiscSafetyTest, EveryFlushThatFailsIsReportedAndLeavesWholeFiles) {
+  SKIP_UNLESS_ROOT("give the index file to another user");
   using Texts = std::vector<std::string>;
   const Texts noBackup = {Folder("Modify Fail,Can not create backup file"),
                           "Modify 0 file successful"};

@@ -10,6 +10,7 @@
 #include "pass/passes.h"
 #include "platform/fault_injection.h"
 #include "tests/support/pass_runner.h"
+#include "tests/support/privileges.h"
 #include "tests/support/temp_tree.h"
 
 namespace fs = std::filesystem;
@@ -80,6 +81,7 @@ class InterruptedPatchTest : public ::testing::Test {
 // block cut anywhere, whether the address or the block was written first. The next Modify writes
 // exactly what an uninterrupted one does, and Restore exactly the original.
 TEST_F(InterruptedPatchTest, EveryStateBetweenABackupAndItsPatchIsFinished) {
+  SKIP_UNLESS_ROOT("give the index file to another user");
   std::mt19937 random(20261207);
   for (int round = 0; round < 120; ++round) {
     const std::size_t size = 45 + random() % 400;
@@ -195,6 +197,7 @@ TEST_F(InterruptedPatchTest, WhatNoBackupCanFinishIsReportedAndNothingIsBackedUp
 // step does the file show an address without its block. Whatever step fails, the next Modify
 // finishes the file to the whole patch, and Restore to the original.
 TEST_F(InterruptedPatchTest, AWriteInPlaceStoppedAtAnyStepIsFinishedByTheNextPass) {
+  SKIP_UNLESS_ROOT("give the index file to another user");
   // Across a page, so that the block takes a new one.
   const Bytes original = IndexBytes(4090, 0x60);
   const Bytes whole = PatchedBytes(original, true);
