@@ -11,7 +11,6 @@
 #include "bdmv/index_table.h"
 #include "bdmv/patch_progress.h"
 #include "bdmv/replace_file.h"
-#include "pass/pass_state.h"
 #include "platform/file.h"
 #include "platform/file_error.h"
 #include "platform/path_length.h"
@@ -76,7 +75,8 @@ const char* RefusalOf(Replacement replacement) {
   return nullptr;
 }
 
-FolderOutcome Modify(const platform::Directory& folder, const std::string& path) {
+FolderOutcome Modify(const platform::Directory& folder, const std::string& path,
+                     bool convert3DTo2D) {
   namespace msg = folder_messages;
   using patch_progress::Stage;
   if (platform::NarrowPathLength(path) >= msg::kMaxFolderPathLength) {
@@ -113,7 +113,6 @@ FolderOutcome Modify(const platform::Directory& folder, const std::string& path)
   std::vector<index_table::BytePatch> patches;
   switch (progress.stage) {
     case Stage::kPatched:
-      ++g_passCount;
       return {FolderOutcome::Kind::kAlreadyPatched, {}};
     case Stage::kBroken:
       return FolderOutcome::Reported(msg::kModifyHalfPatched);
@@ -121,15 +120,14 @@ FolderOutcome Modify(const platform::Directory& folder, const std::string& path)
       // Only a backup of the file as it was makes the patch undoable.
       if (!backup) return FolderOutcome::Reported(msg::kModifyNoBackup);
       if (HeaderOf(*backup).IsPatched()) return FolderOutcome::Reported(msg::kModifyBackupPatched);
-      patches = index_table::PatchFor(length, g_convert3DTo2D != 0);
+      patches = index_table::PatchFor(length, convert3DTo2D);
       if (patches.empty()) return FolderOutcome::Reported(msg::kModifyTooLarge);
       break;
     case Stage::kUnfinished:
       // Finished from the backup, to exactly what an uninterrupted Modify writes.
       length = progress.originalLength;
-      patches = index_table::PatchFor(length, g_convert3DTo2D != 0);
-      if (g_convert3DTo2D == 0)
-        patches.push_back({index_table::kFlagsOffset, {progress.originalFlags}});
+      patches = index_table::PatchFor(length, convert3DTo2D);
+      if (!convert3DTo2D) patches.push_back({index_table::kFlagsOffset, {progress.originalFlags}});
       break;
   }
 
@@ -139,15 +137,15 @@ FolderOutcome Modify(const platform::Directory& folder, const std::string& path)
       ReplaceFileContent(folder, indexName, platform::JoinPath(path, indexName), original, source,
                          length, patches, source);
   if (const char* refusal = RefusalOf(replacement)) return FolderOutcome::Reported(refusal);
-  ++g_passCount;
   return {FolderOutcome::Kind::kPatched, {}};
 }
 
 }  // namespace
 
-FolderOutcome ModifyBdmvFolder(const platform::Directory& folder, const std::string& path) {
+FolderOutcome ModifyBdmvFolder(const platform::Directory& folder, const std::string& path,
+                               bool convert3DTo2D) {
   try {
-    return Modify(folder, path);
+    return Modify(folder, path, convert3DTo2D);
   } catch (const std::bad_alloc&) {
     return FolderOutcome::Reported(folder_messages::kMemoryLeak);
   }

@@ -6,7 +6,8 @@
 #include "platform/directory.h"
 
 // Backs up the folder's index file into BACKUP, then gives it the extension-data block (and
-// clears its 3D flags when g_convert3DTo2D is set) and sets the movie-object file's time.
-// `path` is the folder's full path, for messages. Adds the folder to g_passCount when handled.
-// Throws FileError when a file of the folder fails mid-way: the pass ends.
-FolderOutcome ModifyBdmvFolder(const platform::Directory& folder, const std::string& path);
+// clears its 3D flags with `convert3DTo2D`) and sets the movie-object file's time. `path` is the
+// folder's full path, for messages. Throws FileError when a file of the folder fails mid-way: the
+// pass ends.
+FolderOutcome ModifyBdmvFolder(const platform::Directory& folder, const std::string& path,
+                               bool convert3DTo2D);

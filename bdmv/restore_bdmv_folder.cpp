@@ -8,7 +8,6 @@
 #include "bdmv/folder_messages.h"
 #include "bdmv/index_table.h"
 #include "bdmv/replace_file.h"
-#include "pass/pass_state.h"
 #include "platform/file.h"
 #include "platform/file_error.h"
 #include "platform/path_length.h"
@@ -106,7 +105,6 @@ FolderOutcome Restore(const platform::Directory& folder, const std::string& path
     }
     return FolderOutcome::Reported(msg::kRestoreCopyFailed, error.Description());
   }
-  ++g_passCount;
   return {FolderOutcome::Kind::kRestored, {}};
 }
 

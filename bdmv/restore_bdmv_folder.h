@@ -6,5 +6,5 @@
 #include "platform/directory.h"
 
 // Puts the index file saved in BACKUP back in place of the folder's index file, whole. `path` is
-// the folder's full path, for messages. Adds the folder to g_passCount when restored.
+// the folder's full path, for messages.
 FolderOutcome RestoreBdmvFolder(const platform::Directory& folder, const std::string& path);

@@ -19,9 +19,10 @@ void ApplyPassOperation(const platform::Directory& target, const std::string& pa
   frontEnd.FolderStarted(path);
   const FolderOutcome outcome = [&] {
     const platform::FolderInHand inHand;
-    return g_passMode == PASS_MODIFY ? ModifyBdmvFolder(target, path)
+    return g_passMode == PASS_MODIFY ? ModifyBdmvFolder(target, path, g_convert3DTo2D != 0)
                                      : RestoreBdmvFolder(target, path);
   }();
+  if (outcome.Counted()) ++g_passCount;
   if (outcome.kind == FolderOutcome::Kind::kReported) {
     frontEnd.ShowMessage({PassMessage::Kind::kFolder, PassMessage::Icon::kWarning, outcome.message,
                           path, outcome.cause});
