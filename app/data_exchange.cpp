@@ -1,5 +1,6 @@
 #include "app/data_exchange.h"
 
+#include "app/window_text.h"
 #include "platform/utf16_win32.h"
 
 void ExchangeText(CDataExchange* pDX, int id, std::string& value) {
@@ -8,10 +9,7 @@ void ExchangeText(CDataExchange* pDX, int id, std::string& value) {
     SetWindowTextW(control, platform::Widen(value).c_str());
     return;
   }
-  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
-  text.resize(static_cast<std::size_t>(
-      GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
-  value = platform::Narrow(text);
+  value = platform::Narrow(WindowText(control));
 }
 
 void ExchangeCheck(CDataExchange* pDX, int id, int& value) {

@@ -20,6 +20,7 @@ struct ControlTemplate {
     kEdit,
     kAutoCheckBox,
     kIcon,
+    kHorizontalRule,
   };
 
   int id;
@@ -33,8 +34,7 @@ struct DialogTemplate {
   int id;
   const char* name;
   const char* caption;
-  int width;  // client area, dialog units
-  int height;
+  DluRect rect;  // a dialog's client size; a panel's place in its dialog too
   std::span<const ControlTemplate> controls;  // in tab order
 };
 
@@ -42,9 +42,8 @@ struct DialogTemplate {
 // programs' dialogs.
 extern const DialogTemplate kMainDialogTemplate;
 extern const DialogTemplate kAboutBoxTemplate;
+// The panel a long pass shows in the main dialog's empty band below its buttons.
+extern const DialogTemplate kProgressStripTemplate;
 
 // The string table's text for `id`, or "" when it has none, as LoadString gives it.
 const char* ResourceString(int id);
-
-// The main dialog's empty band below its buttons, where a long pass shows how far it has come.
-extern const DluRect kProgressStripRect;

@@ -1,6 +1,7 @@
 #include "qt/template_dialog.h"
 
 #include <QCheckBox>
+#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -14,12 +15,12 @@ namespace {
 // Windows sizes an icon control to the icon, whatever the template says.
 constexpr int kIconSize = 32;
 
-QWidget* CreateControl(QDialog& dialog, const ControlTemplate& control, const QIcon& icon) {
+QWidget* CreateControl(QWidget& parent, const ControlTemplate& control, const QIcon& icon) {
   const QString text = QString::fromUtf8(control.text);
   switch (control.kind) {
     case ControlTemplate::Kind::kPushButton:
     case ControlTemplate::Kind::kDefPushButton: {
-      auto* button = new QPushButton(text, &dialog);
+      auto* button = new QPushButton(text, &parent);
       button->setAutoDefault(true);
       button->setDefault(control.kind == ControlTemplate::Kind::kDefPushButton);
       PressOnlyOnPlainSpace(*button);
@@ -27,7 +28,7 @@ QWidget* CreateControl(QDialog& dialog, const ControlTemplate& control, const QI
     }
     case ControlTemplate::Kind::kLeftText:
     case ControlTemplate::Kind::kCenteredText: {
-      auto* label = new QLabel(text, &dialog);
+      auto* label = new QLabel(text, &parent);
       label->setTextFormat(Qt::PlainText);
       label->setWordWrap(true);
       label->setAlignment(Qt::AlignTop |
@@ -36,37 +37,53 @@ QWidget* CreateControl(QDialog& dialog, const ControlTemplate& control, const QI
       return label;
     }
     case ControlTemplate::Kind::kEdit:
-      return new QLineEdit(text, &dialog);
+      return new QLineEdit(text, &parent);
     case ControlTemplate::Kind::kAutoCheckBox: {
-      auto* checkBox = new QCheckBox(text, &dialog);
+      auto* checkBox = new QCheckBox(text, &parent);
       PressOnlyOnPlainSpace(*checkBox);
       return checkBox;
     }
     case ControlTemplate::Kind::kIcon: {
-      auto* label = new QLabel(&dialog);
+      auto* label = new QLabel(&parent);
       label->setPixmap(icon.pixmap(kIconSize, kIconSize));
       return label;
+    }
+    case ControlTemplate::Kind::kHorizontalRule: {
+      auto* rule = new QFrame(&parent);
+      rule->setFrameShape(QFrame::HLine);
+      rule->setFrameShadow(QFrame::Sunken);
+      return rule;
     }
   }
   return nullptr;
 }
 
-}  // namespace
-
-void BuildFromTemplate(QDialog& dialog, const DialogTemplate& dialogTemplate, const QIcon& icon) {
-  dialog.setObjectName(dialogTemplate.name);
-  dialog.setProperty(kControlIdProperty, dialogTemplate.id);
-  dialog.setWindowTitle(QString::fromUtf8(dialogTemplate.caption));
-  dialog.setFont(DialogFont());
-  const DialogUnits units(dialog.font());
-  dialog.setFixedSize(units.ToPixels(dialogTemplate.width, dialogTemplate.height));
-
-  for (const ControlTemplate& control : dialogTemplate.controls) {
-    QWidget* widget = CreateControl(dialog, control, icon);
+void BuildControls(QWidget& parent, const DialogTemplate& parentTemplate, const DialogUnits& units,
+                   const QIcon& icon) {
+  parent.setObjectName(parentTemplate.name);
+  parent.setProperty(kControlIdProperty, parentTemplate.id);
+  for (const ControlTemplate& control : parentTemplate.controls) {
+    QWidget* widget = CreateControl(parent, control, icon);
     widget->setObjectName(control.name);
     widget->setProperty(kControlIdProperty, control.id);
     QRect rect = units.ToPixels(control.rect);
     if (control.kind == ControlTemplate::Kind::kIcon) rect.setSize({kIconSize, kIconSize});
     widget->setGeometry(rect);
   }
+}
+
+}  // namespace
+
+void BuildFromTemplate(QDialog& dialog, const DialogTemplate& dialogTemplate, const QIcon& icon) {
+  dialog.setWindowTitle(QString::fromUtf8(dialogTemplate.caption));
+  dialog.setFont(DialogFont());
+  const DialogUnits units(dialog.font());
+  dialog.setFixedSize(units.ToPixels(dialogTemplate.rect.width, dialogTemplate.rect.height));
+  BuildControls(dialog, dialogTemplate, units, icon);
+}
+
+void BuildPanelFromTemplate(QWidget& panel, const DialogTemplate& panelTemplate) {
+  const DialogUnits units(panel.font());
+  panel.setGeometry(units.ToPixels(panelTemplate.rect));
+  BuildControls(panel, panelTemplate, units, {});
 }

@@ -10,6 +10,11 @@
 // template's order, which is the tab order. `icon` fills the icon controls.
 void BuildFromTemplate(QDialog& dialog, const DialogTemplate& dialogTemplate, const QIcon& icon);
 
+// Makes `panel`, a child of a dialog built as above, what Windows makes of a child dialog
+// template (DS_CONTROL): the template's controls, named the same way, at the template's place
+// in the dialog, in the dialog's units.
+void BuildPanelFromTemplate(QWidget& panel, const DialogTemplate& panelTemplate);
+
 // A caption with a close button and a window menu, and no minimise or maximise box.
 inline constexpr Qt::WindowFlags kTemplateDialogFlags =
     Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |

@@ -9,20 +9,20 @@ positions; the Qt program builds its dialogs from what this writes:
            string table
 
 It reads only what those two files use: #define lines, DIALOGEX blocks (CAPTION; STYLE,
-EXSTYLE, FONT and the like are accepted and left to the Qt program), the control statements
-PUSHBUTTON, DEFPUSHBUTTON, LTEXT, CTEXT, EDITTEXT, ICON and CONTROL (an auto check box), and
+EXSTYLE and FONT are accepted and left to the Qt program), the control statements PUSHBUTTON,
+DEFPUSHBUTTON, LTEXT, CTEXT, EDITTEXT, ICON and CONTROL (an auto check box, an etched line), and
 STRINGTABLE. Anything else inside a dialog it is asked for is an error, so that a control the
 Qt program would miss stops the build instead.
 
-The script's text is decoded as rc.exe does: UTF-16 with a byte-order mark, UTF-8 with one, or
-else in the code page of the last `#pragma code_page(N)` above each line (65001 is UTF-8).
+Both files are UTF-8 without a byte-order mark; text beyond ASCII only below
+`#pragma code_page(65001)`, as rc.exe needs to read them the same way. Any other encoding is an
+error.
 
 Usage: generate_qt_resources.py --rc quorvel.rc --ids resource.h --header OUT.h --source OUT.cpp
        --dialog IDD_MAIN=kMainDialogTemplate [--dialog ...]
 """
 
 import argparse
-import codecs
 import os
 import re
 import sys
@@ -39,9 +39,10 @@ CONTROL_KINDS = {
     "ICON": "kIcon",
 }
 # CONTROL statements: window class and the style that makes the kind.
-CONTROL_CLASS_KINDS = {("BUTTON", "BS_AUTOCHECKBOX"): "kAutoCheckBox"}
-DIALOG_OPTIONS = {"STYLE", "EXSTYLE", "CAPTION", "FONT", "LANGUAGE", "CHARACTERISTICS",
-                  "VERSION", "MENU", "CLASS"}
+CONTROL_CLASS_KINDS = {("BUTTON", "BS_AUTOCHECKBOX"): "kAutoCheckBox",
+                       ("STATIC", "SS_ETCHEDHORZ"): "kHorizontalRule"}
+DIALOG_OPTIONS = {"STYLE", "EXSTYLE", "CAPTION", "FONT"}
+UTF8_CODE_PAGE = 65001
 INT_PATTERN = r"\(?\s*(-?\s*(?:0[xX][0-9a-fA-F]+|\d+))[lLuU]*\s*\)?"
 
 
@@ -50,28 +51,25 @@ class RcError(Exception):
 
 
 def decode_script(data, path):
-    """The script's text, decoded line by line as its byte-order mark or code pages say."""
-    if data.startswith(codecs.BOM_UTF16_LE) or data.startswith(codecs.BOM_UTF16_BE):
-        return data.decode("utf-16")
-    if data.startswith(codecs.BOM_UTF8):
-        return data[len(codecs.BOM_UTF8):].decode("utf-8")
+    """The script's text: UTF-8, and beyond ASCII only below `#pragma code_page(65001)`."""
+    if data.startswith((b"\xef\xbb\xbf", b"\xff\xfe", b"\xfe\xff")) or b"\0" in data:
+        raise RcError("%s: not UTF-8 without a byte-order mark" % path)
     lines = []
-    encoding = None
+    utf8 = False
     for number, raw in enumerate(data.splitlines(keepends=True), 1):
         pragma = re.match(rb"\s*#\s*pragma\s+code_page\s*\(\s*(\d+)\s*\)", raw)
         if pragma:
-            page = int(pragma.group(1))
-            encoding = "utf-8" if page == 65001 else "cp%d" % page
-            try:
-                codecs.lookup(encoding)
-            except LookupError:
-                raise RcError("%s:%d: unknown code page %d" % (path, number, page))
-        if encoding is None and not raw.isascii():
-            raise RcError("%s:%d: text beyond ASCII before any #pragma code_page" % (path, number))
+            if int(pragma.group(1)) != UTF8_CODE_PAGE:
+                raise RcError("%s:%d: code page %s: only %d, UTF-8, is read"
+                              % (path, number, pragma.group(1).decode(), UTF8_CODE_PAGE))
+            utf8 = True
+        if not utf8 and not raw.isascii():
+            raise RcError("%s:%d: text beyond ASCII before #pragma code_page(%d)"
+                          % (path, number, UTF8_CODE_PAGE))
         try:
-            lines.append(raw.decode(encoding or "ascii"))
+            lines.append(raw.decode("utf-8"))
         except UnicodeDecodeError as error:
-            raise RcError("%s:%d: not %s: %s" % (path, number, encoding, error))
+            raise RcError("%s:%d: not UTF-8: %s" % (path, number, error))
     return "".join(lines)
 
 
@@ -93,13 +91,13 @@ def read_defines(text):
 TOKEN = re.compile(r"""
     (?P<space>\s+|//[^\n]*|/\*.*?\*/)
   | (?P<directive>\#[^\n]*)
-  | (?P<string>L?"(?:[^"]|"")*")
+  | (?P<string>"(?:[^"]|"")*")
   | (?P<number>(?:0[xX][0-9a-fA-F]+|\d+)[lLuU]*)
   | (?P<word>[A-Za-z_][A-Za-z0-9_]*)
-  | (?P<punct>[,|(){}+\-~])
+  | (?P<punct>[,|()+\-])
 """, re.VERBOSE | re.DOTALL)
 
-ESCAPES = {"n": "\n", "t": "\t", "r": "\r", "a": "\a", "\\": "\\", '"': '"'}
+ESCAPES = {"n": "\n"}
 
 
 class Token:
@@ -125,8 +123,8 @@ def tokenize(text, path):
 
 
 def unquote(token, path):
-    """A string literal's text: "" is a quote, and the backslash escapes rc.exe knows."""
-    body = token.text[token.text.index('"') + 1:-1].replace('""', '"')
+    """A string literal's text: "" is a quote, and \\n a line feed."""
+    body = token.text[1:-1].replace('""', '"')
     out = []
     i = 0
     while i < len(body):
@@ -169,11 +167,11 @@ class Parser:
         return False
 
     def expression(self):
-        """The tokens of one argument: terms joined by | + -, each perhaps NOT or negated."""
+        """The tokens of one argument: terms joined by | + -, each perhaps negated."""
         terms = []
         while True:
-            while self.peek() is not None and self.peek().upper() in ("NOT", "-", "~"):
-                terms.append(self.next())
+            while self.accept("-"):
+                terms.append(self.tokens[self.at - 1])
             token = self.next()
             if token.text == "(":
                 depth = 1
@@ -217,26 +215,26 @@ class Parser:
         depth = 1
         while depth:
             token = self.next()
-            if token.upper() in ("BEGIN", "{"):
+            if token.upper() == "BEGIN":
                 depth += 1
-            elif token.upper() in ("END", "}"):
+            elif token.upper() == "END":
                 depth -= 1
 
     def script(self, wanted):
         dialogs, strings = {}, []
         while self.peek() is not None:
             token = self.next()
-            if token.upper() in ("DIALOGEX", "DIALOG"):
+            if token.upper() == "DIALOGEX":
                 name = self.tokens[self.at - 2].text
                 if name in wanted:
                     dialogs[name] = self.dialog(name, token)
                 else:
-                    while not self.accept("BEGIN", "{"):
+                    while not self.accept("BEGIN"):
                         self.next()
                     self.skip_block()
             elif token.upper() == "STRINGTABLE":
                 strings += self.string_table()
-            elif token.upper() in ("BEGIN", "{"):
+            elif token.upper() == "BEGIN":
                 self.skip_block()
         missing = [name for name in wanted if name not in dialogs]
         if missing:
@@ -248,16 +246,16 @@ class Parser:
         if len(header) < 4:
             raise self.error("%s: a dialog needs x, y, width, height" % name, keyword)
         dialog = {"id": self.named_value(name, keyword),
-                  "width": self.value(header[2]), "height": self.value(header[3]),
+                  "rect": [self.value(arg) for arg in header[:4]],
                   "caption": "", "controls": []}
-        while not self.accept("BEGIN", "{"):
+        while not self.accept("BEGIN"):
             option = self.next()
             if option.upper() not in DIALOG_OPTIONS:
                 raise self.error("%s: unknown dialog statement %s" % (name, option.text), option)
             args = self.arguments()
             if option.upper() == "CAPTION":
                 dialog["caption"] = self.text(args[0])
-        while not self.accept("END", "}"):
+        while not self.accept("END"):
             dialog["controls"].append(self.control(name))
         return dialog
 
@@ -268,8 +266,7 @@ class Parser:
         if statement == "CONTROL":
             # CONTROL text, id, class, style, x, y, width, height
             window_class = self.text(args[2]).upper()
-            styles = {token.text for before, token in zip([None] + args[3], args[3])
-                      if token.kind == "word" and (before is None or before.upper() != "NOT")}
+            styles = {token.text for token in args[3] if token.kind == "word"}
             kinds = [kind for (cls, style), kind in CONTROL_CLASS_KINDS.items()
                      if cls == window_class and style in styles]
             if not kinds:
@@ -296,10 +293,10 @@ class Parser:
                 "kind": kind, "text": text, "rect": [self.value(arg) for arg in rect]}
 
     def string_table(self):
-        while not self.accept("BEGIN", "{"):
-            self.arguments()  # LANGUAGE and the like
+        if not self.accept("BEGIN"):
+            raise self.error("STRINGTABLE: expected BEGIN")
         entries = []
-        while not self.accept("END", "}"):
+        while not self.accept("END"):
             id_terms = self.expression()
             self.accept(",")
             name = " ".join(token.text for token in id_terms)
@@ -359,9 +356,9 @@ def source_text(dialogs, variables, strings, header_name, ids):
     lines += ["}  // namespace", ""]
     for name, variable in variables:
         dialog = dialogs[name]
-        lines.append("const DialogTemplate %s = {%s, \"%s\", %s, %d, %d, %sControls};" % (
+        lines.append("const DialogTemplate %s = {%s, \"%s\", %s, {%s}, %sControls};" % (
             variable, id_expression(name, dialog["id"]), name, cpp_string(dialog["caption"]),
-            dialog["width"], dialog["height"], variable))
+            ", ".join(str(v) for v in dialog["rect"]), variable))
     lines += ["", "const char* ResourceString(int id) {", "  switch (id) {"]
     for name, value, text in strings:
         lines.append("    case %s:\n      return %s;" % (id_expression(name, value),

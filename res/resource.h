@@ -5,6 +5,7 @@
 #define IDD_ABOUTBOX 100
 #define IDS_ABOUTBOX 101
 #define IDD_MAIN 102
+#define IDD_PROGRESS_STRIP 103
 #define IDI_MAIN 131
 
 #define IDC_MODIFY 1000
@@ -16,7 +17,6 @@
 #define IDC_3D_NOTE 1007
 #define IDC_CONVERT_3D 1010
 
-// The progress strip, made while a pass runs, in the band below the buttons.
 #define IDC_PROGRESS_DIRECTORIES 1011
 #define IDC_PROGRESS_HANDLED 1012
 #define IDC_PROGRESS_CURRENT 1013

@@ -1,60 +1,52 @@
 #include "ui/progress_strip.h"
 
+#include "app/window_text.h"
 #include "platform/utf16_win32.h"
 #include "resource.h"
 
 namespace {
 
-// In dialog units: the band below the buttons, and a template push button's size at its right.
-constexpr int kLeft = 7;
-constexpr int kTop = 150;
-constexpr int kWidth = 306;
-constexpr int kLineHeight = 10;
-constexpr int kButtonWidth = 50;
-constexpr int kButtonHeight = 14;
-constexpr int kLabelWidth = kWidth - kButtonWidth - 4;
-constexpr int kNoId = -1;  // a control no one asks for by id
+// The Cancel button's click goes on to the main dialog, as if the button were its own. The
+// focus stays where the pass found it.
+INT_PTR CALLBACK PassCommandsOn(HWND strip, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message != WM_COMMAND) return FALSE;
+  SendMessageW(GetParent(strip), message, wParam, lParam);
+  return TRUE;
+}
 
-RECT Units(int x, int y, int width, int height) {
-  return {x, y, x + width, y + height};
+// `text` with `number` in place of its %1.
+std::wstring WithNumber(const std::wstring& text, long number) {
+  const std::wstring digits = std::to_wstring(number);
+  const DWORD_PTR inserts[] = {reinterpret_cast<DWORD_PTR>(digits.c_str())};
+  wchar_t* formatted = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ARGUMENT_ARRAY | FORMAT_MESSAGE_ALLOCATE_BUFFER,
+      text.c_str(), 0, 0, reinterpret_cast<wchar_t*>(&formatted), 0,
+      reinterpret_cast<va_list*>(const_cast<DWORD_PTR*>(inserts)));
+  if (length == 0) return text;
+  std::wstring result(formatted, length);
+  LocalFree(formatted);
+  return result;
 }
 
 }  // namespace
 
-ProgressStrip::ProgressStrip(HWND dialog) : m_hDialog(dialog) {
-  m_hRule = Add(L"Static", L"", SS_ETCHEDHORZ, kNoId, Units(kLeft, kTop, kWidth, 1));
-  const DWORD label = SS_LEFT | SS_NOPREFIX;
-  m_hDirectories = Add(L"Static", L"", label, IDC_PROGRESS_DIRECTORIES,
-                       Units(kLeft, kTop + 4, kLabelWidth, kLineHeight));
-  m_hHandled = Add(L"Static", L"", label, IDC_PROGRESS_HANDLED,
-                   Units(kLeft, kTop + 4 + kLineHeight, kLabelWidth, kLineHeight));
-  // A long path loses its middle rather than its end, where the folder's own name is.
-  m_hCurrent = Add(L"Static", L"", label | SS_PATHELLIPSIS, IDC_PROGRESS_CURRENT,
-                   Units(kLeft, kTop + 4 + 2 * kLineHeight, kLabelWidth, kLineHeight));
-  m_hCancel = Add(L"Button", L"Cancel", BS_PUSHBUTTON | WS_TABSTOP, IDC_CANCEL_PASS,
-                  Units(kLeft + kWidth - kButtonWidth, kTop + 6, kButtonWidth, kButtonHeight));
+ProgressStrip::ProgressStrip(HWND dialog)
+    : m_hStrip(CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PROGRESS_STRIP),
+                                  dialog, PassCommandsOn, 0)),
+      m_hCancel(GetDlgItem(m_hStrip, IDC_CANCEL_PASS)),
+      m_directoriesText(WindowText(GetDlgItem(m_hStrip, IDC_PROGRESS_DIRECTORIES))),
+      m_handledText(WindowText(GetDlgItem(m_hStrip, IDC_PROGRESS_HANDLED))) {
   Update(0, 0, {});
 }
 
 ProgressStrip::~ProgressStrip() {
-  for (HWND window : {m_hCancel, m_hCurrent, m_hHandled, m_hDirectories, m_hRule}) {
-    if (window) DestroyWindow(window);
-  }
+  if (m_hStrip) DestroyWindow(m_hStrip);
 }
 
 void ProgressStrip::Update(long directories, long handled, const std::string& current) {
-  SetWindowTextW(m_hDirectories, (L"Directories visited: " + std::to_wstring(directories)).c_str());
-  SetWindowTextW(m_hHandled, (L"BDMV folders handled: " + std::to_wstring(handled)).c_str());
-  SetWindowTextW(m_hCurrent, platform::Widen(current).c_str());
-}
-
-HWND ProgressStrip::Add(const wchar_t* className, const wchar_t* text, DWORD style, int id,
-                        RECT units) {
-  MapDialogRect(m_hDialog, &units);
-  HWND window = CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE | style, units.left,
-                                units.top, units.right - units.left, units.bottom - units.top,
-                                m_hDialog, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                GetModuleHandleW(nullptr), nullptr);
-  SendMessageW(window, WM_SETFONT, SendMessageW(m_hDialog, WM_GETFONT, 0, 0), FALSE);
-  return window;
+  SetDlgItemTextW(m_hStrip, IDC_PROGRESS_DIRECTORIES,
+                  WithNumber(m_directoriesText, directories).c_str());
+  SetDlgItemTextW(m_hStrip, IDC_PROGRESS_HANDLED, WithNumber(m_handledText, handled).c_str());
+  SetDlgItemTextW(m_hStrip, IDC_PROGRESS_CURRENT, platform::Widen(current).c_str());
 }

@@ -6,7 +6,8 @@
 
 // A strip across the bottom of the main dialog that shows how far a long pass has come: the
 // directories visited, the BDMV folders handled and the folder at hand, with a Cancel button at
-// its right end. It lies in the band the dialog's template leaves empty, so it covers no control.
+// its right end, whose click the dialog receives. Its template puts it in the band the dialog's
+// template leaves empty, so it covers no control.
 class ProgressStrip {
  public:
   explicit ProgressStrip(HWND dialog);
@@ -19,12 +20,8 @@ class ProgressStrip {
   HWND CancelButton() const { return m_hCancel; }
 
  private:
-  HWND Add(const wchar_t* className, const wchar_t* text, DWORD style, int id, RECT units);
-
-  HWND m_hDialog;
-  HWND m_hRule = nullptr;
-  HWND m_hDirectories = nullptr;
-  HWND m_hHandled = nullptr;
-  HWND m_hCurrent = nullptr;
-  HWND m_hCancel = nullptr;
+  HWND m_hStrip;
+  HWND m_hCancel;
+  std::wstring m_directoriesText;  // each with %1 where its count goes
+  std::wstring m_handledText;
 };

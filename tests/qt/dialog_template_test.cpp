@@ -1,6 +1,7 @@
 #include <span>
 
 #include <QCheckBox>
+#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -9,18 +10,21 @@
 #include "qt/about_box.h"
 #include "qt/dialog_units.h"
 #include "qt/folder_patch_dlg.h"
+#include "qt/progress_strip.h"
 #include "qt/resource.h"
 #include "qt/template_dialog.h"
 #include "tests/qt/scripted_prompts.h"
 
-// Both dialogs as built from the templates written out of the Windows resource script: every
-// control, in order, with its id, kind, text and place; the strings and ids the code uses.
+// Both dialogs and the progress strip as built from the templates written out of the Windows
+// resource script: every control, in order, with its id, kind, text and place; the strings and
+// ids the code uses.
 class DialogTemplateTest : public QObject {
   Q_OBJECT
 
  private slots:
   void MainDialogHasTheWindowsControlsInOrder();
   void AboutBoxHasTheWindowsControlsInOrder();
+  void ProgressStripHasTheWindowsControlsInOrder();
   void StringTableAndCommandIds();
 };
 
@@ -60,6 +64,17 @@ constexpr ExpectedControl kAboutBox[] = {
     {"IDOK", 1, "default button", "确定", {178, 7, 50, 14}},
 };
 
+// The panel first (its place in the main dialog), then its controls, at their places in it. The
+// counts' texts have 0 for their %1, as a pass starts.
+constexpr ExpectedControl kProgressStrip[] = {
+    {"IDD_PROGRESS_STRIP", 103, "panel", "", {7, 150, 306, 44}},
+    {"IDC_STATIC", -1, "rule", "", {0, 0, 306, 1}},
+    {"IDC_PROGRESS_DIRECTORIES", 1011, "text", "Directories visited: 0", {0, 4, 252, 10}},
+    {"IDC_PROGRESS_HANDLED", 1012, "text", "BDMV folders handled: 0", {0, 14, 252, 10}},
+    {"IDC_PROGRESS_CURRENT", 1013, "text", "", {0, 24, 252, 10}},
+    {"IDC_CANCEL_PASS", 1014, "button", "Cancel", {256, 6, 50, 14}},
+};
+
 QString KindOf(const QWidget& widget) {
   if (auto* button = qobject_cast<const QPushButton*>(&widget)) {
     return button->isDefault() ? "default button" : "button";
@@ -67,6 +82,9 @@ QString KindOf(const QWidget& widget) {
   if (auto* label = qobject_cast<const QLabel*>(&widget)) {
     if (!label->pixmap().isNull()) return "icon";
     return label->alignment() & Qt::AlignHCenter ? "centred text" : "text";
+  }
+  if (auto* frame = qobject_cast<const QFrame*>(&widget)) {
+    if (frame->frameShape() == QFrame::HLine) return "rule";
   }
   if (qobject_cast<const QLineEdit*>(&widget)) return "edit";
   if (qobject_cast<const QCheckBox*>(&widget)) return "check box";
@@ -85,12 +103,13 @@ QString Describe(const QString& name, int id, const QString& kind, const QString
       .arg(pixels.height());
 }
 
-// The dialog itself, then its own controls (not the progress strip's) in the order they were
-// made, which is the tab order.
-QStringList DescribeBuilt(const QDialog& dialog) {
-  QStringList lines = {Describe(dialog.objectName(), dialog.property(kControlIdProperty).toInt(),
-                                "dialog", dialog.windowTitle(), QRect(QPoint(), dialog.size()))};
-  for (QWidget* widget : dialog.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+// The dialog itself (or a panel, at its place in its dialog), then its own controls in the order
+// they were made, which is the tab order.
+QStringList DescribeBuilt(const QWidget& window, const QString& kind) {
+  const QRect place = window.isWindow() ? QRect(QPoint(), window.size()) : window.geometry();
+  QStringList lines = {Describe(window.objectName(), window.property(kControlIdProperty).toInt(),
+                                kind, window.windowTitle(), place)};
+  for (QWidget* widget : window.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
     const QVariant id = widget->property(kControlIdProperty);
     if (!id.isValid()) continue;
     lines << Describe(widget->objectName(), id.toInt(), KindOf(*widget),
@@ -116,12 +135,19 @@ QStringList DescribeExpected(const QFont& font, std::span<const ExpectedControl>
 void DialogTemplateTest::MainDialogHasTheWindowsControlsInOrder() {
   ScriptedPrompts prompts;
   CFolderPatchDlg dialog(prompts);
-  QCOMPARE(DescribeBuilt(dialog), DescribeExpected(dialog.font(), kMainDialog));
+  QCOMPARE(DescribeBuilt(dialog, "dialog"), DescribeExpected(dialog.font(), kMainDialog));
 }
 
 void DialogTemplateTest::AboutBoxHasTheWindowsControlsInOrder() {
   CAboutBox box(nullptr);
-  QCOMPARE(DescribeBuilt(box), DescribeExpected(box.font(), kAboutBox));
+  QCOMPARE(DescribeBuilt(box, "dialog"), DescribeExpected(box.font(), kAboutBox));
+}
+
+void DialogTemplateTest::ProgressStripHasTheWindowsControlsInOrder() {
+  ScriptedPrompts prompts;
+  CFolderPatchDlg dialog(prompts);
+  const ProgressStrip strip(dialog, [] {});
+  QCOMPARE(DescribeBuilt(strip, "panel"), DescribeExpected(dialog.font(), kProgressStrip));
 }
 
 void DialogTemplateTest::StringTableAndCommandIds() {

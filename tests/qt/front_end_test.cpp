@@ -111,18 +111,18 @@ void FrontEndTest::LongPassShowsProgressAndABusyCursorButNotOverItsBoxes() {
   QVERIFY(QTest::qWaitForWindowExposed(&owner));
   QStringList seen;
   prompts.onMessage = [&] {
-    auto* strip = owner.findChild<QWidget*>("progressStrip");
+    auto* strip = owner.findChild<QWidget*>("IDD_PROGRESS_STRIP");
     seen << (QApplication::overrideCursor() ? "busy" : "arrow");
     if (!strip || !strip->isVisible()) {
       seen << "no progress";
       return;
     }
-    seen << strip->findChild<QLabel*>("directories")->text() + ", " +
-                strip->findChild<QLabel*>("handled")->text();
+    seen << strip->findChild<QLabel*>("IDC_PROGRESS_DIRECTORIES")->text() + ", " +
+                strip->findChild<QLabel*>("IDC_PROGRESS_HANDLED")->text();
     // The strip lies inside the dialog, in the band the controls leave free.
     QVERIFY(owner.rect().contains(strip->geometry()));
     for (QWidget* control : owner.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-      if (control->property("controlId").isValid() && control->isVisible()) {
+      if (control != strip && control->property("controlId").isValid() && control->isVisible()) {
         QVERIFY2(!control->geometry().intersects(strip->geometry()),
                  qPrintable(control->objectName()));
       }
@@ -142,7 +142,7 @@ void FrontEndTest::LongPassShowsProgressAndABusyCursorButNotOverItsBoxes() {
   QVERIFY2(seen.at(1).startsWith("Directories visited: "), qPrintable(seen.at(1)));
   QCOMPARE(seen.mid(2), QStringList({"arrow", "no progress"}));
   QVERIFY(!QApplication::overrideCursor());
-  QVERIFY2(!owner.findChild<QWidget*>("progressStrip"), "the strip goes with the pass");
+  QVERIFY2(!owner.findChild<QWidget*>("IDD_PROGRESS_STRIP"), "the strip goes with the pass");
 }
 
 void FrontEndTest::ShortPassShowsNoProgressStrip() {
@@ -152,7 +152,7 @@ void FrontEndTest::ShortPassShowsNoProgressStrip() {
   ScriptedPrompts prompts;
   bool progressShown = true;
   prompts.onMessage = [&] {
-    progressShown = owner.findChild<QWidget*>("progressStrip") != nullptr;
+    progressShown = owner.findChild<QWidget*>("IDD_PROGRESS_STRIP") != nullptr;
   };
   {
     QtFrontEnd frontEnd(owner, prompts);
@@ -175,7 +175,7 @@ void FrontEndTest::CancelStopsThePassAfterTheFolderAtHand() {
   bool enabledAfterClick = true;
   {
     HookedFrontEnd frontEnd(owner, prompts, [&] {
-      auto* cancel = owner.findChild<QPushButton*>("cancelButton");
+      auto* cancel = owner.findChild<QPushButton*>("IDC_CANCEL_PASS");
       if (!cancel || !caption.isEmpty()) return;
       caption = cancel->text();
       QTest::mouseClick(cancel, Qt::LeftButton);

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""The generator of the Qt program's resources, on variants of the real resource script: the
-encodings rc.exe accepts give the same output, what the Qt program cannot show stops the build,
-and an unchanged output is left alone."""
+"""The generator of the Qt program's resources, on variants of the real resource script: what it
+writes of each dialog, what the Qt program cannot show or the generator does not read stops the
+build, and an unchanged output is left alone."""
 
 import os
 import subprocess
@@ -32,7 +32,8 @@ class GeneratorTest(unittest.TestCase):
             [sys.executable, GENERATOR, "--rc", rc, "--ids", os.path.join(RES, "resource.h"),
              "--header", os.path.join(self.directory.name, name, "qt", "resource.h"),
              "--source", source, "--dialog", "IDD_MAIN=kMainDialogTemplate",
-             "--dialog", "IDD_ABOUTBOX=kAboutBoxTemplate"],
+             "--dialog", "IDD_ABOUTBOX=kAboutBoxTemplate",
+             "--dialog", "IDD_PROGRESS_STRIP=kProgressStripTemplate"],
             capture_output=True, text=True)
         text = None
         if result.returncode == 0:
@@ -40,33 +41,42 @@ class GeneratorTest(unittest.TestCase):
                 text = generated.read()
         return result.returncode, result.stderr, text
 
-    def test_every_encoding_gives_the_same_templates(self):
-        status, errors, expected = self.generate(SCRIPT.encode("utf-8"), "utf8")
+    def test_each_dialog_keeps_its_place_texts_and_controls(self):
+        status, errors, text = self.generate(SCRIPT.encode("utf-8"))
         self.assertEqual((status, errors), (0, ""))
-        self.assertIn('"关于 quorvel"', expected)
-        self.assertIn('tick \\"Convert 3D to 2D\\" \\n"', expected)
-        variants = {
-            "utf-16 with its mark": SCRIPT.replace(PRAGMA, "").encode("utf-16"),
-            "utf-8 with its mark": b"\xef\xbb\xbf" + SCRIPT.replace(PRAGMA, "").encode("utf-8"),
-            "code page 936": SCRIPT.replace("65001", "936").encode("gbk"),
-        }
-        for name, variant in variants.items():
-            with self.subTest(name):
-                self.assertEqual(self.generate(variant), (0, "", expected))
+        for line in [
+                'const DialogTemplate kAboutBoxTemplate = {IDD_ABOUTBOX, "IDD_ABOUTBOX", '
+                '"关于 quorvel", {0, 0, 235, 55}, kAboutBoxTemplateControls};',
+                'tick \\"Convert 3D to 2D\\" \\n"',
+                'const DialogTemplate kProgressStripTemplate = {IDD_PROGRESS_STRIP, '
+                '"IDD_PROGRESS_STRIP", "", {7, 150, 306, 44}, kProgressStripTemplateControls};',
+                '{-1, "IDC_STATIC", Kind::kHorizontalRule, "", {0, 0, 306, 1}},',
+                '{IDC_PROGRESS_DIRECTORIES, "IDC_PROGRESS_DIRECTORIES", Kind::kLeftText, '
+                '"Directories visited: %1", {0, 4, 252, 10}},']:
+            self.assertIn(line, text)
 
     def test_what_the_qt_program_cannot_show_stops_the_build(self):
         cases = {
             "no code page": (SCRIPT.replace(PRAGMA, "").encode("utf-8"),
-                             "text beyond ASCII before any #pragma code_page"),
-            "bytes not of the code page": (SCRIPT.encode("utf-8").replace(b"Modify", b"Mod\xe9"),
-                                           "not utf-8"),
+                             "text beyond ASCII before #pragma code_page(65001)"),
+            "another code page": (SCRIPT.replace("65001", "936").encode("gbk"),
+                                  "code page 936: only 65001, UTF-8, is read"),
+            "utf-16": (SCRIPT.replace(PRAGMA, "").encode("utf-16"),
+                       "not UTF-8 without a byte-order mark"),
+            "utf-8 with its mark": (b"\xef\xbb\xbf" + SCRIPT.encode("utf-8"),
+                                    "not UTF-8 without a byte-order mark"),
+            "bytes not of UTF-8": (SCRIPT.encode("utf-8").replace(b"Modify", b"Mod\xe9"),
+                                   "not UTF-8"),
             "an unknown control": (SCRIPT.replace("    CTEXT", "    COMBOBOX").encode("utf-8"),
                                    "IDD_MAIN: unsupported control statement COMBOBOX"),
             "a control of another class": (
                 SCRIPT.replace('"Button"', '"msctls_progress32"').encode("utf-8"),
                 "IDD_MAIN: unsupported CONTROL class MSCTLS_PROGRESS32"),
-            "an escape rc does not know": (SCRIPT.replace("Folder Path:", "Folder\\qPath:")
-                                           .encode("utf-8"), "unsupported escape"),
+            "an escape other than a line feed": (SCRIPT.replace("Folder Path:", "Folder\\tPath:")
+                                                 .encode("utf-8"), "unsupported escape"),
+            "a dialog statement of no use here": (
+                SCRIPT.replace('CAPTION "Quorvel 2.0"', 'MENU 1').encode("utf-8"),
+                "IDD_MAIN: unknown dialog statement MENU"),
             "no main dialog": (SCRIPT.replace("IDD_MAIN DIALOGEX", "IDD_OTHER DIALOGEX")
                                .encode("utf-8"), "no dialog IDD_MAIN"),
         }

@@ -42,7 +42,7 @@ class MidPassPrompts : public UserPrompts {
     }
     ++folderMessages;
     if (acted) return;
-    auto* progress = owner->findChild<QWidget*>("progressStrip");
+    auto* progress = owner->findChild<QWidget*>("IDD_PROGRESS_STRIP");
     if (!progress || !progress->isVisible()) {
       QThread::msleep(100);  // the progress shows a second into the pass
       return;
@@ -87,7 +87,7 @@ void X11FocusTest::MidPassActionsAndTheSummaryThatFollows() {
 
   MidPassPrompts prompts([&](QWidget& strip) {
     if (action == "strip") ClickOn(strip);
-    if (action == "cancel") ClickOn(*strip.findChild<QPushButton*>("cancelButton"));
+    if (action == "cancel") ClickOn(*strip.findChild<QPushButton*>("IDC_CANCEL_PASS"));
     if (action == "escape") Xdotool({"key", "Escape"});
   });
   CFolderPatchDlg dialog(prompts);

@@ -21,6 +21,24 @@ constexpr const char* kNoIndex = "modify Fail,Please check if path is correct ";
 // Long enough for the pass to read the dialog's input at its next folder.
 constexpr DWORD kLongerThanATick = 120;  // milliseconds
 
+// A window's place in the client area of `dialog`.
+RECT PlaceIn(HWND dialog, HWND window) {
+  RECT rect;
+  GetWindowRect(window, &rect);
+  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+bool Contains(const RECT& outer, const RECT& inner) {
+  RECT common;
+  return IntersectRect(&common, &outer, &inner) && EqualRect(&common, &inner);
+}
+
+bool Overlap(const RECT& a, const RECT& b) {
+  RECT common;
+  return IntersectRect(&common, &a, &b);
+}
+
 class DialogPassProgressTest : public ::testing::Test {
  protected:
   // "a" cannot be modified, and shows a box while the pass runs; "b" and "c" can.
@@ -105,6 +123,40 @@ TEST_F(DialogPassProgressTest, CancelEscapeOrCloseStopTheWalkAndTheDialogStays) 
     EXPECT_EQ(IndexSize("b"), 64u) << "the walk stopped before the next folder";
     EXPECT_EQ(IndexSize("c"), 64u);
   }
+}
+
+// The strip is a panel of its own template inside the main dialog: in the band below the
+// buttons, over none of the dialog's controls, with its texts and Cancel inside it.
+TEST_F(DialogPassProgressTest, TheStripLiesInTheBandTheControlsLeaveFree) {
+  HWND shownBy = nullptr;
+  bool looked = false;
+  script.onBox = [&](const ShownBox& box) {
+    if (box.text != kNoIndex) return;
+    looked = true;
+    HWND strip = GetParent(Item(shownBy, IDC_CANCEL_PASS));
+    ASSERT_NE(strip, shownBy) << "the strip is a panel of its own";
+    RECT client;
+    GetClientRect(shownBy, &client);
+    const RECT band = PlaceIn(shownBy, strip);
+    EXPECT_TRUE(Contains(client, band));
+    for (HWND control = GetWindow(shownBy, GW_CHILD); control;
+         control = GetWindow(control, GW_HWNDNEXT)) {
+      if (control == strip) continue;
+      EXPECT_FALSE(Overlap(band, PlaceIn(shownBy, control))) << GetDlgCtrlID(control);
+    }
+    for (int id : {IDC_PROGRESS_DIRECTORIES, IDC_PROGRESS_HANDLED, IDC_PROGRESS_CURRENT,
+                   IDC_CANCEL_PASS}) {
+      EXPECT_TRUE(Contains(band, PlaceIn(shownBy, GetDlgItem(strip, id)))) << id;
+    }
+  };
+  script.Run(dlg, {[&](HWND dialog) {
+                     shownBy = dialog;
+                     Type(dialog, IDC_FOLDER_PATH, tree.Root().string());
+                     Click(dialog, IDC_MODIFY);
+                     PressKey(dialog, VK_ESCAPE);
+                   }});
+  EXPECT_TRUE(looked);
+  EXPECT_FALSE(script.leftOpen);
 }
 
 TEST_F(DialogPassProgressTest, TheSummarysDetailsTellEachFoldersOutcome) {

@@ -5,6 +5,7 @@
 
 #include "app/folder_browser.h"
 #include "app/message_box.h"
+#include "app/window_text.h"
 #include "platform/utf16_win32.h"
 
 namespace testing_support {
@@ -84,7 +85,12 @@ LRESULT CALLBACK DialogScript::OnActivate(int code, WPARAM wParam, LPARAM lParam
 }
 
 HWND Item(HWND dialog, int id) {
-  return GetDlgItem(dialog, id);
+  if (HWND item = GetDlgItem(dialog, id)) return item;
+  for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    if (!(GetWindowLongW(child, GWL_EXSTYLE) & WS_EX_CONTROLPARENT)) continue;
+    if (HWND item = GetDlgItem(child, id)) return item;
+  }
+  return nullptr;
 }
 
 void Type(HWND dialog, int id, const std::string& text) {
@@ -113,10 +119,7 @@ void PressKey(HWND dialog, WPARAM key) {
 }
 
 std::wstring TextOf(HWND window) {
-  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
-  text.resize(
-      static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-  return text;
+  return WindowText(window);
 }
 
 }  // namespace testing_support

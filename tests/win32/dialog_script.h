@@ -65,6 +65,7 @@ class DialogScript {
   std::optional<std::string> m_browserAnswer;
 };
 
+// A control of the dialog, or of a panel in it (the progress strip).
 HWND Item(HWND dialog, int id);
 // Sets a control's text, as typing would.
 void Type(HWND dialog, int id, const std::string& text);

@@ -1,0 +1,8 @@
+#include "app/window_text.h"
+
+std::wstring WindowText(HWND window) {
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(
+      GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
