@@ -1,9 +1,8 @@
 #include "app/message_box.h"
 
-#include <commctrl.h>
-
 #include <utility>
 
+#include "app/details_box.h"
 #include "platform/utf16_win32.h"
 
 namespace {
@@ -13,21 +12,12 @@ MessageBoxHook& Hook() {
   return hook;
 }
 
-// A task dialog, whose expandable area holds the details; a plain box where none can be shown.
+// The details can be a whole disk's report: they go to a box of their own that scrolls, or to a
+// plain box where that cannot be made.
 void ShowBoxWithDetails(HWND owner, const std::wstring& text, const std::wstring& caption,
                         UINT icon, const std::wstring& details) {
-  TASKDIALOGCONFIG config{};
-  config.cbSize = sizeof config;
-  config.hwndParent = owner;
-  config.dwFlags = TDF_ALLOW_DIALOG_CANCELLATION | TDF_EXPAND_FOOTER_AREA;
-  config.dwCommonButtons = TDCBF_OK_BUTTON;
-  config.pszWindowTitle = caption.c_str();
-  config.pszMainIcon = icon == MB_ICONSTOP ? TD_ERROR_ICON : TD_WARNING_ICON;
-  config.pszContent = text.c_str();
-  config.pszExpandedInformation = details.c_str();
-  config.pszExpandedControlText = L"Hide details";
-  config.pszCollapsedControlText = L"Details";
-  if (FAILED(TaskDialogIndirect(&config, nullptr, nullptr, nullptr))) {
+  CDetailsBox box(owner, caption, text, icon, details);
+  if (box.DoModal() == -1) {
     MessageBoxW(owner, (text + L"\n\n" + details).c_str(), caption.c_str(), MB_OK | icon);
   }
 }

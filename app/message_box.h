@@ -10,7 +10,7 @@ std::string ApplicationName();
 
 // Shows text in a modal box with an OK button and `icon` (MB_ICONEXCLAMATION, MB_ICONSTOP),
 // owned by `owner` or the pop-up it owns that was active last, and returns once it is dismissed.
-// Non-empty `details` go to an area of the box that the user opens.
+// Non-empty `details`, a report of any length, go below the text in a box that scrolls.
 void ShowMessageBox(HWND owner, const std::string& text, UINT icon,
                     const std::string& details = {});
 

@@ -45,6 +45,23 @@ MessageMapEntry OnQueryDragIconEntry(HCURSOR (Dialog::*handler)()) {
           }};
 }
 
+// The new size of the client area, in pixels.
+template <class Dialog>
+MessageMapEntry OnSizeEntry(void (Dialog::*handler)(int width, int height)) {
+  return {WM_SIZE, 0, [handler](CDialog& dialog, WPARAM, LPARAM lParam) {
+            (static_cast<Dialog&>(dialog).*handler)(LOWORD(lParam), HIWORD(lParam));
+            return INT_PTR{TRUE};
+          }};
+}
+
+template <class Dialog>
+MessageMapEntry OnGetMinMaxInfoEntry(void (Dialog::*handler)(MINMAXINFO& limits)) {
+  return {WM_GETMINMAXINFO, 0, [handler](CDialog& dialog, WPARAM, LPARAM lParam) {
+            (static_cast<Dialog&>(dialog).*handler)(*reinterpret_cast<MINMAXINFO*>(lParam));
+            return INT_PTR{TRUE};
+          }};
+}
+
 template <class Dialog>
 MessageMapEntry OnCloseEntry(void (Dialog::*handler)()) {
   return {WM_CLOSE, 0, [handler](CDialog& dialog, WPARAM, LPARAM) {

@@ -6,6 +6,7 @@
 #define IDS_ABOUTBOX 101
 #define IDD_MAIN 102
 #define IDD_PROGRESS_STRIP 103
+#define IDD_DETAILS_BOX 104
 #define IDI_MAIN 131
 
 #define IDC_MODIFY 1000
@@ -21,6 +22,9 @@
 #define IDC_PROGRESS_HANDLED 1012
 #define IDC_PROGRESS_CURRENT 1013
 #define IDC_CANCEL_PASS 1014
+#define IDC_BOX_ICON 1015
+#define IDC_BOX_TEXT 1016
+#define IDC_BOX_DETAILS 1017
 
 // A system-menu command: the system keeps the low four bits of such ids for itself.
 #define IDM_ABOUTBOX 0x0010
