@@ -91,6 +91,9 @@ class Directory {
   std::wstring m_nativePath;
   std::error_code m_openError;
   mutable bool m_listed = false;  // a second listing must rewind first
+  // Where the system lists a directory only through a stream (POSIX's DIR), the stream, made at
+  // the first listing; it then owns the handle.
+  mutable void* m_listingStream = nullptr;
 };
 
 // The folder path made absolute without resolving links, as it is shown to the user, and leading

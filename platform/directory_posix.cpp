@@ -2,66 +2,33 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <linux/openat2.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
-#include <array>
 #include <cerrno>
 #include <cstddef>
-#include <cstring>
 #include <memory>
 #include <string_view>
 #include <vector>
-
-#include "platform/fault_injection.h"
 
 namespace platform {
 namespace {
 
 constexpr int kDirectoryFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
-constexpr std::size_t kListingBufferSize = 64 * 1024;
-
-EntryKind KindFromMode(mode_t mode) {
-  if (S_ISDIR(mode)) return EntryKind::kDirectory;
-  if (S_ISREG(mode)) return EntryKind::kFile;
-  if (S_ISLNK(mode)) return EntryKind::kLink;
-  return EntryKind::kOther;
-}
-
-// Uses the type the listing reports; only a file system that reports none costs a stat.
-EntryKind KindOf(int dirFd, const dirent64& entry) {
-  switch (entry.d_type) {
-    case DT_DIR:
-      return EntryKind::kDirectory;
-    case DT_REG:
-      return EntryKind::kFile;
-    case DT_LNK:
-      return EntryKind::kLink;
-    case DT_UNKNOWN: {
-      struct stat status;
-      if (fstatat(dirFd, entry.d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) return EntryKind::kOther;
-      return KindFromMode(status.st_mode);
-    }
-    default:
-      return EntryKind::kOther;
-  }
-}
 
 std::error_code LastError() {
   return {errno, std::system_category()};
 }
 
-bool IsDotOrDotDot(const char* name) {
-  return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
-}
-
 }  // namespace
 
 Directory::Directory(Directory&& other) noexcept
-    : m_handle(other.m_handle), m_openError(other.m_openError), m_listed(other.m_listed) {
+    : m_handle(other.m_handle),
+      m_openError(other.m_openError),
+      m_listed(other.m_listed),
+      m_listingStream(other.m_listingStream) {
   other.m_handle = kClosed;
+  other.m_listingStream = nullptr;
 }
 
 Directory& Directory::operator=(Directory&& other) noexcept {
@@ -70,7 +37,9 @@ Directory& Directory::operator=(Directory&& other) noexcept {
     m_handle = other.m_handle;
     m_openError = other.m_openError;
     m_listed = other.m_listed;
+    m_listingStream = other.m_listingStream;
     other.m_handle = kClosed;
+    other.m_listingStream = nullptr;
   }
   return *this;
 }
@@ -80,8 +49,13 @@ Directory::~Directory() {
 }
 
 void Directory::Close() {
-  if (IsOpen()) close(static_cast<int>(m_handle));
+  if (m_listingStream) {
+    closedir(static_cast<DIR*>(m_listingStream));
+  } else if (IsOpen()) {
+    close(static_cast<int>(m_handle));
+  }
   m_handle = kClosed;
+  m_listingStream = nullptr;
   m_listed = false;
 }
 
@@ -104,45 +78,9 @@ Directory Directory::OpenSubdirectory(const std::string& name, std::error_code& 
   return Unopened(error);
 }
 
-Directory Directory::OpenBelow(const std::string& relativePath, std::error_code& error) const {
-  error.clear();
-  open_how how{};
-  how.flags = kDirectoryFlags;
-  how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
-  const long fd =
-      syscall(SYS_openat2, static_cast<int>(m_handle), relativePath.c_str(), &how, sizeof how);
-  if (fd < 0) error = LastError();
-  return Directory(fd);
-}
-
 std::error_code Directory::CreateSubdirectory(const std::string& name) const {
   return mkdirat(static_cast<int>(m_handle), name.c_str(), 0777) == 0 ? std::error_code()
                                                                       : LastError();
-}
-
-std::error_code Directory::List(std::vector<DirEntry>& entries, bool directoriesOnly) const {
-  entries.clear();
-  if (!IsOpen()) return NotOpenError();
-  const int fd = static_cast<int>(m_handle);
-  // A directory just opened needs no rewind: that saves a system call for every one walked.
-  if (m_listed && lseek(fd, 0, SEEK_SET) < 0) return LastError();
-  m_listed = true;
-  // One buffer a thread: a thread lists one directory at a time.
-  static thread_local std::unique_ptr<std::byte[]> buffer(new std::byte[kListingBufferSize]);
-  for (;;) {
-    const ssize_t filled = getdents64(fd, buffer.get(), kListingBufferSize);
-    if (filled < 0) return LastError();
-    if (filled == 0) return InjectedListingFault(*this);
-    for (ssize_t offset = 0; offset < filled;) {
-      const auto* entry = reinterpret_cast<const dirent64*>(buffer.get() + offset);
-      offset += entry->d_reclen;
-      if (IsDotOrDotDot(entry->d_name)) continue;
-      if (directoriesOnly && entry->d_type != DT_DIR && entry->d_type != DT_UNKNOWN) continue;
-      const EntryKind kind = KindOf(fd, *entry);
-      if (directoriesOnly && kind != EntryKind::kDirectory) continue;
-      entries.push_back({entry->d_name, kind, entry->d_name[0] == '.', false});
-    }
-  }
 }
 
 FileIdentity Directory::Identity(std::error_code& error) const {

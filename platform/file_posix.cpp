@@ -13,6 +13,8 @@
 
 #include "platform/fault_injection.h"
 #include "platform/file_error.h"
+#include "platform/rename_no_replace.h"
+#include "platform/socket_status.h"
 #include "platform/temporary_name.h"
 
 namespace platform {
@@ -53,26 +55,6 @@ void IgnoreFileSizeSignal() {
   std::call_once(once, [] { signal(SIGXFSZ, SIG_IGN); });
 }
 
-// Renames without ever replacing an existing file, on file systems with or without the
-// no-replace flag and with or without hard links.
-int RenameNoReplace(int dirFd, const std::string& from, const std::string& to) {
-  // Tests take the flag away to reach the fallbacks.
-  const bool withoutFlag = StepResult(IoStep::kNoReplaceFlag, 0) != 0;
-  const int error = withoutFlag
-                        ? EINVAL
-                        : Result(IoStep::kRename, renameat2(dirFd, from.c_str(), dirFd, to.c_str(),
-                                                            RENAME_NOREPLACE) == 0);
-  if (error != EINVAL && error != ENOSYS && error != ENOTSUP) return error;
-  const int linkError =
-      Result(IoStep::kLink, linkat(dirFd, from.c_str(), dirFd, to.c_str(), 0) == 0);
-  // The new name is whole; a temporary name left beside it would be a second name of the file.
-  if (linkError == 0) return Result(IoStep::kUnlink, unlinkat(dirFd, from.c_str(), 0) == 0);
-  if (linkError != EPERM && linkError != ENOTSUP && linkError != EOPNOTSUPP) return linkError;
-  struct stat status;
-  if (fstatat(dirFd, to.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
-  return Result(IoStep::kRename, renameat(dirFd, from.c_str(), dirFd, to.c_str()) == 0);
-}
-
 // Writes every byte, at `offset` or (when negative) where the file stands.
 void WriteFully(int fd, std::span<const std::uint8_t> bytes, off_t offset,
                 const std::string& displayName) {
@@ -108,9 +90,8 @@ File File::OpenForReading(const Directory& dir, const std::string& name) {
   int fd = openat(Dir(dir), name.c_str(), O_RDONLY | kFileFlags);
   // A socket opens for nothing but its status: it is then told apart like a FIFO.
   if (fd < 0 && errno == ENXIO) {
-    const int pathFd = openat(Dir(dir), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
-    if (pathFd >= 0 && S_ISSOCK(StatusOf(pathFd).st_mode)) return File(pathFd);
-    if (pathFd >= 0) close(pathFd);
+    const int socketFd = OpenSocketForStatus(Dir(dir), name.c_str());
+    if (socketFd >= 0) return File(socketFd);
     errno = ENXIO;
   }
   if (fd < 0) ThrowFileError(errno);

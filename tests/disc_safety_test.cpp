@@ -250,7 +250,7 @@ TEST_F(DiscSafetyTest, ABackupThatIsNotSureLeavesTheIndexUntouched) {
        true,
        size},
       {"a backup appears while it is written, without the no-replace flag",
-       {{IoStep::kNoReplaceFlag, 0, EINVAL}},
+       {{IoStep::kWrite, 0, 0}, {IoStep::kNoReplaceFlag, 0, EINVAL}},
        [&] { WriteBytes(Backup(), other); },
        true,
        size},

@@ -14,6 +14,7 @@
 #include "pass/passes.h"
 #include "platform/fault_injection.h"
 #include "tests/support/pass_runner.h"
+#include "tests/support/platform_build.h"
 #include "tests/support/privileges.h"
 #include "tests/support/temp_tree.h"
 
@@ -109,20 +110,36 @@ TEST_F(ModifyTest, KeepsOwnerAndPermissionBitsAndAFileWithoutMovieObject) {
   EXPECT_EQ(status.st_gid, 5678u);
   EXPECT_EQ(ReadBytes(Index()).size(), 84u);
 
-  // A FIFO or a socket in the movie object's place is left alone, never waited on.
-  for (const bool fifo : {true, false}) {
-    fs::remove_all(tree / "Movie");
-    MakeBdmvFolder(tree / "Movie", IndexBytes(60, 0));
-    fs::remove(Bdmv() / "MovieObject.bdmv");
-    if (fifo) {
-      ASSERT_EQ(mkfifo((Bdmv() / "MovieObject.bdmv").c_str(), 0644), 0);
-    } else {
-      MakeSocket(Bdmv() / "MovieObject.bdmv");
-    }
-    fs::remove_all(Bdmv() / "BACKUP");
-    EXPECT_EQ(ModifyTree(tree.Root()).Texts(), std::vector<std::string>{kModifiedOne});
-    EXPECT_EQ(ReadBytes(Index()).size(), 84u);
+  // A FIFO in the movie object's place is left alone, never waited on.
+  fs::remove_all(tree / "Movie");
+  MakeBdmvFolder(tree / "Movie", IndexBytes(60, 0));
+  fs::remove(Bdmv() / "MovieObject.bdmv");
+  ASSERT_EQ(mkfifo((Bdmv() / "MovieObject.bdmv").c_str(), 0644), 0);
+  EXPECT_EQ(ModifyTree(tree.Root()).Texts(), std::vector<std::string>{kModifiedOne});
+  EXPECT_EQ(ReadBytes(Index()).size(), 84u);
+}
+
+// A socket is told apart like a FIFO: as the movie object it is left alone, as the index file it
+// is no index.
+TEST_F(ModifyTest, ASocketInADiscFilesPlaceIsLeftAlone) {
+  if (kPlainPosix) {
+    GTEST_SKIP() << "POSIX opens a socket for nothing, not even to tell what it is: the open's "
+                    "failure ends the pass";
   }
+  MakeBdmvFolder(tree / "Movie", IndexBytes(60, 0));
+  fs::remove(Bdmv() / "MovieObject.bdmv");
+  MakeSocket(Bdmv() / "MovieObject.bdmv");
+  EXPECT_EQ(ModifyTree(tree.Root()).Texts(), std::vector<std::string>{kModifiedOne});
+  EXPECT_EQ(ReadBytes(Index()).size(), 84u);
+
+  fs::remove_all(tree / "Movie");
+  MakeBdmvFolder(tree / "Movie", IndexBytes(60, 0));
+  fs::remove(Index());
+  MakeSocket(Index());
+  EXPECT_EQ(ModifyTree(tree.Root()).Texts(),
+            (std::vector<std::string>{FolderMessage("Modify Fail,index file is not a BD index"),
+                                      kModifiedNone}));
+  EXPECT_FALSE(fs::exists(Bdmv() / "BACKUP" / "index.bdmv"));
 }
 
 TEST_F(ModifyTest, ChoosesTheIndexFileByName) {
@@ -228,12 +245,6 @@ TEST_F(ModifyTest, ReportsFoldersItCannotHandleAndGoesOn) {
        [](const fs::path& bdmv) {
          fs::remove(bdmv / "index.bdmv");
          ASSERT_EQ(mkfifo((bdmv / "index.bdmv").c_str(), 0644), 0);
-       },
-       "Modify Fail,index file is not a BD index", false},
-      {"index file is a socket",
-       [](const fs::path& bdmv) {
-         fs::remove(bdmv / "index.bdmv");
-         MakeSocket(bdmv / "index.bdmv");
        },
        "Modify Fail,index file is not a BD index", false},
       {"backup is a FIFO",
