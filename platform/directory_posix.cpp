@@ -7,7 +7,7 @@
 
 #include <cerrno>
 #include <cstddef>
-#include <memory>
+#include <filesystem>
 #include <string_view>
 #include <vector>
 
@@ -104,8 +104,10 @@ std::error_code Directory::Flush() const {
 std::string AbsoluteFolderPath(const std::string& path) {
   std::string absolute = path;
   if (!path.empty() && path.front() != '/') {
-    std::unique_ptr<char, decltype(&free)> cwd(getcwd(nullptr, 0), &free);
-    if (cwd) absolute = JoinPath(cwd.get(), path);
+    // getcwd allocating its own buffer is an extension POSIX leaves open.
+    std::error_code error;
+    const std::filesystem::path cwd = std::filesystem::current_path(error);
+    if (!error) absolute = JoinPath(cwd.string(), path);
   }
   if (absolute.empty() || absolute.front() != '/') return absolute;
   // Shown to the user and measured against the length limit, so it must lead where the system
