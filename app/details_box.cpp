@@ -49,6 +49,14 @@ BOOL CDetailsBox::OnInitDialog() {
   const HICON icon = LoadIconA(nullptr, m_icon == MB_ICONSTOP ? IDI_ERROR : IDI_WARNING);
   SendDlgItemMessageW(m_hWnd, IDC_BOX_ICON, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
 
+  RememberTemplateLayout();
+  MessageBeep(m_icon);
+  // As in a message box, Enter is OK's, even once the user has read the details.
+  SetFocus(GetDlgItem(m_hWnd, IDOK));
+  return FALSE;
+}
+
+void CDetailsBox::RememberTemplateLayout() {
   RECT client;
   GetClientRect(m_hWnd, &client);
   m_templateClient = SizeOf(client);
@@ -61,10 +69,6 @@ BOOL CDetailsBox::OnInitDialog() {
     MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&rect), 2);
     m_templatePlaces.push_back(rect);
   }
-  MessageBeep(m_icon);
-  // As in a message box, Enter is OK's, even once the user has read the details.
-  SetFocus(GetDlgItem(m_hWnd, IDOK));
-  return FALSE;
 }
 
 void CDetailsBox::OnSize(int width, int height) {

@@ -24,6 +24,8 @@ class CDetailsBox : public CDialog {
   void OnGetMinMaxInfo(MINMAXINFO& limits);
 
  private:
+  void RememberTemplateLayout();
+
   std::wstring m_caption;
   std::wstring m_text;
   UINT m_icon;
