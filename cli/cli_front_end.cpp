@@ -1,23 +1,14 @@
 #include "cli/cli_front_end.h"
 
-#include "cli/console_output.h"
 #include "cli/json_report.h"
 #include "cli/terminal_text.h"
 #include "pass/pass_report.h"
 #include "platform/stop_signals.h"
 
-namespace {
-
-// One message, one line: nothing in a name can end it early or reach the terminal as a command.
-void PrintLine(std::FILE* stream, const std::string& text) {
-  Print(stream, TerminalText(text) + "\n");
-}
-
-}  // namespace
-
-CliFrontEnd::CliFrontEnd(bool showProgress, bool json)
-    : m_json(json),
-      m_progress(showProgress),
+CliFrontEnd::CliFrontEnd(ConsoleOutput& console, bool showProgress, bool json)
+    : m_console(console),
+      m_json(json),
+      m_progress(showProgress, console),
       m_report({{"folders", nlohmann::json::array()},
                 {"unreadable", nlohmann::json::array()},
                 {"count", 0},
@@ -35,12 +26,12 @@ void CliFrontEnd::ShowMessage(const PassMessage& message) {
       m_report["stopped"] = message.stopped;
       m_report["directories_visited"] = message.directoriesVisited;
       // The summary reads as for a whole pass: a stop is told beside it.
-      if (message.stopped) PrintLine(stderr, StoppedText(message));
-      if (!m_json) PrintLine(stdout, message.text);
+      if (message.stopped) PrintLine(m_console.Err(), StoppedText(message));
+      if (!m_json) PrintLine(m_console.Out(), message.text);
       return;
     case PassMessage::Kind::kFolder:
       m_anyFolderReported = true;
-      PrintLine(stderr, message.folder + ": " + WithCause(message.text, message.cause));
+      PrintLine(m_console.Err(), message.folder + ": " + WithCause(message.text, message.cause));
       return;
     case PassMessage::Kind::kFileError:
       // The text names no folder, and a pass may have been through hundreds: the one being
@@ -55,13 +46,13 @@ void CliFrontEnd::ShowMessage(const PassMessage& message) {
                                      {"message", message.text},
                                      {"cause", CauseJson(message.cause)}});
       m_report["error"]["folder"] = PathJson(m_current);
-      PrintLine(stderr, m_current + ": " + WithCause(message.text, message.cause));
+      PrintLine(m_console.Err(), m_current + ": " + WithCause(message.text, message.cause));
       return;
     case PassMessage::Kind::kPassLevel:
       m_report["error"] = {{"kind", "pass"}, {"text", message.text}, {"cause", nullptr}};
       break;
   }
-  PrintLine(stderr, WithCause(message.text, message.cause));
+  PrintLine(m_console.Err(), WithCause(message.text, message.cause));
 }
 
 void CliFrontEnd::DirectoryVisited(const std::string& path) {
@@ -73,7 +64,7 @@ void CliFrontEnd::FolderUnreadable(const std::string& path, const std::string& c
   m_progress.Erase();
   m_anyFolderReported = true;
   m_report["unreadable"].push_back({{"path", PathJson(path)}, {"cause", cause}});
-  PrintLine(stderr, path + ": cannot read this folder (" + cause + ")");
+  PrintLine(m_console.Err(), path + ": cannot read this folder (" + cause + ")");
 }
 
 void CliFrontEnd::FolderStarted(const std::string& path) {
@@ -93,4 +84,9 @@ void CliFrontEnd::FolderHandled(const std::string& path, const FolderOutcome& ou
 
 bool CliFrontEnd::CancelRequested() {
   return platform::StopSignal() != 0;
+}
+
+// One message, one line: nothing in a name can end it early or reach the terminal as a command.
+void CliFrontEnd::PrintLine(std::FILE* stream, const std::string& text) {
+  m_console.Print(stream, TerminalText(text) + "\n");
 }

@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/console_output.h"
 #include "cli/progress_line.h"
 #include "pass/pass_front_end.h"
 
@@ -11,7 +12,7 @@
 // report), every other message as one line on stderr, and a progress line while it walks.
 class CliFrontEnd : public PassFrontEnd {
  public:
-  CliFrontEnd(bool showProgress, bool json);
+  CliFrontEnd(ConsoleOutput& console, bool showProgress, bool json);
 
   void ShowMessage(const PassMessage& message) override;
   void DirectoryVisited(const std::string& path) override;
@@ -32,6 +33,9 @@ class CliFrontEnd : public PassFrontEnd {
   void EraseProgress() { m_progress.Erase(); }
 
  private:
+  void PrintLine(std::FILE* stream, const std::string& text);
+
+  ConsoleOutput& m_console;
   bool m_json;
   ProgressLine m_progress;
   nlohmann::json m_report;

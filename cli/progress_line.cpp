@@ -1,6 +1,5 @@
 #include "cli/progress_line.h"
 
-#include "cli/console_output.h"
 #include "cli/terminal_text.h"
 #include "platform/terminal.h"
 
@@ -19,7 +18,8 @@ std::string Tail(const std::string& text, std::size_t width) {
 
 }  // namespace
 
-ProgressLine::ProgressLine(bool enabled, std::FILE* out) : m_enabled(enabled), m_out(out) {}
+ProgressLine::ProgressLine(bool enabled, ConsoleOutput& console)
+    : m_enabled(enabled), m_console(console) {}
 
 void ProgressLine::Update(long directories, long found, long handled, const std::string& current) {
   if (!m_enabled) return;
@@ -28,16 +28,16 @@ void ProgressLine::Update(long directories, long found, long handled, const std:
   m_lastDraw = now;
   std::string line = std::to_string(directories) + " directories, " + std::to_string(found) +
                      " BDMV found, " + std::to_string(handled) + " handled  ";
-  const std::size_t width = platform::TerminalWidth(m_out) - 1;
+  const std::size_t width = platform::TerminalWidth(m_console.Err()) - 1;
   if (line.size() < width) line += Tail(TerminalText(current), width - line.size());
-  Print(m_out, "\r\x1b[K" + line);
-  Flush(m_out);
+  m_console.Print(m_console.Err(), "\r\x1b[K" + line);
+  m_console.Flush(m_console.Err());
   m_shown = true;
 }
 
 void ProgressLine::Erase() {
   if (!m_shown) return;
-  Print(m_out, "\r\x1b[K");
-  Flush(m_out);
+  m_console.Print(m_console.Err(), "\r\x1b[K");
+  m_console.Flush(m_console.Err());
   m_shown = false;
 }

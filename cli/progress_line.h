@@ -1,14 +1,15 @@
 #pragma once
 
 #include <chrono>
-#include <cstdio>
 #include <string>
+
+#include "cli/console_output.h"
 
 // A one-line progress display on a terminal, redrawn at most ten times a second.
 class ProgressLine {
  public:
   // Shows nothing unless `enabled` (stderr is a terminal and the user did not ask for quiet).
-  explicit ProgressLine(bool enabled, std::FILE* out = stderr);
+  ProgressLine(bool enabled, ConsoleOutput& console);
 
   void Update(long directories, long found, long handled, const std::string& current);
 
@@ -17,7 +18,7 @@ class ProgressLine {
 
  private:
   bool m_enabled;
-  std::FILE* m_out;
+  ConsoleOutput& m_console;
   bool m_shown = false;
   std::chrono::steady_clock::time_point m_lastDraw{};
 };

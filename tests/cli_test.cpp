@@ -15,6 +15,7 @@
 
 #include "cli/progress_line.h"
 #include "cli/utf8.h"
+#include "tests/support/cli_in_process.h"
 #include "tests/support/cli_runner.h"
 #include "tests/support/disc_row.h"
 #include "tests/support/privileges.h"
@@ -39,19 +40,19 @@ class CliTest : public ::testing::Test {
 TEST_F(CliTest, ExitStatusTellsHowThePassEnded) {
   MakeBdmvFolder(tree / "good", IndexBytes(64, 0x60));
 
-  auto run = Cli({"modify", "--quiet", tree.Root().string()});
+  auto run = CliInProcess({"modify", "--quiet", tree.Root().string()});
   EXPECT_EQ(run.exitStatus, 0) << run.err;
   EXPECT_EQ(run.out, "Modify 1 file successful\n");
   EXPECT_EQ(run.err, "");
 
   fs::create_directories(tree / "bad" / "BDMV");
-  run = Cli({"restore", tree.Root().string()});
+  run = CliInProcess({"restore", tree.Root().string()});
   EXPECT_EQ(run.exitStatus, 1);
   EXPECT_EQ(LastLine(run.out), "Resume  1 files successful");
   EXPECT_EQ(run.err, Bdmv("bad") + ": modify Fail,Please check if path is correct\n");
 
   for (const char* command : {"modify", "restore", "scan"}) {
-    run = Cli({command, (tree / "missing").string()});
+    run = CliInProcess({command, (tree / "missing").string()});
     EXPECT_EQ(run.exitStatus, 2) << command;
     EXPECT_EQ(run.out, "") << command;
     EXPECT_EQ(run.err, "Floder Path ERR.\n") << command;
@@ -62,7 +63,7 @@ TEST_F(CliTest, ExitStatusTellsHowThePassEnded) {
   SetReadOnly(tree / "good" / "BDMV" / "MovieObject.bdmv", true);
   fs::remove(tree / "good" / "BDMV" / "index.bdmv");
   WriteBytes(tree / "good" / "BDMV" / "index.bdmv", IndexBytes(64, 0x60));
-  run = Cli({"modify", "--2d", tree.Root().string()});
+  run = CliInProcess({"modify", "--2d", tree.Root().string()});
   EXPECT_EQ(run.exitStatus, 2);
   EXPECT_EQ(run.out, "") << "no summary after a file error";
   EXPECT_EQ(run.err, Bdmv("good") + ": 对 一未命名文件 的存取被拒绝。 (Permission denied)\n")
@@ -83,25 +84,65 @@ TEST_F(CliTest, OutputThatCannotBeWrittenEndsInStatus2) {
   const std::string lostStdout = "quorvel-cli: cannot write to stdout: No space left on device\n";
   struct Case {
     std::vector<std::string> arguments;
-    std::string redirection;
+    CliStreams streams;
     std::string out, err;
   };
   for (const Case& c : std::vector<Case>{
-           {{"modify", good}, ">/dev/full", "", lostStdout},
-           {{"--json", "restore", good}, ">/dev/full", "", lostStdout},
-           {{"scan", good}, ">/dev/full", "", lostStdout},
-           {{"--help"}, ">/dev/full", "", lostStdout},
+           {{"modify", good}, {.outFull = true}, "", lostStdout},
+           {{"--json", "restore", good}, {.outFull = true}, "", lostStdout},
+           {{"scan", good}, {.outFull = true}, "", lostStdout},
+           {{"--help"}, {.outFull = true}, "", lostStdout},
            {{"restore", (tree / "bad").string()},
-            "2>/dev/full",
+            {.errFull = true},
             "Resume  0 files successful\n",
             ""},
        }) {
-    const auto run = CliRedirected(c.arguments, c.redirection);
-    const std::string trace = testing::PrintToString(c.arguments) + " " + c.redirection;
+    const auto run = CliInProcess(c.arguments, c.streams);
+    const std::string trace =
+        testing::PrintToString(c.arguments) + (c.streams.outFull ? " >/dev/full" : " 2>/dev/full");
     EXPECT_EQ(run.exitStatus, 2) << trace;
     EXPECT_EQ(run.out, c.out) << trace;
     EXPECT_EQ(run.err, c.err) << trace;
   }
+}
+
+// The program itself: its arguments, its own stdout and stderr, and its exit status.
+TEST_F(CliTest, TheProgramEndsInTheStatusOfItsRun) {
+  MakeBdmvFolder(tree / "good", IndexBytes(64, 0x60));
+  fs::create_directories(tree / "bad" / "BDMV");
+  const std::string good = (tree / "good").string();
+  const std::string bad = (tree / "bad").string();
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string redirection;
+    int exitStatus;
+    std::string out, err;
+  };
+  for (const Case& c : std::vector<Case>{
+           {{"modify", "--quiet", good}, "", 0, "Modify 1 file successful\n", ""},
+           {{"restore", bad},
+            "",
+            1,
+            "Resume  0 files successful\n",
+            Bdmv("bad") + ": modify Fail,Please check if path is correct\n"},
+           {{"scan", (tree / "missing").string()}, "", 2, "", "Floder Path ERR.\n"},
+           {{"--version"}, "", 0, "quorvel-cli 2.0.0.0\n", ""},
+           {{"--help"},
+            ">/dev/full",
+            2,
+            "",
+            "quorvel-cli: cannot write to stdout: No space left on device\n"},
+           {{"restore", bad}, "2>/dev/full", 2, "Resume  0 files successful\n", ""},
+       }) {
+    const auto run = CliRedirected(c.arguments, c.redirection);
+    const std::string trace = testing::PrintToString(c.arguments) + " " + c.redirection;
+    EXPECT_EQ(run.exitStatus, c.exitStatus) << trace;
+    EXPECT_EQ(run.out, c.out) << trace;
+    EXPECT_EQ(run.err, c.err) << trace;
+  }
+  const auto usage = Cli({"frobnicate", good});
+  EXPECT_EQ(usage.exitStatus, 64);
+  EXPECT_NE(usage.err, "");
 }
 
 // A name is shown as data: one message is one line, and nothing in it reaches the terminal as a
@@ -140,10 +181,10 @@ TEST_F(CliTest, NamesAreShownEscapedOneMessageALine) {
   std::sort(restoreLines.begin(), restoreLines.end());
   std::sort(scanLines.begin(), scanLines.end());
 
-  const auto restore = Cli({"restore", tree.Root().string()});
+  const auto restore = CliInProcess({"restore", tree.Root().string()});
   EXPECT_EQ(restore.out, "Resume  0 files successful\n");
   EXPECT_EQ(lines(restore.err), restoreLines);
-  EXPECT_EQ(lines(Cli({"scan", tree.Root().string()}).out), scanLines);
+  EXPECT_EQ(lines(CliInProcess({"scan", tree.Root().string()}).out), scanLines);
 }
 
 TEST_F(CliTest, UsageErrorsAndHelp) {
@@ -155,14 +196,14 @@ TEST_F(CliTest, UsageErrorsAndHelp) {
                                              {"restore", "--2d", "x"},
                                              {"scan", "a", "b"},
                                              {"scan", "--threads", "0", "x"}}) {
-    const auto run = Cli(arguments);
+    const auto run = CliInProcess(arguments);
     EXPECT_EQ(run.exitStatus, 64) << testing::PrintToString(arguments);
     EXPECT_NE(run.err, "");
   }
-  auto help = Cli({"--help"});
+  auto help = CliInProcess({"--help"});
   EXPECT_EQ(help.exitStatus, 0);
   EXPECT_NE(help.out.find("modify"), std::string::npos);
-  auto version = Cli({"--version"});
+  auto version = CliInProcess({"--version"});
   EXPECT_EQ(version.exitStatus, 0);
   EXPECT_EQ(version.out, "quorvel-cli 2.0.0.0\n");
 }
@@ -181,7 +222,7 @@ TEST_F(CliTest, JsonDocumentsTellEverything) {
   MakeBdmvFolder(d1, IndexBytes(64, 0x60));
   fs::create_directories(d2 / "BDMV");
   MakeBdmvFolder(d3, IndexBytes(64, 0x60));
-  ASSERT_EQ(Cli({"modify", d3.string()}).exitStatus, 0);
+  ASSERT_EQ(CliInProcess({"modify", d3.string()}).exitStatus, 0);
   const std::string root = tree.Root().string();
   const nlohmann::json b1 = (d1 / "BDMV").string();
   const nlohmann::json b2 = PathBytes((d2 / "BDMV").string());
@@ -287,7 +328,7 @@ TEST_F(CliTest, JsonDocumentsTellEverything) {
   };
   for (const Case& c : cases) {
     if (!c.readOnlyBeforeRun.empty()) SetReadOnly(c.readOnlyBeforeRun, true);
-    const auto run = Cli(c.arguments);
+    const auto run = CliInProcess(c.arguments);
     EXPECT_EQ(run.exitStatus, c.exitStatus) << testing::PrintToString(c.arguments) << run.err;
     EXPECT_EQ(nlohmann::json::parse(run.out), c.document) << testing::PrintToString(c.arguments);
   }
@@ -304,7 +345,7 @@ TEST_F(CliTest, ScanListsFoldersAndChangesNothing) {
   WriteBytes(tree / "c" / "BDMV" / "BACKUP" / "index.bdmv", IndexBytes(64, 0x60));
   MakeBdmvFolder(tree / "d", PatchedBytes(IndexBytes(64, 0x60), true));
 
-  const auto run = Cli({"scan", tree.Root().string()});
+  const auto run = CliInProcess({"scan", tree.Root().string()});
 
   ASSERT_EQ(run.exitStatus, 0);
   std::vector<std::string> lines;
@@ -501,7 +542,8 @@ TEST(ProgressLineTest, EveryDrawAndEraseClearsTheLine) {
   std::FILE* out = open_memstream(&buffer, &size);
   ASSERT_NE(out, nullptr);
   {
-    ProgressLine line(true, out);
+    ConsoleOutput console(stdout, out);
+    ProgressLine line(true, console);
     line.Update(1, 0, 0, "/a/long/folder/name");
     std::this_thread::sleep_for(std::chrono::milliseconds(110));
     line.Update(2, 1, 0, "/b");
@@ -601,7 +643,8 @@ TEST_F(CliTest, ThePathShownLeadsWhereTheSystemWent) {
        root + "/real/c"},
   };
   for (const auto& [arguments, shown] : cases) {
-    const auto run = arguments.size() == 1 ? Cli({"scan", arguments[0]}) : RunProcess(arguments);
+    const auto run =
+        arguments.size() == 1 ? CliInProcess({"scan", arguments[0]}) : RunProcess(arguments);
     EXPECT_EQ(run.out, shown + "/BDMV: index=none backup=no\n") << arguments.back();
   }
 }
