@@ -10,11 +10,11 @@ namespace fs = std::filesystem;
 
 namespace testing_support {
 
-TempTree::TempTree() {
+TempTree::TempTree(const fs::path& parent) {
   // A name no other test has taken: create_directory reports whether it made the folder.
   static std::mt19937_64 random{std::random_device{}()};
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const fs::path root = fs::temp_directory_path() / ("quorvel-test-" + std::to_string(random()));
+    const fs::path root = parent / ("quorvel-test-" + std::to_string(random()));
     if (fs::create_directory(root)) {
       m_root = root;
       return;

@@ -9,10 +9,10 @@ namespace testing_support {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// A temporary folder, removed with everything in it when the object goes.
+// A temporary folder below `parent`, removed with everything in it when the object goes.
 class TempTree {
  public:
-  TempTree();
+  explicit TempTree(const std::filesystem::path& parent = std::filesystem::temp_directory_path());
   ~TempTree();
   TempTree(const TempTree&) = delete;
   TempTree& operator=(const TempTree&) = delete;
