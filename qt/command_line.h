@@ -1,0 +1,24 @@
+#pragma once
+
+#include <optional>
+
+#include <QString>
+
+class QCoreApplication;
+
+// The program's command line: [FOLDER], --help, --version, and Qt's own options.
+
+// Reads it before the QApplication exists, which needs a display: --help and --version are
+// printed and end the program, and for a usage error this returns the exit status. Where only
+// the QApplication can tell (an option unknown here may be one of Qt's, which the QApplication
+// takes out; --help-all lists them), it returns nothing, as it does for a command line that
+// runs the dialog.
+std::optional<int> AnswerWithoutDisplay(int argc, char** argv);
+
+// Reads it once the QApplication has taken Qt's options out, and ends the program after help,
+// the version or a usage error, as Qt's parser does. Returns the folder for the Folder Path box,
+// or an empty string.
+QString FolderFromCommandLine(const QCoreApplication& app);
+
+// The name and version that --version, every message box's caption and the help show.
+void NameTheApplication();
