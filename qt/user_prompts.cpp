@@ -4,8 +4,10 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QTextEdit>
+#include <QWindow>
 
 namespace {
 
@@ -21,6 +23,15 @@ void ShowDetails(QMessageBox& box, const QString& details) {
   }
 }
 
+// A window manager that focuses on click gives the keyboard to a window clicked behind the box,
+// where Qt drops every key: while the box is up, a window of this program that takes the keyboard
+// hands it back, so that Enter and Escape still answer the box.
+void KeepKeyboard(QMessageBox& box) {
+  QObject::connect(qApp, &QGuiApplication::focusWindowChanged, &box, [&box](QWindow* window) {
+    if (window && window != box.windowHandle() && box.isVisible()) box.activateWindow();
+  });
+}
+
 }  // namespace
 
 void DesktopPrompts::ShowMessage(QWidget* owner, const QString& text, PassMessage::Icon icon,
@@ -29,6 +40,7 @@ void DesktopPrompts::ShowMessage(QWidget* owner, const QString& text, PassMessag
                   ExecutableName(), text, QMessageBox::Ok, owner);
   if (!details.isEmpty()) ShowDetails(box, details);
   box.setWindowModality(owner ? Qt::WindowModal : Qt::ApplicationModal);
+  KeepKeyboard(box);
   box.exec();
 }
 

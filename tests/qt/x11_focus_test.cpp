@@ -20,6 +20,8 @@ class X11FocusTest : public QObject {
  private slots:
   void MidPassActionsAndTheSummaryThatFollows_data();
   void MidPassActionsAndTheSummaryThatFollows();
+  void AClickBehindABoxLeavesTheKeysWithTheBox_data();
+  void AClickBehindABoxLeavesTheKeysWithTheBox();
 };
 
 namespace {
@@ -60,10 +62,34 @@ class MidPassPrompts : public UserPrompts {
   std::function<void(QWidget&)> m_act;
 };
 
-void ClickOn(const QWidget& widget) {
-  const QPoint click = widget.mapToGlobal(widget.rect().center());
-  Xdotool({"mousemove", "--sync", QString::number(click.x()), QString::number(click.y()), "click",
+void ClickAt(const QPoint& point) {
+  Xdotool({"mousemove", "--sync", QString::number(point.x()), QString::number(point.y()), "click",
            "1"});
+}
+
+void ClickOn(const QWidget& widget) {
+  ClickAt(widget.mapToGlobal(widget.rect().center()));
+}
+
+void ShowWithTheKeyboard(QWidget& dialog) {
+  dialog.show();
+  dialog.activateWindow();  // no window manager to do it
+  QVERIFY(QTest::qWaitForWindowActive(&dialog));
+}
+
+QString Activation(const QWidget* box) {
+  return QTest::qWaitFor([&] { return QApplication::activeWindow() == box; }, 3000) ? "active"
+                                                                                    : "inactive";
+}
+
+// A corner of `widget` that `box` does not cover, on the screen.
+QPoint UncoveredCorner(const QWidget& widget, const QWidget& box) {
+  const QRect inside = widget.geometry().adjusted(3, 3, -3, -3);
+  for (const QPoint corner :
+       {inside.topLeft(), inside.topRight(), inside.bottomLeft(), inside.bottomRight()}) {
+    if (!box.frameGeometry().contains(corner)) return corner;
+  }
+  return inside.topLeft();
 }
 
 }  // namespace
@@ -92,15 +118,11 @@ void X11FocusTest::MidPassActionsAndTheSummaryThatFollows() {
   });
   CFolderPatchDlg dialog(prompts);
   dialog.SetFolderPath(QString::fromStdString(tree.Root().string()));
-  dialog.show();
-  dialog.activateWindow();  // no window manager to do it
-  QVERIFY(QTest::qWaitForWindowActive(&dialog));
+  ShowWithTheKeyboard(dialog);
 
   QStringList seen;
   WhenModal([&](QWidget* box) {
-    seen << (QTest::qWaitFor([&] { return QApplication::activeWindow() == box; }, 3000)
-                 ? "active"
-                 : "inactive");
+    seen << Activation(box);
     Xdotool({"key", "Return"});
     seen << (QTest::qWaitFor([&] { return !box->isVisible(); }, 3000) ? "Enter closed it"
                                                                       : "Enter did nothing");
@@ -112,6 +134,36 @@ void X11FocusTest::MidPassActionsAndTheSummaryThatFollows() {
   // Cancel and Escape stop the walk after the folder at hand; a click elsewhere does nothing.
   QCOMPARE(prompts.folderMessages < kFolders, stops);
   QVERIFY(dialog.isVisible());
+}
+
+void X11FocusTest::AClickBehindABoxLeavesTheKeysWithTheBox_data() {
+  QTest::addColumn<QString>("key");
+  QTest::newRow("Enter") << "Return";
+  QTest::newRow("Escape") << "Escape";
+}
+
+// A window manager that focuses on click gives the keyboard to the dialog clicked behind a box;
+// the box takes it back, so that Enter and Escape still close it.
+void X11FocusTest::AClickBehindABoxLeavesTheKeysWithTheBox() {
+  QFETCH(QString, key);
+  ScriptedPrompts prompts;
+  CFolderPatchDlg dialog(prompts);
+  ShowWithTheKeyboard(dialog);
+
+  QStringList seen;
+  WhenModal([&](QWidget* box) {
+    seen << Activation(box);
+    ClickAt(UncoveredCorner(dialog, *box));
+    // What the window manager does with the click.
+    Xdotool({"windowfocus", "--sync", QString::number(dialog.winId())});
+    QTest::qWait(200);  // the change of focus reaches the program
+    Xdotool({"key", key});
+    seen << (QTest::qWaitFor([&] { return !box->isVisible(); }, 3000) ? "closed by the key"
+                                                                      : "left open");
+    box->close();
+  });
+  DesktopPrompts().ShowMessage(&dialog, "Modify 1 file successful", PassMessage::Icon::kWarning);
+  QCOMPARE(seen, QStringList({"active", "closed by the key"}));
 }
 
 QTEST_MAIN(X11FocusTest)
