@@ -28,7 +28,8 @@ int OpenStep(int dirFd, const char* name) {
 
 // One name at a time, each opened relative to the last without following a link, refuses what
 // openat2 refuses on Linux: a link anywhere on the way (ELOOP), and a way out of this directory
-// by an absolute path or by ".." (EXDEV).
+// by an absolute path or by ".." (EXDEV). Each directory on the way is opened for reading, where
+// openat2 needs only leave to search it: the walk asks only for directories below ones it listed.
 Directory Directory::OpenBelow(const std::string& relativePath, std::error_code& error) const {
   error.clear();
   if (relativePath.empty() || relativePath.front() == '/') {
