@@ -1,89 +1,74 @@
 #include "cli/cli_front_end.h"
 
+#include <utility>
+
 #include "cli/json_report.h"
 #include "cli/terminal_text.h"
-#include "pass/pass_report.h"
-#include "platform/stop_signals.h"
 
-CliFrontEnd::CliFrontEnd(ConsoleOutput& console, bool showProgress, bool json)
-    : m_console(console),
+CliFrontEnd::CliFrontEnd(ConsoleOutput& console, bool showProgress, bool json, PassClock clock)
+    : PassPresenter(std::move(clock)),
+      m_console(console),
       m_json(json),
       m_progress(showProgress, console),
-      m_report({{"folders", nlohmann::json::array()},
-                {"unreadable", nlohmann::json::array()},
-                {"count", 0},
-                {"summary", nullptr},
+      m_ending({{"summary", nullptr},
                 {"stopped", false},
                 {"directories_visited", nullptr},
                 {"error", nullptr}}) {}
 
-void CliFrontEnd::ShowMessage(const PassMessage& message) {
+nlohmann::json CliFrontEnd::Json() const {
+  nlohmann::json json = m_ending;
+  json["folders"] = nlohmann::json::array();
+  json["unreadable"] = nlohmann::json::array();
+  for (const PassReport::Entry& entry : Report().Entries()) {
+    if (entry.outcome) {
+      json["folders"].push_back(FolderOutcomeJson(entry.path, *entry.outcome));
+    } else {
+      json["unreadable"].push_back({{"path", PathJson(entry.path)}, {"cause", entry.cause}});
+    }
+  }
+  if (!m_failedFolder.is_null()) json["folders"].push_back(m_failedFolder);
+  json["count"] = Progress().handled;
+  return json;
+}
+
+void CliFrontEnd::DrawMessage(const PassMessage& message, const PassReport& /*report*/) {
   m_progress.Erase();
   switch (message.kind) {
     case PassMessage::Kind::kSummary:
       m_reachedSummary = true;
-      m_report["summary"] = message.text;
-      m_report["stopped"] = message.stopped;
-      m_report["directories_visited"] = message.directoriesVisited;
+      m_ending["summary"] = message.text;
+      m_ending["stopped"] = message.stopped;
+      m_ending["directories_visited"] = message.directoriesVisited;
       // The summary reads as for a whole pass: a stop is told beside it.
       if (message.stopped) PrintLine(m_console.Err(), StoppedText(message));
       if (!m_json) PrintLine(m_console.Out(), message.text);
       return;
     case PassMessage::Kind::kFolder:
-      m_anyFolderReported = true;
       PrintLine(m_console.Err(), message.folder + ": " + WithCause(message.text, message.cause));
       return;
     case PassMessage::Kind::kFileError:
-      // The text names no folder, and a pass may have been through hundreds: the one being
-      // handled is where it stopped.
-      m_report["error"] = {{"kind", "file-error"},
+      m_ending["error"] = {{"kind", "file-error"},
                            {"text", message.text},
                            {"cause", CauseJson(message.cause)},
                            {"folder", nullptr}};
-      if (m_current.empty()) break;
-      m_report["folders"].push_back({{"path", PathJson(m_current)},
-                                     {"result", "file-error"},
-                                     {"message", message.text},
-                                     {"cause", CauseJson(message.cause)}});
-      m_report["error"]["folder"] = PathJson(m_current);
-      PrintLine(m_console.Err(), m_current + ": " + WithCause(message.text, message.cause));
+      if (message.folder.empty()) break;
+      m_failedFolder = {{"path", PathJson(message.folder)},
+                        {"result", "file-error"},
+                        {"message", message.text},
+                        {"cause", CauseJson(message.cause)}};
+      m_ending["error"]["folder"] = PathJson(message.folder);
+      PrintLine(m_console.Err(), message.folder + ": " + WithCause(message.text, message.cause));
       return;
     case PassMessage::Kind::kPassLevel:
-      m_report["error"] = {{"kind", "pass"}, {"text", message.text}, {"cause", nullptr}};
+      m_ending["error"] = {{"kind", "pass"}, {"text", message.text}, {"cause", nullptr}};
       break;
   }
   PrintLine(m_console.Err(), WithCause(message.text, message.cause));
 }
 
-void CliFrontEnd::DirectoryVisited(const std::string& path) {
-  ++m_directories;
-  m_progress.Update(m_directories, m_found, m_handled, path);
-}
-
-void CliFrontEnd::FolderUnreadable(const std::string& path, const std::string& cause) {
+void CliFrontEnd::DrawUnreadable(const PassReport::Entry& entry) {
   m_progress.Erase();
-  m_anyFolderReported = true;
-  m_report["unreadable"].push_back({{"path", PathJson(path)}, {"cause", cause}});
-  PrintLine(m_console.Err(), path + ": cannot read this folder (" + cause + ")");
-}
-
-void CliFrontEnd::FolderStarted(const std::string& path) {
-  ++m_found;
-  m_current = path;
-  m_progress.Update(m_directories, m_found, m_handled, path);
-}
-
-void CliFrontEnd::FolderHandled(const std::string& path, const FolderOutcome& outcome) {
-  m_current.clear();
-  if (outcome.Counted()) {
-    ++m_handled;
-    m_report["count"] = m_handled;
-  }
-  m_report["folders"].push_back(FolderOutcomeJson(path, outcome));
-}
-
-bool CliFrontEnd::CancelRequested() {
-  return platform::StopSignal() != 0;
+  PrintLine(m_console.Err(), entry.Line());
 }
 
 // One message, one line: nothing in a name can end it early or reach the terminal as a command.

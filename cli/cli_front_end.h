@@ -1,36 +1,36 @@
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 #include <nlohmann/json.hpp>
 
 #include "cli/console_output.h"
 #include "cli/progress_line.h"
-#include "pass/pass_front_end.h"
+#include "pass/pass_presenter.h"
 
-// Shows a pass's messages on a terminal or to a script: the summary on stdout (or in the JSON
-// report), every other message as one line on stderr, and a progress line while it walks.
-class CliFrontEnd : public PassFrontEnd {
+// Shows a pass on a terminal or to a script: the summary on stdout (or in the JSON report), every
+// other message as one line on stderr, and a progress line on stderr when `showProgress`.
+class CliFrontEnd : public PassPresenter {
  public:
-  CliFrontEnd(ConsoleOutput& console, bool showProgress, bool json);
-
-  void ShowMessage(const PassMessage& message) override;
-  void DirectoryVisited(const std::string& path) override;
-  void FolderUnreadable(const std::string& path, const std::string& cause) override;
-  void FolderStarted(const std::string& path) override;
-  void FolderHandled(const std::string& path, const FolderOutcome& outcome) override;
-  // Ctrl+C, SIGTERM or SIGHUP: the folder in hand is finished, then the pass stops.
-  bool CancelRequested() override;
+  CliFrontEnd(ConsoleOutput& console, bool showProgress, bool json,
+              PassClock clock = std::chrono::steady_clock::now);
 
   bool ReachedSummary() const { return m_reachedSummary; }
   // A BDMV folder got a message, or a directory could not be read.
-  bool AnyFolderReported() const { return m_anyFolderReported; }
+  bool AnyFolderReported() const { return !Report().AllHandled(); }
 
   // The JSON report's "folders", "unreadable", "count", "summary", "stopped",
   // "directories_visited" and "error".
-  nlohmann::json& Report() { return m_report; }
+  nlohmann::json Json() const;
 
   void EraseProgress() { m_progress.Erase(); }
+
+ protected:
+  void DrawProgress(const PassProgress& progress) override { m_progress.Draw(progress); }
+  void RemoveProgress() override { m_progress.Erase(); }
+  void DrawMessage(const PassMessage& message, const PassReport& report) override;
+  void DrawUnreadable(const PassReport::Entry& entry) override;
 
  private:
   void PrintLine(std::FILE* stream, const std::string& text);
@@ -38,11 +38,8 @@ class CliFrontEnd : public PassFrontEnd {
   ConsoleOutput& m_console;
   bool m_json;
   ProgressLine m_progress;
-  nlohmann::json m_report;
-  std::string m_current;  // the BDMV folder being handled, if any
-  long m_directories = 0;
-  long m_found = 0;
-  long m_handled = 0;
+  // What the messages told: the summary, the stop and an error that ended the pass.
+  nlohmann::json m_ending;
+  nlohmann::json m_failedFolder;  // the folder in hand when a file error ended the pass
   bool m_reachedSummary = false;
-  bool m_anyFolderReported = false;
 };

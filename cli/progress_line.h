@@ -1,17 +1,15 @@
 #pragma once
 
-#include <chrono>
-#include <string>
-
 #include "cli/console_output.h"
+#include "pass/pass_presenter.h"
 
-// A one-line progress display on a terminal, redrawn at most ten times a second.
+// A one-line progress display on a terminal.
 class ProgressLine {
  public:
   // Shows nothing unless `enabled` (stderr is a terminal and the user did not ask for quiet).
   ProgressLine(bool enabled, ConsoleOutput& console);
 
-  void Update(long directories, long found, long handled, const std::string& current);
+  void Draw(const PassProgress& progress);
 
   // Removes the line so that a message or the summary can take its place.
   void Erase();
@@ -20,5 +18,4 @@ class ProgressLine {
   bool m_enabled;
   ConsoleOutput& m_console;
   bool m_shown = false;
-  std::chrono::steady_clock::time_point m_lastDraw{};
 };

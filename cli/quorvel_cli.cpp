@@ -60,7 +60,7 @@ int RunPassCommand(const std::string& command, const Options& options, ConsoleOu
   if (options.json) {
     nlohmann::json document = {{"command", command}, {"folder", PathJson(options.folder)}};
     if (modify) document["convert_3d_to_2d"] = options.convert3DTo2D;
-    document.update(frontEnd.Report());
+    document.update(frontEnd.Json());
     PrintJson(console, document);
   }
   if (!frontEnd.ReachedSummary()) return kNotCompleted;
@@ -101,11 +101,12 @@ int RunScanCommand(const Options& options, ConsoleOutput& console) {
       options.walk);
   frontEnd.EraseProgress();
   if (options.json) {
+    const nlohmann::json report = frontEnd.Json();
     PrintJson(console, {{"command", "scan"},
                         {"folder", PathJson(options.folder)},
                         {"folders", folders},
-                        {"unreadable", frontEnd.Report()["unreadable"]},
-                        {"error", frontEnd.Report()["error"]}});
+                        {"unreadable", report["unreadable"]},
+                        {"error", report["error"]}});
   }
   if (!entered) return kNotCompleted;
   return EndStatus(frontEnd);

@@ -1,5 +1,7 @@
 #include "pass/pass_report.h"
 
+#include <algorithm>
+
 namespace {
 
 std::string OutcomeText(const FolderOutcome& outcome) {
@@ -32,20 +34,30 @@ std::string BoxText(const PassMessage& message) {
   return stopped.empty() ? message.text : message.text + "\n" + stopped;
 }
 
+std::string PassReport::Entry::Line() const {
+  if (!outcome) return path + ": cannot read this folder (" + cause + ")";
+  return path + ": " + OutcomeText(*outcome);
+}
+
 void PassReport::FolderHandled(const std::string& path, const FolderOutcome& outcome) {
-  m_lines.push_back(path + ": " + OutcomeText(outcome));
+  m_entries.push_back({path, outcome});
 }
 
 void PassReport::FolderUnreadable(const std::string& path, const std::string& cause) {
-  m_lines.push_back(path + ": cannot read this folder (" + cause + ")");
+  m_entries.push_back({path, std::nullopt, cause});
+}
+
+bool PassReport::AllHandled() const {
+  return std::all_of(m_entries.begin(), m_entries.end(),
+                     [](const Entry& entry) { return entry.outcome && entry.outcome->Counted(); });
 }
 
 std::string PassReport::Details(const PassMessage& message, std::string_view lineEnd) const {
   if (message.kind != PassMessage::Kind::kSummary) return message.cause;
   std::string text = StoppedText(message);
-  for (const std::string& line : m_lines) {
+  for (const Entry& entry : m_entries) {
     if (!text.empty()) text += lineEnd;
-    text += line;
+    text += entry.Line();
   }
   return text;
 }

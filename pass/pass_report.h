@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,8 +24,22 @@ std::string BoxText(const PassMessage& message);
 // folder with its outcome, and each directory the walk could not read with the cause.
 class PassReport {
  public:
+  // A BDMV folder with its outcome, or a directory the walk could not read with the cause.
+  struct Entry {
+    std::string path;
+    std::optional<FolderOutcome> outcome;  // none for a directory that could not be read
+    std::string cause = {};
+
+    std::string Line() const;
+  };
+
   void FolderHandled(const std::string& path, const FolderOutcome& outcome);
   void FolderUnreadable(const std::string& path, const std::string& cause);
+
+  // In the order of the walk.
+  const std::vector<Entry>& Entries() const { return m_entries; }
+  // No BDMV folder got a message and every directory could be read.
+  bool AllHandled() const;
 
   // The details of the box that shows `message`, lines joined by `lineEnd` ("\r\n" for a
   // Windows edit box): for the summary, the stop if there was one and then a line per folder;
@@ -33,5 +48,5 @@ class PassReport {
   std::string Details(const PassMessage& message, std::string_view lineEnd = "\n") const;
 
  private:
-  std::vector<std::string> m_lines;
+  std::vector<Entry> m_entries;
 };

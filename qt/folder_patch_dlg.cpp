@@ -85,8 +85,10 @@ void CFolderPatchDlg::keyPressEvent(QKeyEvent* event) {
 }
 
 void CFolderPatchDlg::closeEvent(QCloseEvent* event) {
-  // The pass runs inside a button's handler; closing now would end the program under it.
-  if (m_passRunning) {
+  // The pass runs inside a button's handler; closing now would end the program under it. It
+  // stops instead, and the dialog stays for its summary.
+  if (m_pass) {
+    m_pass->RequestCancel();
     event->ignore();
     return;
   }
@@ -131,15 +133,15 @@ void CFolderPatchDlg::OnRestore() {
 }
 
 void CFolderPatchDlg::RunPass(const std::function<void(PassFrontEnd&)>& pass) {
-  m_passRunning = true;
   // The end of the session (SIGTERM, SIGHUP) stops the pass between two folders, as Cancel
   // does, and then the program; outside a pass it ends the program at once, as ever.
   platform::CatchStopSignals();
   {
     QtFrontEnd frontEnd(*this, m_prompts);
+    m_pass = &frontEnd;
     RunGuarded(frontEnd, [&] { pass(frontEnd); });
+    m_pass = nullptr;
   }
   platform::ReleaseStopSignals();
-  m_passRunning = false;
   if (platform::StopSignal() != 0) done(QDialog::Rejected);
 }

@@ -9,6 +9,7 @@
 #include "pass/pass_front_end.h"
 
 class QMenu;
+class QtFrontEnd;
 class UserPrompts;
 
 // The program's only working window: a folder path, the "Convert 3D to 2D" option and the
@@ -45,5 +46,5 @@ class CFolderPatchDlg : public QDialog {
 
   UserPrompts& m_prompts;
   QMenu* m_systemMenu;
-  bool m_passRunning = false;
+  QtFrontEnd* m_pass = nullptr;  // while a pass runs
 };

@@ -1,5 +1,7 @@
 #include "ui/folder_patch_dlg.h"
 
+#include <utility>
+
 #include "app/about_box.h"
 #include "app/folder_browser.h"
 #include "app/given_folder.h"
@@ -9,9 +11,10 @@
 #include "resource.h"
 #include "ui/dialog_front_end.h"
 
-CFolderPatchDlg::CFolderPatchDlg(HWND parent)
+CFolderPatchDlg::CFolderPatchDlg(HWND parent, PassClock passClock)
     : CDialog(IDD_MAIN, parent),
-      m_hIcon(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_MAIN))) {}
+      m_hIcon(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_MAIN))),
+      m_passClock(std::move(passClock)) {}
 
 const MessageMap& CFolderPatchDlg::GetMessageMap() const {
   static const MessageMap messages = {
@@ -142,7 +145,7 @@ void CFolderPatchDlg::OnCancel() {
 }
 
 void CFolderPatchDlg::RunPass(const std::function<void(PassFrontEnd& frontEnd)>& pass) {
-  DialogFrontEnd frontEnd(m_hWnd);
+  DialogFrontEnd frontEnd(m_hWnd, m_passClock);
   m_pPass = &frontEnd;
   // However the pass ends, a file error included, the dialog is idle again after it.
   struct Idle {

@@ -5,15 +5,17 @@
 #include <string>
 
 #include "app/dialog.h"
+#include "pass/pass_presenter.h"
 
 class DialogFrontEnd;
-class PassFrontEnd;
 
 // The main dialog: a folder path, typed, browsed or dropped, the "Convert 3D to 2D" option, and the
 // Modify and Restore buttons that run a pass over the folder. The dialog does no work itself.
 class CFolderPatchDlg : public CDialog {
  public:
-  explicit CFolderPatchDlg(HWND parent = nullptr);
+  // A pass's progress comes up as `passClock` tells the time.
+  explicit CFolderPatchDlg(HWND parent = nullptr,
+                           PassClock passClock = std::chrono::steady_clock::now);
 
   std::string m_strFolderPath;
   int m_bConvert3DTo2D = 0;
@@ -46,5 +48,6 @@ class CFolderPatchDlg : public CDialog {
   // Runs a pass with the dialog's side of it in place.
   void RunPass(const std::function<void(PassFrontEnd& frontEnd)>& pass);
 
+  PassClock m_passClock;
   DialogFrontEnd* m_pPass = nullptr;  // while a pass runs
 };

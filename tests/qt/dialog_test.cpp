@@ -27,7 +27,9 @@ class DialogTest : public QObject {
   void DataExchangeAndBrowse();
   void PassesRunOnTheTypedPath();
   void EscapeClosesWithoutAPassButInputDuringOneComesToNothing();
-  void EscapeDuringAPassCancelsItBetweenFolders();
+  void EscapeOrCloseDuringAPassCancelsItBetweenFolders_data();
+  void EscapeOrCloseDuringAPassCancelsItBetweenFolders();
+  void AClickDuringAPassLeavesTheFocusWhereItWas();
   void ContextMenuEndsWithAboutWhichOpensTheAboutBox();
   void AltSpaceOpensTheMenuAndOnlyPlainSpacePresses();
   void DroppedFolderFillsThePathAndKeepsTheOption_data();
@@ -208,7 +210,14 @@ void DialogTest::EscapeClosesWithoutAPassButInputDuringOneComesToNothing() {
   QCOMPARE(DescribeDifference(patched, ReadBytes(Index())), "");
 }
 
-void DialogTest::EscapeDuringAPassCancelsItBetweenFolders() {
+void DialogTest::EscapeOrCloseDuringAPassCancelsItBetweenFolders_data() {
+  QTest::addColumn<bool>("close");
+  QTest::newRow("Escape") << false;
+  QTest::newRow("close") << true;
+}
+
+void DialogTest::EscapeOrCloseDuringAPassCancelsItBetweenFolders() {
+  QFETCH(bool, close);
   // The root's own BDMV comes first, then x's, which has no index file and so shows a message
   // mid-pass; the discs below x come after it.
   TempTree tree;
@@ -217,12 +226,18 @@ void DialogTest::EscapeDuringAPassCancelsItBetweenFolders() {
   const Bytes original = IndexBytes(90, 0);
   for (int i = 0; i < 5; ++i) MakeBdmvFolder(tree / ("x/y" + std::to_string(i)), original);
   m_dialog->SetFolderPath(QString::fromStdString(tree.Root().string()));
+  bool closed = true;
   m_prompts->onMessage = [&] {
-    QTest::keyClick(Control<QLineEdit>("IDC_FOLDER_PATH"), Qt::Key_Escape);
+    if (close) {
+      closed = m_dialog->close();
+    } else {
+      QTest::keyClick(Control<QLineEdit>("IDC_FOLDER_PATH"), Qt::Key_Escape);
+    }
   };
   QTest::mouseClick(Control("IDC_MODIFY"), Qt::LeftButton);
 
   QVERIFY(m_dialog->isVisible());
+  if (close) QVERIFY(!closed);
   QCOMPARE(m_prompts->shown.size(), 2u);
   // The summary's own text comes first; its second line, and the details' first, tell the stop.
   // How many directories came before x depends on the order the disk lists the root in.
@@ -244,6 +259,30 @@ void DialogTest::EscapeDuringAPassCancelsItBetweenFolders() {
     QCOMPARE(DescribeDifference(original, ReadBytes(bdmv / "index.bdmv")), "");
     QVERIFY2(!fs::exists(bdmv / "BACKUP"), qPrintable(QString::fromStdString(bdmv.string())));
   }
+}
+
+// A click reaches the window before the control under it: Qt would give that control the focus
+// even though the click itself is dropped.
+void DialogTest::AClickDuringAPassLeavesTheFocusWhereItWas() {
+  m_dialog->SetFolderPath(QString::fromStdString(m_tree->Root().string()));
+  m_dialog->activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(m_dialog.get()));
+  auto* modify = Control("IDC_MODIFY");
+  modify->setFocus();
+  auto* path = Control<QLineEdit>("IDC_FOLDER_PATH");
+  m_tree->MakeDirectories({"broken/BDMV"});  // its message comes mid-pass
+  QWidget* focusMidPass = nullptr;
+  m_prompts->onMessage = [&] {
+    if (focusMidPass) return;
+    QTest::mouseClick(m_dialog->windowHandle(), Qt::LeftButton, {},
+                      path->mapTo(m_dialog.get(), path->rect().center()));
+    focusMidPass = QApplication::focusWidget();
+  };
+  modify->click();
+  QCOMPARE(m_prompts->shown.size(), 2u);
+  QCOMPARE(focusMidPass, static_cast<QWidget*>(modify));
+  QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(modify));
+  QCOMPARE(path->text(), m_dialog->m_strFolderPath);
 }
 
 void DialogTest::ContextMenuEndsWithAboutWhichOpensTheAboutBox() {

@@ -12,10 +12,10 @@
 #include "qt/folder_patch_dlg.h"
 #include "qt/qt_front_end.h"
 #include "tests/qt/scripted_prompts.h"
+#include "tests/support/hurried_clock.h"
 #include "tests/support/temp_tree.h"
 
 namespace fs = std::filesystem;
-using namespace std::chrono_literals;
 using namespace testing_support;
 
 namespace {
@@ -24,7 +24,7 @@ namespace {
 class HookedFrontEnd : public QtFrontEnd {
  public:
   HookedFrontEnd(QWidget& owner, UserPrompts& prompts, std::function<void()> afterFolder)
-      : QtFrontEnd(owner, prompts, 0ms), m_afterFolder(std::move(afterFolder)) {}
+      : QtFrontEnd(owner, prompts, HurriedClock()), m_afterFolder(std::move(afterFolder)) {}
 
   void FolderHandled(const std::string& path, const FolderOutcome& outcome) override {
     QtFrontEnd::FolderHandled(path, outcome);
@@ -49,7 +49,7 @@ class FrontEndTest : public QObject {
   void MessageBoxIsOkOnlyWithCaptionIconAndOwner_data();
   void MessageBoxIsOkOnlyWithCaptionIconAndOwner();
   void LongPassShowsProgressAndABusyCursorButNotOverItsBoxes();
-  void ShortPassShowsNoProgressStrip();
+  void TheCursorOverCancelIsNotBusy();
   void CancelStopsThePassAfterTheFolderAtHand();
   void SummaryDetailsListEachFolderAndEachUnreadableOne();
   void AFileErrorsBoxKeepsItsTextAndGivesTheSystemsCauseInItsDetails();
@@ -129,7 +129,7 @@ void FrontEndTest::LongPassShowsProgressAndABusyCursorButNotOverItsBoxes() {
     }
   };
   {
-    QtFrontEnd frontEnd(owner, prompts, 0ms);
+    QtFrontEnd frontEnd(owner, prompts, HurriedClock());
     QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
     RunModifyPass(tree.Root().string(), 0, frontEnd);
     QVERIFY(QApplication::overrideCursor());
@@ -145,21 +145,33 @@ void FrontEndTest::LongPassShowsProgressAndABusyCursorButNotOverItsBoxes() {
   QVERIFY2(!owner.findChild<QWidget*>("IDD_PROGRESS_STRIP"), "the strip goes with the pass");
 }
 
-void FrontEndTest::ShortPassShowsNoProgressStrip() {
+// The button that stops the pass answers at once: the pointer over it is the ordinary arrow.
+void FrontEndTest::TheCursorOverCancelIsNotBusy() {
   TempTree tree;
   MakeBdmvFolder(tree / "a", IndexBytes(90, 0));
-  QWidget owner;
   ScriptedPrompts prompts;
-  bool progressShown = true;
-  prompts.onMessage = [&] {
-    progressShown = owner.findChild<QWidget*>("IDD_PROGRESS_STRIP") != nullptr;
-  };
+  CFolderPatchDlg owner(prompts);
+  owner.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&owner));
+  QStringList shapes;
+  const auto shape = [] { return QString::number(QApplication::overrideCursor()->shape()); };
   {
-    QtFrontEnd frontEnd(owner, prompts);
+    HookedFrontEnd frontEnd(owner, prompts, [&] {
+      auto* cancel = owner.findChild<QPushButton*>("IDC_CANCEL_PASS");
+      QVERIFY(cancel);
+      QWindow* window = owner.windowHandle();
+      QTest::mouseMove(window, QPoint(2, 2));  // the pointer comes from elsewhere in the dialog
+      QTest::mouseMove(window, cancel->mapTo(&owner, cancel->rect().center()));
+      shapes << shape();
+      QTest::mouseMove(window, QPoint(2, 2));
+      shapes << shape();
+      QTest::mouseMove(window, cancel->mapTo(&owner, cancel->rect().center()));
+    });
     RunModifyPass(tree.Root().string(), 0, frontEnd);
+    shapes << shape();  // the strip is gone with the summary
   }
-  QCOMPARE(prompts.Texts(), QStringList{"Modify 1 file successful"});
-  QVERIFY(!progressShown);
+  QCOMPARE(shapes, QStringList({QString::number(Qt::ArrowCursor), QString::number(Qt::WaitCursor),
+                                QString::number(Qt::WaitCursor)}));
 }
 
 void FrontEndTest::CancelStopsThePassAfterTheFolderAtHand() {

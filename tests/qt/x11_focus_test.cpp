@@ -1,5 +1,6 @@
 #include <functional>
 
+#include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QThread>
@@ -98,6 +99,7 @@ void X11FocusTest::MidPassActionsAndTheSummaryThatFollows_data() {
   QTest::addColumn<QString>("action");
   QTest::addColumn<bool>("stops");
   QTest::newRow("click on the strip") << "strip" << false;
+  QTest::newRow("click on the edit box") << "edit" << false;
   QTest::newRow("click on Cancel") << "cancel" << true;
   QTest::newRow("Escape") << "escape" << true;
 }
@@ -111,12 +113,16 @@ void X11FocusTest::MidPassActionsAndTheSummaryThatFollows() {
   for (int i = 0; i < kFolders; ++i) folders.push_back("disc" + std::to_string(i) + "/BDMV");
   tree.MakeDirectories(folders);
 
+  CFolderPatchDlg* shownBy = nullptr;
   MidPassPrompts prompts([&](QWidget& strip) {
+    CFolderPatchDlg& dialog = *shownBy;
     if (action == "strip") ClickOn(strip);
+    if (action == "edit") ClickOn(*dialog.findChild<QLineEdit*>("IDC_FOLDER_PATH"));
     if (action == "cancel") ClickOn(*strip.findChild<QPushButton*>("IDC_CANCEL_PASS"));
     if (action == "escape") Xdotool({"key", "Escape"});
   });
   CFolderPatchDlg dialog(prompts);
+  shownBy = &dialog;
   dialog.SetFolderPath(QString::fromStdString(tree.Root().string()));
   ShowWithTheKeyboard(dialog);
 
@@ -134,6 +140,8 @@ void X11FocusTest::MidPassActionsAndTheSummaryThatFollows() {
   // Cancel and Escape stop the walk after the folder at hand; a click elsewhere does nothing.
   QCOMPARE(prompts.folderMessages < kFolders, stops);
   QVERIFY(dialog.isVisible());
+  QVERIFY2(dialog.focusWidget() == dialog.findChild<QPushButton*>("IDC_MODIFY"),
+           "the focus is where the pass found it");
 }
 
 void X11FocusTest::AClickBehindABoxLeavesTheKeysWithTheBox_data() {

@@ -7,6 +7,7 @@
 #include "app/message_box.h"
 #include "platform/utf16_win32.h"
 #include "resource.h"
+#include "tests/support/hurried_clock.h"
 #include "tests/support/temp_tree.h"
 #include "tests/win32/dialog_script.h"
 #include "ui/folder_patch_dlg.h"
@@ -109,7 +110,7 @@ TEST_F(DialogPassProgressTest, CancelEscapeOrCloseStopTheWalkAndTheDialogStays) 
       c.stop(shownBy);
       Sleep(kLongerThanATick);
     };
-    CFolderPatchDlg dialog;
+    CFolderPatchDlg dialog(nullptr, HurriedClock());
     script.Run(dialog, {[&](HWND window) {
                           shownBy = window;
                           Type(window, IDC_FOLDER_PATH, tree.Root().string());
@@ -153,17 +154,18 @@ TEST_F(DialogPassProgressTest, TheStripLiesInTheBandTheControlsLeaveFree) {
       if (control == strip) continue;
       EXPECT_FALSE(Overlap(band, PlaceIn(shownBy, control))) << GetDlgCtrlID(control);
     }
-    for (int id : {IDC_PROGRESS_DIRECTORIES, IDC_PROGRESS_HANDLED, IDC_PROGRESS_CURRENT,
-                   IDC_CANCEL_PASS}) {
+    for (int id :
+         {IDC_PROGRESS_DIRECTORIES, IDC_PROGRESS_HANDLED, IDC_PROGRESS_CURRENT, IDC_CANCEL_PASS}) {
       EXPECT_TRUE(Contains(band, PlaceIn(shownBy, GetDlgItem(strip, id)))) << id;
     }
   };
-  script.Run(dlg, {[&](HWND dialog) {
-                     shownBy = dialog;
-                     Type(dialog, IDC_FOLDER_PATH, tree.Root().string());
-                     Click(dialog, IDC_MODIFY);
-                     PressKey(dialog, VK_ESCAPE);
-                   }});
+  CFolderPatchDlg dialog(nullptr, HurriedClock());
+  script.Run(dialog, {[&](HWND window) {
+               shownBy = window;
+               Type(window, IDC_FOLDER_PATH, tree.Root().string());
+               Click(window, IDC_MODIFY);
+               PressKey(window, VK_ESCAPE);
+             }});
   EXPECT_TRUE(looked);
   EXPECT_FALSE(script.leftOpen);
 }
