@@ -6,63 +6,59 @@
 #include "platform/file_error.h"
 
 platform::Directory OpenBackupDirectory(const platform::Directory& folder,
-                                        const std::vector<platform::DirEntry>& entries,
-                                        std::error_code& error) {
+                                        const std::vector<platform::DirEntry>& entries) {
   const platform::DirEntry* existing = bdmv_names::FindEntry(entries, bdmv_names::kBackup);
-  if (existing) return folder.OpenSubdirectory(existing->name, error);
+  if (existing) return folder.OpenSubdirectory(existing->name);
   const std::string name(bdmv_names::kBackup);
-  error = folder.CreateSubdirectory(name);
-  if (error) return {};
-  return folder.OpenSubdirectory(name, error);
+  if (std::optional<FileError> error = folder.CreateSubdirectory(name)) {
+    return platform::Directory::Unopened(std::move(*error));
+  }
+  return folder.OpenSubdirectory(name);
 }
 
 std::optional<FolderOutcome> EnsureBackup(const platform::Directory& folder,
                                           const std::vector<platform::DirEntry>& entries,
                                           const std::string& indexName,
                                           const std::string& backupName) {
-  const auto failed = [](std::string cause) {
-    return FolderOutcome::Reported(folder_messages::kModifyNoBackup, std::move(cause));
+  const auto failed = [](auto... cause) {
+    return FolderOutcome::Reported(folder_messages::kModifyNoBackup, cause...);
   };
-  std::error_code error;
-  const platform::Directory backupDir = OpenBackupDirectory(folder, entries, error);
+  const platform::Directory backupDir = OpenBackupDirectory(folder, entries);
   std::vector<platform::DirEntry> backupEntries;
-  if (!error) error = backupDir.List(backupEntries);
-  if (error) return failed(error.message());
+  if (const std::optional<FileError> error = backupDir.List(backupEntries)) return failed(*error);
   platform::RemoveAbandonedTemporaries(backupDir, backupEntries);
   if (const platform::DirEntry* backup = bdmv_names::FindEntry(backupEntries, backupName)) {
     if (backup->kind == platform::EntryKind::kFile) return std::nullopt;
-    return failed({});
+    return failed();
   }
   try {
     const platform::File source = platform::File::OpenForReading(folder, indexName);
-    if (!source.IsRegular()) return failed({});
+    if (!source.IsRegular()) return failed();
     platform::NewFile copy(backupDir, backupName, backupName);
     CopyWithPatches(source, source.Size(), copy);
     copy.Publish(false);
     return std::nullopt;
   } catch (const FileError& failure) {
-    return failed(failure.Description());
+    return failed(failure);
   }
 }
 
-std::optional<platform::File> OpenBackup(const platform::Directory& folder,
-                                         const std::vector<platform::DirEntry>& entries,
-                                         std::string_view backupName) {
+Backup OpenBackup(const platform::Directory& folder, const std::vector<platform::DirEntry>& entries,
+                  std::string_view backupName) {
   // BACKUP may have been made since `entries` were listed, under the name Quorvel spells.
   const platform::DirEntry* backupDirEntry = bdmv_names::FindEntry(entries, bdmv_names::kBackup);
   const std::string backupDirName =
       backupDirEntry ? backupDirEntry->name : std::string(bdmv_names::kBackup);
-  std::error_code error;
-  const platform::Directory backupDir = folder.OpenSubdirectory(backupDirName, error);
+  const platform::Directory backupDir = folder.OpenSubdirectory(backupDirName);
   std::vector<platform::DirEntry> backupEntries;
-  if (error || backupDir.List(backupEntries)) return std::nullopt;
+  if (std::optional<FileError> error = backupDir.List(backupEntries)) return {{}, std::move(error)};
   const platform::DirEntry* backup = bdmv_names::FindFile(backupEntries, backupName);
-  if (!backup) return std::nullopt;
-  // A backup this user cannot read makes no patch undoable either.
+  if (!backup) return {};
   try {
     platform::File file = platform::File::OpenForReading(backupDir, backup->name);
-    if (file.IsRegular()) return file;
-  } catch (const FileError&) {
+    if (file.IsRegular()) return {std::move(file), {}};
+  } catch (const FileError& error) {
+    return {{}, error};
   }
-  return std::nullopt;
+  return {};
 }

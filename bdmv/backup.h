@@ -3,19 +3,18 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <vector>
 
 #include "bdmv/folder_outcome.h"
 #include "platform/directory.h"
 #include "platform/file.h"
+#include "platform/file_error.h"
 
-// Opens the folder's BACKUP directory, creating it when it is missing. Not open, with the
+// Opens the folder's BACKUP directory, creating it when it is missing. Not open, holding the
 // system's cause, when it cannot be had (it cannot be created, or the name is taken by a file or
 // a link).
 platform::Directory OpenBackupDirectory(const platform::Directory& folder,
-                                        const std::vector<platform::DirEntry>& entries,
-                                        std::error_code& error);
+                                        const std::vector<platform::DirEntry>& entries);
 
 // Makes sure BACKUP holds a whole copy of the index file named indexName, under backupName.
 // An existing backup is never replaced. Returns the folder's report when no backup exists
@@ -25,8 +24,13 @@ std::optional<FolderOutcome> EnsureBackup(const platform::Directory& folder,
                                           const std::string& indexName,
                                           const std::string& backupName);
 
-// The existing backup named backupName (in any case), open for reading; none when BACKUP holds
-// no plain file of that name or this user cannot open it.
-std::optional<platform::File> OpenBackup(const platform::Directory& folder,
-                                         const std::vector<platform::DirEntry>& entries,
-                                         std::string_view backupName);
+// A folder's backup of its index file, as far as it could be had.
+struct Backup {
+  std::optional<platform::File> file;  // open for reading; none when there is none to use
+  std::optional<FileError> error;      // why BACKUP or the backup in it could not be read
+};
+
+// The existing backup named backupName (in any case). No file when BACKUP holds no plain file of
+// that name, or when it cannot be read: a backup this user cannot read makes no patch undoable.
+Backup OpenBackup(const platform::Directory& folder, const std::vector<platform::DirEntry>& entries,
+                  std::string_view backupName);

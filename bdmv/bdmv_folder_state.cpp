@@ -8,7 +8,6 @@
 #include "bdmv/index_table.h"
 #include "bdmv/patch_progress.h"
 #include "platform/file.h"
-#include "platform/file_error.h"
 
 namespace {
 
@@ -16,10 +15,9 @@ std::string BackupFile(const platform::Directory& folder,
                        const std::vector<platform::DirEntry>& entries) {
   const platform::DirEntry* backupDirEntry = bdmv_names::FindEntry(entries, bdmv_names::kBackup);
   if (!backupDirEntry) return {};
-  std::error_code error;
-  const platform::Directory backupDir = folder.OpenSubdirectory(backupDirEntry->name, error);
+  const platform::Directory backupDir = folder.OpenSubdirectory(backupDirEntry->name);
   std::vector<platform::DirEntry> backupEntries;
-  if (error || backupDir.List(backupEntries)) return {};
+  if (backupDir.List(backupEntries)) return {};
   const platform::DirEntry* backup = bdmv_names::FindFileOrAlternative(
       backupEntries, bdmv_names::kIndex, bdmv_names::kIndexAlternative);
   return backup ? platform::JoinPath(backupDirEntry->name, backup->name) : std::string();
@@ -49,10 +47,11 @@ BdmvFolderState ReadBdmvFolderState(const platform::Directory& folder) {
     state.flags = header.flags;
     if (!header.isIndexTable) return state;
     // Judged against the backup a Modify would complete it from.
-    const std::optional<platform::File> backup =
+    const Backup backup =
         OpenBackup(folder, entries, primary ? bdmv_names::kIndex : bdmv_names::kIndexAlternative);
     const patch_progress::Stage stage =
-        patch_progress::Classify(patch_progress::BytesOf(file), patch_progress::BytesOf(backup))
+        patch_progress::Classify(patch_progress::BytesOf(file),
+                                 patch_progress::BytesOf(backup.file))
             .stage;
     state.patched = stage == patch_progress::Stage::kPatched;
     state.unfinished =
@@ -62,9 +61,7 @@ BdmvFolderState ReadBdmvFolderState(const platform::Directory& folder) {
     BdmvFolderState unread;
     unread.indexFile = state.indexFile;
     unread.backupFile = state.backupFile;
-    unread.indexError = error.SystemError() != 0
-                            ? std::error_code(error.SystemError(), std::system_category())
-                            : std::make_error_code(std::errc::io_error);
+    unread.indexError = error;
     return unread;
   }
   return state;

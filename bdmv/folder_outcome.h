@@ -3,6 +3,8 @@
 #include <string>
 #include <utility>
 
+#include "platform/file_error.h"
+
 // What a per-folder operation did with one BDMV folder.
 struct FolderOutcome {
   enum class Kind { kPatched, kAlreadyPatched, kRestored, kReported };
@@ -13,6 +15,9 @@ struct FolderOutcome {
 
   static FolderOutcome Reported(std::string text, std::string cause = {}) {
     return {Kind::kReported, std::move(text), std::move(cause)};
+  }
+  static FolderOutcome Reported(std::string text, const FileError& failure) {
+    return Reported(std::move(text), failure.Description());
   }
   bool Counted() const { return kind != Kind::kReported; }
 };

@@ -29,7 +29,7 @@ void TouchMovieObject(const platform::Directory& folder,
   platform::File file = platform::File::OpenForUpdate(folder, entry->name);
   if (!file.IsRegular()) return;
   if (platform::IsReadOnly(folder, entry->name)) {
-    platform::ThrowFileError(platform::AccessDeniedError());
+    throw FileError(platform::AccessDeniedError(), FileOperation::kSetTime, entry->name);
   }
   file.SetModificationTimeToNow();
 }
@@ -44,7 +44,7 @@ index_table::Header HeaderOf(const platform::File& file) {
 // or an unpatched table too long for its patch, whose copy would waste the disk), and whether a
 // backup is to be made of it. A patched or half-patched file is no original to keep.
 struct FirstLook {
-  const char* refusal = nullptr;
+  std::optional<FolderOutcome> refusal;
   bool needsBackup = true;
 };
 
@@ -52,14 +52,16 @@ FirstLook LookBeforeBackup(const platform::Directory& folder,
                            const std::vector<platform::DirEntry>& entries,
                            const std::string& indexName, const std::string& backupName) {
   const platform::File file = platform::File::OpenForReading(folder, indexName);
-  if (!file.IsRegular()) return {folder_messages::kModifyNotAnIndex};
+  if (!file.IsRegular()) return {FolderOutcome::Reported(folder_messages::kModifyNotAnIndex)};
   if (!HeaderOf(file).isIndexTable) return {};
-  const auto stage =
-      patch_progress::Classify(patch_progress::BytesOf(file),
-                               patch_progress::BytesOf(OpenBackup(folder, entries, backupName)))
-          .stage;
-  if (stage != patch_progress::Stage::kUnpatched) return {nullptr, false};
-  if (index_table::PatchFor(file.Size(), false).empty()) return {folder_messages::kModifyTooLarge};
+  const auto stage = patch_progress::Classify(
+                         patch_progress::BytesOf(file),
+                         patch_progress::BytesOf(OpenBackup(folder, entries, backupName).file))
+                         .stage;
+  if (stage != patch_progress::Stage::kUnpatched) return {std::nullopt, false};
+  if (index_table::PatchFor(file.Size(), false).empty()) {
+    return {FolderOutcome::Reported(folder_messages::kModifyTooLarge)};
+  }
   return {};
 }
 
@@ -84,8 +86,8 @@ FolderOutcome Modify(const platform::Directory& folder, const std::string& path,
   }
 
   std::vector<platform::DirEntry> entries;
-  if (const std::error_code error = folder.List(entries)) {
-    return FolderOutcome::Reported(msg::kModifyUnreadable, error.message());
+  if (const std::optional<FileError> error = folder.List(entries)) {
+    return FolderOutcome::Reported(msg::kModifyUnreadable, *error);
   }
   platform::RemoveAbandonedTemporaries(folder, entries);
   const bool primary = bdmv_names::FindFile(entries, bdmv_names::kIndex) != nullptr;
@@ -96,7 +98,7 @@ FolderOutcome Modify(const platform::Directory& folder, const std::string& path,
   const std::string backupName(primary ? bdmv_names::kIndex : bdmv_names::kIndexAlternative);
 
   const FirstLook look = LookBeforeBackup(folder, entries, indexName, backupName);
-  if (look.refusal) return FolderOutcome::Reported(look.refusal);
+  if (look.refusal) return *look.refusal;
   if (look.needsBackup) {
     if (auto failure = EnsureBackup(folder, entries, indexName, backupName)) return *failure;
   }
@@ -106,9 +108,9 @@ FolderOutcome Modify(const platform::Directory& folder, const std::string& path,
   if (!original->IsRegular() || !HeaderOf(*original).isIndexTable) {
     return FolderOutcome::Reported(msg::kModifyNotAnIndex);
   }
-  const std::optional<platform::File> backup = OpenBackup(folder, entries, backupName);
-  const patch_progress::Progress progress =
-      patch_progress::Classify(patch_progress::BytesOf(*original), patch_progress::BytesOf(backup));
+  const Backup backup = OpenBackup(folder, entries, backupName);
+  const patch_progress::Progress progress = patch_progress::Classify(
+      patch_progress::BytesOf(*original), patch_progress::BytesOf(backup.file));
   std::uint64_t length = original->Size();
   std::vector<index_table::BytePatch> patches;
   switch (progress.stage) {
@@ -118,8 +120,11 @@ FolderOutcome Modify(const platform::Directory& folder, const std::string& path,
       return FolderOutcome::Reported(msg::kModifyHalfPatched);
     case Stage::kUnpatched:
       // Only a backup of the file as it was makes the patch undoable.
-      if (!backup) return FolderOutcome::Reported(msg::kModifyNoBackup);
-      if (HeaderOf(*backup).IsPatched()) return FolderOutcome::Reported(msg::kModifyBackupPatched);
+      if (backup.error) return FolderOutcome::Reported(msg::kModifyNoBackup, *backup.error);
+      if (!backup.file) return FolderOutcome::Reported(msg::kModifyNoBackup);
+      if (HeaderOf(*backup.file).IsPatched()) {
+        return FolderOutcome::Reported(msg::kModifyBackupPatched);
+      }
       patches = index_table::PatchFor(length, convert3DTo2D);
       if (patches.empty()) return FolderOutcome::Reported(msg::kModifyTooLarge);
       break;

@@ -17,34 +17,35 @@ namespace {
 namespace msg = folder_messages;
 
 // Replaces (or creates) the index file `name` with a copy of the backup, keeping the permission
-// bits and owner of the file it replaces. Returns the text that refuses it, if any.
-const char* CopyBack(const platform::Directory& folder, const std::string& name, bool exists,
-                     const std::string& fullPath, const platform::Directory& backupDir,
-                     const std::string& backupName) {
+// bits and owner of the file it replaces. Returns the report that refuses it, if any.
+std::optional<FolderOutcome> CopyBack(const platform::Directory& folder, const std::string& name,
+                                      bool exists, const std::string& fullPath,
+                                      const platform::Directory& backupDir,
+                                      const std::string& backupName) {
   const platform::File backup = platform::File::OpenForReading(backupDir, backupName);
-  if (!backup.IsRegular()) return msg::kRestoreCopyFailed;
+  if (!backup.IsRegular()) return FolderOutcome::Reported(msg::kRestoreCopyFailed);
   std::array<std::uint8_t, index_table::kMinimumSize> first{};
   const std::size_t size = backup.ReadAt(0, first);
   // Put back, a patched backup would undo nothing while saying it did.
   if (index_table::ReadHeader(std::span(first).first(size)).IsPatched()) {
-    return msg::kRestoreBackupPatched;
+    return FolderOutcome::Reported(msg::kRestoreBackupPatched);
   }
   std::optional<platform::File> replaced;
   if (exists) {
     replaced.emplace(platform::File::OpenExclusive(folder, name));
-    if (!replaced->IsRegular()) return msg::kRestoreCopyFailed;
+    if (!replaced->IsRegular()) return FolderOutcome::Reported(msg::kRestoreCopyFailed);
   }
   const platform::File& permissionsFrom = replaced ? *replaced : backup;
   switch (ReplaceFileContent(folder, name, fullPath, replaced, backup, backup.Size(), {},
                              permissionsFrom)) {
     case Replacement::kFileHasOtherNames:
-      return msg::kRestoreHardLinked;
+      return FolderOutcome::Reported(msg::kRestoreHardLinked);
     case Replacement::kModeWouldChange:
-      return msg::kRestoreModeNotKept;
+      return FolderOutcome::Reported(msg::kRestoreModeNotKept);
     case Replacement::kDone:
       break;
   }
-  return nullptr;
+  return std::nullopt;
 }
 
 FolderOutcome Restore(const platform::Directory& folder, const std::string& path) {
@@ -53,8 +54,8 @@ FolderOutcome Restore(const platform::Directory& folder, const std::string& path
   }
 
   std::vector<platform::DirEntry> entries;
-  if (const std::error_code error = folder.List(entries)) {
-    return FolderOutcome::Reported(msg::kRestoreUnreadable, error.message());
+  if (const std::optional<FileError> error = folder.List(entries)) {
+    return FolderOutcome::Reported(msg::kRestoreUnreadable, *error);
   }
   platform::RemoveAbandonedTemporaries(folder, entries);
   if (!bdmv_names::FindFileOrAlternative(entries, bdmv_names::kIndex,
@@ -65,14 +66,13 @@ FolderOutcome Restore(const platform::Directory& folder, const std::string& path
   std::vector<platform::DirEntry> backupEntries;
   platform::Directory backupDir;
   if (const platform::DirEntry* entry = bdmv_names::FindEntry(entries, bdmv_names::kBackup)) {
-    std::error_code error;
-    backupDir = folder.OpenSubdirectory(entry->name, error);
-    if (!error) error = backupDir.List(backupEntries);
+    backupDir = folder.OpenSubdirectory(entry->name);
+    const std::optional<FileError> error = backupDir.List(backupEntries);
     // A BACKUP that is no directory holds no backup; one that cannot be read is told as such.
     if (!error) {
       platform::RemoveAbandonedTemporaries(backupDir, backupEntries);
     } else if (backupDir.IsOpen()) {
-      return FolderOutcome::Reported(msg::kRestoreUnreadable, error.message());
+      return FolderOutcome::Reported(msg::kRestoreUnreadable, *error);
     }
   }
   // The backup decides which index file is restored, whichever of the two exists.
@@ -92,9 +92,9 @@ FolderOutcome Restore(const platform::Directory& folder, const std::string& path
   if (platform::IsReadOnly(folder, name)) return FolderOutcome::Reported(msg::kRestoreReadOnly);
 
   try {
-    if (const char* refusal = CopyBack(folder, name, target != nullptr,
-                                       platform::JoinPath(path, name), backupDir, backup->name)) {
-      return FolderOutcome::Reported(refusal);
+    if (auto refusal = CopyBack(folder, name, target != nullptr, platform::JoinPath(path, name),
+                                backupDir, backup->name)) {
+      return *refusal;
     }
   } catch (const FileError& error) {
     // A program that will not let the file be written is told as such, as in a Modify, and not
@@ -103,7 +103,7 @@ FolderOutcome Restore(const platform::Directory& folder, const std::string& path
         error.Cause() == FileErrorCause::kLockViolation) {
       throw;
     }
-    return FolderOutcome::Reported(msg::kRestoreCopyFailed, error.Description());
+    return FolderOutcome::Reported(msg::kRestoreCopyFailed, error);
   }
   return {FolderOutcome::Kind::kRestored, {}};
 }

@@ -24,9 +24,8 @@ constexpr std::chrono::duration<double, std::micro> kSlowAverageVisit{30};
 
 CBdmvFolderWalker::CBdmvFolderWalker(const std::string& startFolder, std::string pattern)
     : m_strPattern(std::move(pattern)) {
-  std::error_code error;
-  platform::Directory start = platform::Directory::OpenFolder(startFolder, error);
-  if (error) return;
+  platform::Directory start = platform::Directory::OpenFolder(startFolder);
+  if (!start.IsOpen()) return;
   m_path = platform::AbsoluteFolderPath(startFolder);
   Level& level = m_levels.Push();
   level.dir = std::move(start);
@@ -48,9 +47,8 @@ void CBdmvFolderWalker::Walk(const TargetHandler& handler, PassFrontEnd* frontEn
   const unsigned readers =
       threads > 1 ? static_cast<unsigned>(std::min<std::size_t>(threads, forThreads)) : 0;
   if (readers > 0) {
-    std::error_code error;
-    platform::Directory own = m_levels.front().dir.OpenSubdirectory(".", error);
-    if (!error) m_prefetcher = std::make_unique<DirectoryPrefetcher>(std::move(own), readers);
+    platform::Directory own = m_levels.front().dir.OpenSubdirectory(".");
+    if (own.IsOpen()) m_prefetcher = std::make_unique<DirectoryPrefetcher>(std::move(own), readers);
   }
 
   Visit(handler, Clock::now());
@@ -85,9 +83,9 @@ void CBdmvFolderWalker::Visit(const TargetHandler& handler, Clock::time_point st
   Level& level = m_levels.back();
   ++m_directoriesVisited;
   if (m_frontEnd) m_frontEnd->DirectoryVisited(m_path);
-  if (const std::error_code error = level.dir.List(m_entries, true)) {
+  if (const std::optional<FileError> error = level.dir.List(m_entries, true)) {
     // A directory that cannot be listed contributes nothing.
-    ReportUnreadable(error);
+    ReportUnreadable(*error);
     return;
   }
   m_targets.clear();
@@ -110,8 +108,7 @@ void CBdmvFolderWalker::ScanForTargets(const TargetHandler& handler) {
   const std::size_t pathLength = m_path.size();
   for (const std::string& name : m_targets) {
     if (Cancelled()) return;
-    std::error_code error;
-    const platform::Directory target = OpenWithinLimit(m_levels.back().dir, name, error);
+    const platform::Directory target = OpenWithinLimit(m_levels.back().dir, name);
     platform::AppendToPath(m_path, name);
     handler(target, m_path);
     m_path.resize(pathLength);
@@ -123,12 +120,11 @@ void CBdmvFolderWalker::Descend(const TargetHandler& handler) {
   Level& parent = m_levels.back();
   const std::size_t index = parent.next++;
   std::string name = std::move(parent.subdirectories[index]);
-  std::error_code error;
-  platform::Directory child = OpenWithinLimit(parent.dir, name, error);
+  platform::Directory child = OpenWithinLimit(parent.dir, name);
   const std::size_t parentLength = m_path.size();
   platform::AppendToPath(m_path, name);
-  if (error) {
-    ReportUnreadable(error);
+  if (!child.IsOpen()) {
+    ReportUnreadable(*child.OpenError());
     m_path.resize(parentLength);
     return;
   }
@@ -144,8 +140,7 @@ void CBdmvFolderWalker::Descend(const TargetHandler& handler) {
 
 void CBdmvFolderWalker::Ascend() {
   const std::size_t parent = m_levels.size() - 2;
-  std::error_code error;
-  if (parent > 0 && !m_levels[parent].dir.IsOpen()) m_levels[parent].dir = Reopen(parent, error);
+  if (parent > 0 && !m_levels[parent].dir.IsOpen()) m_levels[parent].dir = Reopen(parent);
   m_levels.Pop();
   m_key.pop_back();
   m_path.resize(m_levels.back().pathLength);
@@ -156,18 +151,19 @@ void CBdmvFolderWalker::Ascend() {
     return;
   }
   // What is left of a directory that cannot be found again is not walked.
-  ReportUnreadable(error);
+  ReportUnreadable(*level.dir.OpenError());
   level.next = level.subdirectories.size();
   m_firstOpen = m_levels.size();
 }
 
 // Opens a subdirectory; where the descriptors run out, a level far above gives its one back.
 platform::Directory CBdmvFolderWalker::OpenWithinLimit(const platform::Directory& parent,
-                                                       const std::string& name,
-                                                       std::error_code& error) {
+                                                       const std::string& name) {
   for (;;) {
-    platform::Directory dir = parent.OpenSubdirectory(name, error);
-    if (error != std::errc::too_many_files_open || !CloseFarLevel()) return dir;
+    platform::Directory dir = parent.OpenSubdirectory(name);
+    const bool outOfDescriptors =
+        dir.OpenError() && dir.OpenError()->code() == std::errc::too_many_files_open;
+    if (!outOfDescriptors || !CloseFarLevel()) return dir;
   }
 }
 
@@ -176,34 +172,32 @@ platform::Directory CBdmvFolderWalker::OpenWithinLimit(const platform::Directory
 bool CBdmvFolderWalker::CloseFarLevel() {
   if (m_firstOpen + 1 >= m_levels.size()) return false;
   Level& far = m_levels[m_firstOpen];
-  std::error_code error;
-  far.identity = far.dir.Identity(error);
+  std::optional<FileError> error;
+  const platform::FileIdentity identity = far.dir.Identity(error);
+  // A directory that could not be checked once reopened stays open.
+  if (error) return false;
+  far.identity = identity;
   far.dir.Close();
   ++m_firstOpen;
   return true;
 }
 
 // Opens level `index` again: through ".." from the level below it, or else by name from the
-// start folder, checking every directory on the way against the one that was walked.
-platform::Directory CBdmvFolderWalker::Reopen(std::size_t index, std::error_code& error) const {
+// start folder, checking every directory on the way against the one that was walked. Not open,
+// with the cause, when it cannot be found again.
+platform::Directory CBdmvFolderWalker::Reopen(std::size_t index) const {
   const Level& below = m_levels[index + 1];
-  std::error_code identityError;
   if (below.dir.IsOpen()) {
-    platform::Directory up = below.dir.OpenSubdirectory("..", error);
-    if (!error && up.Identity(identityError) == m_levels[index].identity && !identityError) {
-      return up;
-    }
+    platform::Directory up = below.dir.OpenSubdirectory("..");
+    if (up.IsOpen() && !NotTheWalkedOne(up, index)) return up;
   }
   platform::Directory current;
   const platform::Directory* from = &m_levels.front().dir;
   for (std::size_t i = 1; i <= index; ++i) {
-    platform::Directory next = from->OpenSubdirectory(m_levels[i].name, error);
-    if (error) return {};
-    const platform::FileIdentity expected =
-        m_levels[i].dir.IsOpen() ? m_levels[i].dir.Identity(identityError) : m_levels[i].identity;
-    if (next.Identity(identityError) != expected || identityError) {
-      error = MovedDuringWalk();
-      return {};
+    platform::Directory next = from->OpenSubdirectory(m_levels[i].name);
+    if (!next.IsOpen()) return next;
+    if (std::optional<FileError> other = NotTheWalkedOne(next, i)) {
+      return platform::Directory::Unopened(std::move(*other));
     }
     current = std::move(next);
     from = &current;
@@ -211,8 +205,23 @@ platform::Directory CBdmvFolderWalker::Reopen(std::size_t index, std::error_code
   return current;
 }
 
-void CBdmvFolderWalker::ReportUnreadable(const std::error_code& cause) {
-  if (m_frontEnd) m_frontEnd->FolderUnreadable(m_path, cause.message());
+// Why `found`, opened where level `index` was, is not the directory walked there: it is another,
+// or its identity cannot be had. Nothing when it is the same.
+std::optional<FileError> CBdmvFolderWalker::NotTheWalkedOne(const platform::Directory& found,
+                                                            std::size_t index) const {
+  const Level& level = m_levels[index];
+  std::optional<FileError> error;
+  const platform::FileIdentity walked =
+      level.dir.IsOpen() ? level.dir.Identity(error) : level.identity;
+  if (error) return error;
+  const platform::FileIdentity identity = found.Identity(error);
+  if (error) return error;
+  if (identity == walked) return std::nullopt;
+  return FileError(MovedDuringWalk(), FileOperation::kOpen, level.name);
+}
+
+void CBdmvFolderWalker::ReportUnreadable(const FileError& cause) {
+  if (m_frontEnd) m_frontEnd->FolderUnreadable(m_path, cause.Description());
 }
 
 void CBdmvFolderWalker::ReadAheadIfSlow(Clock::time_point started) {

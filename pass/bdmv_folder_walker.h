@@ -5,13 +5,14 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "pass/directory_prefetcher.h"
 #include "pass/pass_front_end.h"
 #include "platform/directory.h"
+#include "platform/file_error.h"
 
 // Walks a folder tree depth first and hands every directory named like the pattern to a
 // handler. It works relative to open directories: the process's working directory never moves,
@@ -90,11 +91,12 @@ class CBdmvFolderWalker {
   std::size_t OpenLevels() const { return 1 + m_levels.size() - m_firstOpen; }
   void Descend(const TargetHandler& handler);
   void Ascend();
-  platform::Directory OpenWithinLimit(const platform::Directory& parent, const std::string& name,
-                                      std::error_code& error);
+  platform::Directory OpenWithinLimit(const platform::Directory& parent, const std::string& name);
   bool CloseFarLevel();
-  platform::Directory Reopen(std::size_t index, std::error_code& error) const;
-  void ReportUnreadable(const std::error_code& cause);
+  platform::Directory Reopen(std::size_t index) const;
+  std::optional<FileError> NotTheWalkedOne(const platform::Directory& found,
+                                           std::size_t index) const;
+  void ReportUnreadable(const FileError& cause);
   bool Cancelled() const { return m_frontEnd && m_frontEnd->CancelRequested(); }
   bool AnySubdirectoryLeft() const;
   void ReadAheadIfSlow(std::chrono::steady_clock::time_point started);

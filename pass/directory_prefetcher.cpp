@@ -114,11 +114,10 @@ void DirectoryPrefetcher::ListAhead(std::unique_lock<std::mutex>& lock) {
   lock.unlock();
 
   const auto started = std::chrono::steady_clock::now();
-  std::error_code error;
   std::vector<platform::DirEntry> entries;
-  const platform::Directory opened = m_start.OpenBelow(directory.mapped(), error);
-  const bool listed = !error;
-  if (listed) error = opened.List(entries, true);
+  const platform::Directory opened = m_start.OpenBelow(directory.mapped());
+  const bool listed = opened.IsOpen();
+  const bool failed = !listed || opened.List(entries, true);
   const bool slow = std::chrono::steady_clock::now() - started >= kSlow;
 
   lock.lock();
@@ -132,7 +131,7 @@ void DirectoryPrefetcher::ListAhead(std::unique_lock<std::mutex>& lock) {
     return;
   }
   // The walk reports what cannot be read; here it only means there is nothing to read ahead.
-  if (error || directory.key() <= m_position) return;
+  if (failed || directory.key() <= m_position) return;
   m_listedAhead.insert(directory.key());
   if (m_listedAhead.size() + m_inFlight >= kWindow) m_windowFull = true;
   // The same rule as the walk's descent, so that the keys match the walk's.

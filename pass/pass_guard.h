@@ -6,8 +6,8 @@
 #include "pass/pass_front_end.h"
 #include "platform/file_error.h"
 
-// The text a user is shown for a file error: the cause's text with the file's full path, or
-// "一未命名文件" when the failed operation names no file.
+// The text a user is shown for a file error: the cause's text with the file's full path where a
+// write failed, or else "一未命名文件", as the classic texts have it.
 std::string FileErrorText(const FileError& error);
 
 // Runs a pass as a front end's message handler does: a file error that ends it is shown once,

@@ -80,12 +80,12 @@ bool RunScan(const std::string& folder, PassFrontEnd& frontEnd, const ScanReport
       [&](const platform::Directory& target, const std::string& path) {
         const BdmvFolderState state = ReadBdmvFolderState(target);
         if (state.listError) {
-          frontEnd.FolderUnreadable(path, state.listError.message());
+          frontEnd.FolderUnreadable(path, state.listError->Description());
           return;
         }
         report(path, state);
         // Whether it is patched is unknown: the folder counts as one that could not be read.
-        if (state.indexError) frontEnd.FolderUnreadable(path, state.indexError.message());
+        if (state.indexError) frontEnd.FolderUnreadable(path, state.indexError->Description());
       },
       &frontEnd, options.threads);
   return true;

@@ -1,11 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
 #include <utility>
 #include <vector>
+
+#include "platform/file_error.h"
 
 namespace platform {
 
@@ -28,9 +31,9 @@ struct FileIdentity {
 // An open directory. Everything inside it is reached relative to it, never through a link, so a
 // walk is not limited by the length of absolute paths.
 //
-// Every operation that can fail reports the system's cause as a std::error_code, in the manner of
-// std::filesystem: an out-parameter where the operation returns something else, the result
-// otherwise. A cleared code means success.
+// Nothing here throws: every failure is returned as a FileError, for the walk and the folder's
+// operation to report and go on. A directory that could not be opened comes back not open,
+// holding the failure that kept it closed.
 class Directory {
  public:
   Directory() = default;
@@ -40,33 +43,41 @@ class Directory {
   Directory& operator=(const Directory&) = delete;
   ~Directory();
 
-  // Opens a folder the user named. Links in the user's own path are followed. On failure the
-  // result is not open.
-  static Directory OpenFolder(const std::string& path, std::error_code& error);
+  // Opens a folder the user named. Links in the user's own path are followed.
+  static Directory OpenFolder(const std::string& path);
 
   // Opens a subdirectory, "." for the directory itself or ".." for its parent; a link is not
   // followed (the result is not open).
-  Directory OpenSubdirectory(const std::string& name, std::error_code& error) const;
+  Directory OpenSubdirectory(const std::string& name) const;
 
   // Opens the directory at a relative path below this one, following no link on the way; a
   // second thread may call it on the same directory.
-  Directory OpenBelow(const std::string& relativePath, std::error_code& error) const;
+  Directory OpenBelow(const std::string& relativePath) const;
 
-  std::error_code CreateSubdirectory(const std::string& name) const;
+  std::optional<FileError> CreateSubdirectory(const std::string& name) const;
 
   bool IsOpen() const { return m_handle != kClosed; }
+  // Why an open call returned this directory not open.
+  const std::optional<FileError>& OpenError() const { return m_openError; }
   void Close();
 
   // Reads the whole listing, without "." and "..", in the order the file system gives; with
   // a directory that could not be opened, fails with the cause of that. With
   // `directoriesOnly`, only the subdirectories (a walk needs no more, and files are most of a
   // listing). On failure the entries read so far are left in `entries`.
-  std::error_code List(std::vector<DirEntry>& entries, bool directoriesOnly = false) const;
+  std::optional<FileError> List(std::vector<DirEntry>& entries, bool directoriesOnly = false) const;
 
-  FileIdentity Identity(std::error_code& error) const;
+  FileIdentity Identity(std::optional<FileError>& error) const;
 
   // Makes renames and new names inside the directory durable.
-  std::error_code Flush() const;
+  std::optional<FileError> Flush() const;
+
+  // A directory that could not be had, which keeps telling why: a pass handed it can say so.
+  static Directory Unopened(FileError cause) {
+    Directory directory;
+    directory.m_openError = std::move(cause);
+    return directory;
+  }
 
   std::intptr_t NativeHandle() const { return m_handle; }
 
@@ -78,18 +89,14 @@ class Directory {
   static constexpr std::intptr_t kClosed = -1;
   explicit Directory(std::intptr_t handle, std::wstring nativePath = {})
       : m_handle(handle), m_nativePath(std::move(nativePath)) {}
-  // A directory that could not be opened, which keeps telling why: a pass handed it can say so.
-  static Directory Unopened(std::error_code cause) {
-    Directory directory;
-    directory.m_openError = cause;
-    return directory;
-  }
-  std::error_code NotOpenError() const {
-    return m_openError ? m_openError : std::make_error_code(std::errc::bad_file_descriptor);
+  FileError NotOpenError() const {
+    return m_openError ? *m_openError
+                       : FileError(std::make_error_code(std::errc::bad_file_descriptor),
+                                   FileOperation::kList);
   }
   std::intptr_t m_handle = kClosed;
   std::wstring m_nativePath;
-  std::error_code m_openError;
+  std::optional<FileError> m_openError;
   mutable bool m_listed = false;  // a second listing must rewind first
   // Where the system lists a directory only through a stream (POSIX's DIR), the stream, made at
   // the first listing; it then owns the handle.

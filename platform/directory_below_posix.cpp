@@ -30,11 +30,12 @@ int OpenStep(int dirFd, const char* name) {
 // openat2 refuses on Linux: a link anywhere on the way (ELOOP), and a way out of this directory
 // by an absolute path or by ".." (EXDEV). Each directory on the way is opened for reading, where
 // openat2 needs only leave to search it: the walk asks only for directories below ones it listed.
-Directory Directory::OpenBelow(const std::string& relativePath, std::error_code& error) const {
-  error.clear();
+Directory Directory::OpenBelow(const std::string& relativePath) const {
+  const auto failed = [&](int error) {
+    return Unopened(FileError(SystemError(error), FileOperation::kOpen, relativePath));
+  };
   if (relativePath.empty() || relativePath.front() == '/') {
-    error = {relativePath.empty() ? ENOENT : EXDEV, std::system_category()};
-    return {};
+    return failed(relativePath.empty() ? ENOENT : EXDEV);
   }
   int fd = OpenStep(static_cast<int>(m_handle), ".");
   std::size_t depth = 0;
@@ -46,8 +47,7 @@ Directory Directory::OpenBelow(const std::string& relativePath, std::error_code&
     if (name.empty() || name == ".") continue;
     if (name == ".." && depth == 0) {
       close(fd);
-      error = {EXDEV, std::system_category()};
-      return {};
+      return failed(EXDEV);
     }
     depth = name == ".." ? depth - 1 : depth + 1;
     const int next = OpenStep(fd, name.c_str());
@@ -56,7 +56,7 @@ Directory Directory::OpenBelow(const std::string& relativePath, std::error_code&
     fd = next;
     errno = cause;
   }
-  if (fd < 0) error = {errno, std::system_category()};
+  if (fd < 0) return failed(errno);
   return Directory(fd);
 }
 

@@ -31,26 +31,27 @@ EntryKind KindOf(int dirFd, const dirent64& entry) {
   }
 }
 
-std::error_code LastError() {
-  return {errno, std::system_category()};
+FileError ListError() {
+  return FileError(LastSystemError(), FileOperation::kList);
 }
 
 }  // namespace
 
 // getdents64 fills a large buffer per call and reports each entry's type: listing only the
 // subdirectories of a directory of files costs a few calls and no stat.
-std::error_code Directory::List(std::vector<DirEntry>& entries, bool directoriesOnly) const {
+std::optional<FileError> Directory::List(std::vector<DirEntry>& entries,
+                                         bool directoriesOnly) const {
   entries.clear();
   if (!IsOpen()) return NotOpenError();
   const int fd = static_cast<int>(m_handle);
   // A directory just opened needs no rewind: that saves a system call for every one walked.
-  if (m_listed && lseek(fd, 0, SEEK_SET) < 0) return LastError();
+  if (m_listed && lseek(fd, 0, SEEK_SET) < 0) return ListError();
   m_listed = true;
   // One buffer a thread: a thread lists one directory at a time.
   static thread_local std::unique_ptr<std::byte[]> buffer(new std::byte[kListingBufferSize]);
   for (;;) {
     const ssize_t filled = getdents64(fd, buffer.get(), kListingBufferSize);
-    if (filled < 0) return LastError();
+    if (filled < 0) return ListError();
     if (filled == 0) return InjectedListingFault(*this);
     for (ssize_t offset = 0; offset < filled;) {
       const auto* entry = reinterpret_cast<const dirent64*>(buffer.get() + offset);

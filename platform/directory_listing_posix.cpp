@@ -12,7 +12,8 @@ namespace platform {
 // readdir lists through a stream that takes the descriptor over. It is made at the first listing
 // and kept with the directory, so that a listing costs no descriptor more than the walk counted.
 // POSIX reports no entry's type: each costs a stat.
-std::error_code Directory::List(std::vector<DirEntry>& entries, bool directoriesOnly) const {
+std::optional<FileError> Directory::List(std::vector<DirEntry>& entries,
+                                         bool directoriesOnly) const {
   entries.clear();
   if (!IsOpen()) return NotOpenError();
   const int fd = static_cast<int>(m_handle);
@@ -22,12 +23,12 @@ std::error_code Directory::List(std::vector<DirEntry>& entries, bool directories
   } else if ((stream = fdopendir(fd))) {
     m_listingStream = stream;
   } else {
-    return {errno, std::system_category()};
+    return FileError(LastSystemError(), FileOperation::kList);
   }
   for (;;) {
     errno = 0;
     const dirent* entry = readdir(stream);
-    if (!entry && errno != 0) return {errno, std::system_category()};
+    if (!entry && errno != 0) return FileError(LastSystemError(), FileOperation::kList);
     if (!entry) return InjectedListingFault(*this);
     if (IsDotOrDotDot(entry->d_name)) continue;
     const EntryKind kind = KindByStatus(fd, entry->d_name);

@@ -16,15 +16,11 @@ namespace {
 
 constexpr int kDirectoryFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 
-std::error_code LastError() {
-  return {errno, std::system_category()};
-}
-
 }  // namespace
 
 Directory::Directory(Directory&& other) noexcept
     : m_handle(other.m_handle),
-      m_openError(other.m_openError),
+      m_openError(std::move(other.m_openError)),
       m_listed(other.m_listed),
       m_listingStream(other.m_listingStream) {
   other.m_handle = kClosed;
@@ -35,7 +31,7 @@ Directory& Directory::operator=(Directory&& other) noexcept {
   if (this != &other) {
     Close();
     m_handle = other.m_handle;
-    m_openError = other.m_openError;
+    m_openError = std::move(other.m_openError);
     m_listed = other.m_listed;
     m_listingStream = other.m_listingStream;
     other.m_handle = kClosed;
@@ -59,46 +55,43 @@ void Directory::Close() {
   m_listed = false;
 }
 
-Directory Directory::OpenFolder(const std::string& path, std::error_code& error) {
-  error.clear();
+Directory Directory::OpenFolder(const std::string& path) {
   if (path.empty()) {
-    error = std::make_error_code(std::errc::no_such_file_or_directory);
-    return {};
+    return Unopened(FileError(std::make_error_code(std::errc::no_such_file_or_directory),
+                              FileOperation::kOpen, path));
   }
   const int fd = open(path.c_str(), kDirectoryFlags);
-  if (fd < 0) error = LastError();
+  if (fd < 0) return Unopened(FileError(LastSystemError(), FileOperation::kOpen, path));
   return Directory(fd);
 }
 
-Directory Directory::OpenSubdirectory(const std::string& name, std::error_code& error) const {
-  error.clear();
+Directory Directory::OpenSubdirectory(const std::string& name) const {
   const int fd = openat(static_cast<int>(m_handle), name.c_str(), kDirectoryFlags | O_NOFOLLOW);
-  if (fd >= 0) return Directory(fd);
-  error = LastError();
-  return Unopened(error);
+  if (fd < 0) return Unopened(FileError(LastSystemError(), FileOperation::kOpen, name));
+  return Directory(fd);
 }
 
-std::error_code Directory::CreateSubdirectory(const std::string& name) const {
-  return mkdirat(static_cast<int>(m_handle), name.c_str(), 0777) == 0 ? std::error_code()
-                                                                      : LastError();
+std::optional<FileError> Directory::CreateSubdirectory(const std::string& name) const {
+  if (mkdirat(static_cast<int>(m_handle), name.c_str(), 0777) == 0) return std::nullopt;
+  return FileError(LastSystemError(), FileOperation::kMakeDirectory, name);
 }
 
-FileIdentity Directory::Identity(std::error_code& error) const {
-  error.clear();
+FileIdentity Directory::Identity(std::optional<FileError>& error) const {
+  error.reset();
   struct stat status;
   if (fstat(static_cast<int>(m_handle), &status) != 0) {
-    error = LastError();
+    error.emplace(LastSystemError(), FileOperation::kStatus);
     return {};
   }
   return {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
 }
 
-std::error_code Directory::Flush() const {
-  if (fsync(static_cast<int>(m_handle)) == 0) return {};
+std::optional<FileError> Directory::Flush() const {
+  if (fsync(static_cast<int>(m_handle)) == 0) return std::nullopt;
   // Some network and FUSE file systems cannot flush a directory; their renames are as durable
   // as they get.
-  if (errno == EINVAL || errno == ENOTSUP || errno == EOPNOTSUPP) return {};
-  return LastError();
+  if (errno == EINVAL || errno == ENOTSUP || errno == EOPNOTSUPP) return std::nullopt;
+  return FileError(LastSystemError(), FileOperation::kFlush);
 }
 
 std::string AbsoluteFolderPath(const std::string& path) {

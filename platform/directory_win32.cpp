@@ -14,18 +14,13 @@ HANDLE Native(std::intptr_t handle) {
   return reinterpret_cast<HANDLE>(handle);
 }
 
-std::error_code Win32Error(DWORD code) {
-  return {static_cast<int>(code), std::system_category()};
-}
-
 // Opens a directory for listing and for its identity; with followLinks false, a junction or a
-// symbolic link is opened as itself and refused.
-HANDLE OpenDirectoryHandle(const std::wstring& path, bool followLinks, std::error_code& error) {
-  error.clear();
+// symbolic link is opened as itself and refused. Returns the failing call's error, if any.
+HANDLE OpenDirectoryHandle(const std::wstring& path, bool followLinks, DWORD& failure) {
   const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (followLinks ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
   HANDLE handle = CreateFileW(path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, kShareAll,
                               nullptr, OPEN_EXISTING, flags, nullptr);
-  DWORD failure = handle == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+  failure = handle == INVALID_HANDLE_VALUE ? GetLastError() : 0;
   BY_HANDLE_FILE_INFORMATION info;
   if (handle != INVALID_HANDLE_VALUE) {
     if (!GetFileInformationByHandle(handle, &info)) {
@@ -40,7 +35,6 @@ HANDLE OpenDirectoryHandle(const std::wstring& path, bool followLinks, std::erro
       handle = INVALID_HANDLE_VALUE;
     }
   }
-  if (failure != 0) error = Win32Error(failure);
   return handle;
 }
 
@@ -68,7 +62,7 @@ std::wstring ChildPath(const std::wstring& path, const std::string& name) {
 Directory::Directory(Directory&& other) noexcept
     : m_handle(other.m_handle),
       m_nativePath(std::move(other.m_nativePath)),
-      m_openError(other.m_openError) {
+      m_openError(std::move(other.m_openError)) {
   other.m_handle = kClosed;
 }
 
@@ -77,7 +71,7 @@ Directory& Directory::operator=(Directory&& other) noexcept {
     Close();
     m_handle = other.m_handle;
     m_nativePath = std::move(other.m_nativePath);
-    m_openError = other.m_openError;
+    m_openError = std::move(other.m_openError);
     other.m_handle = kClosed;
   }
   return *this;
@@ -93,46 +87,51 @@ void Directory::Close() {
   m_nativePath.clear();
 }
 
-Directory Directory::OpenFolder(const std::string& path, std::error_code& error) {
+Directory Directory::OpenFolder(const std::string& path) {
   const std::wstring full = FullPath(Widen(path));
   if (full.empty()) {
-    error = Win32Error(ERROR_PATH_NOT_FOUND);
-    return {};
+    return Unopened(FileError(SystemError(ERROR_PATH_NOT_FOUND), FileOperation::kOpen, path));
   }
   std::wstring native = LongPath(full);
   // A drive root keeps its backslash: "\\?\C:" would name the volume, not its root directory.
   if (native.size() > 7 && native.back() == L'\\') native.pop_back();
-  HANDLE handle = OpenDirectoryHandle(native, true, error);
-  if (handle == INVALID_HANDLE_VALUE) return {};
+  DWORD failure = 0;
+  HANDLE handle = OpenDirectoryHandle(native, true, failure);
+  if (handle == INVALID_HANDLE_VALUE) {
+    return Unopened(FileError(SystemError(static_cast<int>(failure)), FileOperation::kOpen, path));
+  }
   return Directory(reinterpret_cast<std::intptr_t>(handle), std::move(native));
 }
 
-Directory Directory::OpenSubdirectory(const std::string& name, std::error_code& error) const {
+Directory Directory::OpenSubdirectory(const std::string& name) const {
   std::wstring path = ChildPath(m_nativePath, name);
-  HANDLE handle = OpenDirectoryHandle(path, false, error);
-  if (handle == INVALID_HANDLE_VALUE) return Unopened(error);
+  DWORD failure = 0;
+  HANDLE handle = OpenDirectoryHandle(path, false, failure);
+  if (handle == INVALID_HANDLE_VALUE) {
+    return Unopened(FileError(SystemError(static_cast<int>(failure)), FileOperation::kOpen, name));
+  }
   return Directory(reinterpret_cast<std::intptr_t>(handle), std::move(path));
 }
 
 // Each step is opened as itself, so no junction or link on the way is followed.
-Directory Directory::OpenBelow(const std::string& relativePath, std::error_code& error) const {
-  Directory current = OpenSubdirectory(".", error);
+Directory Directory::OpenBelow(const std::string& relativePath) const {
+  Directory current = OpenSubdirectory(".");
   for (std::size_t start = 0; current.IsOpen() && start < relativePath.size();) {
     std::size_t end = relativePath.find_first_of("/\\", start);
     if (end == std::string::npos) end = relativePath.size();
-    current = current.OpenSubdirectory(relativePath.substr(start, end - start), error);
+    current = current.OpenSubdirectory(relativePath.substr(start, end - start));
     start = end + 1;
   }
   return current;
 }
 
-std::error_code Directory::CreateSubdirectory(const std::string& name) const {
-  return CreateDirectoryW(ChildPath(m_nativePath, name).c_str(), nullptr)
-             ? std::error_code()
-             : Win32Error(GetLastError());
+std::optional<FileError> Directory::CreateSubdirectory(const std::string& name) const {
+  if (CreateDirectoryW(ChildPath(m_nativePath, name).c_str(), nullptr)) return std::nullopt;
+  return FileError(LastSystemError(), FileOperation::kMakeDirectory, name);
 }
 
-std::error_code Directory::List(std::vector<DirEntry>& entries, bool directoriesOnly) const {
+std::optional<FileError> Directory::List(std::vector<DirEntry>& entries,
+                                         bool directoriesOnly) const {
   entries.clear();
   if (!IsOpen()) return NotOpenError();
   const std::wstring pattern = ChildPath(m_nativePath, "*");
@@ -142,7 +141,8 @@ std::error_code Directory::List(std::vector<DirEntry>& entries, bool directories
   if (find == INVALID_HANDLE_VALUE) {
     const DWORD failure = GetLastError();
     // A drive root has no "." or "..": an empty one has no entry at all.
-    return failure == ERROR_FILE_NOT_FOUND ? std::error_code() : Win32Error(failure);
+    if (failure == ERROR_FILE_NOT_FOUND) return std::nullopt;
+    return FileError(SystemError(static_cast<int>(failure)), FileOperation::kList);
   }
   do {
     const std::wstring_view name = data.cFileName;
@@ -154,23 +154,25 @@ std::error_code Directory::List(std::vector<DirEntry>& entries, bool directories
   } while (FindNextFileW(find, &data));
   const DWORD stop = GetLastError();
   FindClose(find);
-  return stop == ERROR_NO_MORE_FILES ? InjectedListingFault(*this) : Win32Error(stop);
+  if (stop != ERROR_NO_MORE_FILES)
+    return FileError(SystemError(static_cast<int>(stop)), FileOperation::kList);
+  return InjectedListingFault(*this);
 }
 
-FileIdentity Directory::Identity(std::error_code& error) const {
-  error.clear();
+FileIdentity Directory::Identity(std::optional<FileError>& error) const {
+  error.reset();
   BY_HANDLE_FILE_INFORMATION info;
   if (!GetFileInformationByHandle(Native(m_handle), &info)) {
-    error = Win32Error(GetLastError());
+    error.emplace(LastSystemError(), FileOperation::kStatus);
     return {};
   }
   return {info.dwVolumeSerialNumber,
           (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
 }
 
-std::error_code Directory::Flush() const {
+std::optional<FileError> Directory::Flush() const {
   // Renames are made with write-through, which leaves nothing of the directory to flush.
-  return {};
+  return std::nullopt;
 }
 
 std::string AbsoluteFolderPath(const std::string& path) {

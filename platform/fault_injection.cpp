@@ -18,23 +18,25 @@ void SetFaultHook(FaultHook hook) {
   Hook() = std::move(hook);
 }
 
-int StepResult(IoStep step, int systemError) {
+std::error_code StepResult(IoStep step, std::error_code systemError) {
   if (!Hook()) return systemError;
   const int injected = Hook()(step);
-  return systemError != 0 ? systemError : injected;
+  if (systemError || injected == 0) return systemError;
+  return SystemError(injected);
 }
 
 void SetListingFaultHook(ListingFaultHook hook) {
   ListingHook() = std::move(hook);
 }
 
-std::error_code InjectedListingFault(const Directory& directory) {
-  if (!ListingHook()) return {};
-  std::error_code error;
+std::optional<FileError> InjectedListingFault(const Directory& directory) {
+  if (!ListingHook()) return std::nullopt;
+  std::optional<FileError> error;
   const FileIdentity identity = directory.Identity(error);
   if (error) return error;
   const int injected = ListingHook()(identity);
-  return injected == 0 ? std::error_code() : std::error_code(injected, std::system_category());
+  if (injected == 0) return std::nullopt;
+  return FileError(SystemError(injected), FileOperation::kList);
 }
 
 }  // namespace platform

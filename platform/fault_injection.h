@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <system_error>
 
 #include "platform/directory.h"
 
@@ -28,9 +29,9 @@ using FaultHook = std::function<int(IoStep step)>;
 
 void SetFaultHook(FaultHook hook);
 
-// The error number a step is to report: `systemError` when the call failed (0 when it did
-// not), or else the failure a test injected after the call ran.
-int StepResult(IoStep step, int systemError);
+// The error a step is to report: `systemError` when the call failed (cleared when it did not),
+// or else the failure a test injected after the call ran.
+std::error_code StepResult(IoStep step, std::error_code systemError);
 
 // Decides, once the system has listed a directory, whether the listing fails after all: returns
 // 0 or a system error number. Tests choose the directory by its identity; the hook may run on
@@ -40,6 +41,6 @@ using ListingFaultHook = std::function<int(const FileIdentity& directory)>;
 void SetListingFaultHook(ListingFaultHook hook);
 
 // The failure a listing of `directory` is to report instead of its own result, if any.
-std::error_code InjectedListingFault(const Directory& directory);
+std::optional<FileError> InjectedListingFault(const Directory& directory);
 
 }  // namespace platform

@@ -12,7 +12,8 @@ namespace platform {
 
 // An existing file of a disc folder; never reached through a link, and never waited on: a FIFO
 // or a device in a file's place opens without blocking (IsRegular tells it apart). Every failure
-// throws FileError naming no file, but for writes, which name theirs.
+// throws FileError: an open names the file within its directory, a write the name given to it,
+// and other calls on the open file none.
 class File {
  public:
   File(File&& other) noexcept;

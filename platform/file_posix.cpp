@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <ctime>
 #include <mutex>
+#include <optional>
 
 #include "platform/fault_injection.h"
 #include "platform/file_error.h"
@@ -33,19 +34,26 @@ int AsFd(std::intptr_t handle) {
   return static_cast<int>(handle);
 }
 
+// Throws the failure of the call that just failed.
+[[noreturn]] void ThrowLastError(FileOperation operation, const std::string& path = {}) {
+  throw FileError(LastSystemError(), operation, path);
+}
+
 struct stat StatusOf(int fd) {
   struct stat status;
-  if (fstat(fd, &status) != 0) ThrowFileError(errno);
+  if (fstat(fd, &status) != 0) ThrowLastError(FileOperation::kStatus);
   return status;
 }
 
 // The error number of a call that returned `succeeded`, as a test may have it fail.
-int Result(IoStep step, bool succeeded) {
-  return StepResult(step, succeeded ? 0 : errno);
+std::error_code Result(IoStep step, bool succeeded) {
+  return StepResult(step, succeeded ? std::error_code() : LastSystemError());
 }
 
-void Check(IoStep step, bool succeeded, const std::string& fileName = {}) {
-  if (const int error = Result(step, succeeded)) ThrowFileError(error, fileName);
+void Check(IoStep step, bool succeeded, FileOperation operation, const std::string& path = {}) {
+  if (const std::error_code error = Result(step, succeeded)) {
+    throw FileError(error, operation, path);
+  }
 }
 
 // A write beyond the process's file-size limit then fails with EFBIG, reported as a full disk,
@@ -63,9 +71,9 @@ void WriteFully(int fd, std::span<const std::uint8_t> bytes, off_t offset,
     const ssize_t count = offset < 0 ? write(fd, bytes.data(), bytes.size())
                                      : pwrite(fd, bytes.data(), bytes.size(), offset);
     if (count < 0 && errno == EINTR) continue;
-    Check(IoStep::kWrite, count >= 0, displayName);
+    Check(IoStep::kWrite, count >= 0, FileOperation::kWrite, displayName);
     // A write that stores nothing has met the end of the disk.
-    if (count == 0) ThrowFileError(ENOSPC, displayName);
+    if (count == 0) throw FileError(SystemError(ENOSPC), FileOperation::kWrite, displayName);
     bytes = bytes.subspan(static_cast<std::size_t>(count));
     if (offset >= 0) offset += count;
   }
@@ -94,7 +102,7 @@ File File::OpenForReading(const Directory& dir, const std::string& name) {
     if (socketFd >= 0) return File(socketFd);
     errno = ENXIO;
   }
-  if (fd < 0) ThrowFileError(errno);
+  if (fd < 0) ThrowLastError(FileOperation::kOpen, name);
   return File(fd);
 }
 
@@ -103,16 +111,18 @@ File File::OpenExclusive(const Directory& dir, const std::string& name) {
   if (flock(static_cast<int>(file.m_handle), LOCK_EX | LOCK_NB) != 0) {
     const int error = errno;
     // A socket's handle, which only tells what it is, takes no lock; it is no file to change.
-    if (error != EBADF || file.IsRegular()) ThrowFileError(error);
+    if (error != EBADF || file.IsRegular()) {
+      throw FileError(SystemError(error), FileOperation::kLock, name);
+    }
   }
   return file;
 }
 
 File File::OpenForWriting(const Directory& dir, const std::string& name) {
   int fd = openat(Dir(dir), name.c_str(), O_RDWR | kFileFlags);
-  if (fd < 0) ThrowFileError(errno);
+  if (fd < 0) ThrowLastError(FileOperation::kOpen, name);
   File file(fd);
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0) ThrowFileError(errno);
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) ThrowLastError(FileOperation::kLock, name);
   return file;
 }
 
@@ -144,7 +154,9 @@ std::uint32_t File::Mode() const {
 }
 
 void File::RestoreMode(std::uint32_t mode) {
-  if (Mode() != mode) Check(IoStep::kChmod, fchmod(AsFd(m_handle), mode) == 0);
+  if (Mode() != mode) {
+    Check(IoStep::kChmod, fchmod(AsFd(m_handle), mode) == 0, FileOperation::kSetMode);
+  }
 }
 
 std::size_t File::ReadAt(std::uint64_t offset, std::span<std::uint8_t> buffer) const {
@@ -153,7 +165,7 @@ std::size_t File::ReadAt(std::uint64_t offset, std::span<std::uint8_t> buffer) c
     ssize_t count = pread(static_cast<int>(m_handle), buffer.data() + total, buffer.size() - total,
                           static_cast<off_t>(offset + total));
     if (count < 0 && errno == EINTR) continue;
-    Check(IoStep::kRead, count >= 0);
+    Check(IoStep::kRead, count >= 0, FileOperation::kRead);
     if (count == 0) break;
     total += static_cast<std::size_t>(count);
   }
@@ -163,7 +175,7 @@ std::size_t File::ReadAt(std::uint64_t offset, std::span<std::uint8_t> buffer) c
 void File::SetModificationTimeToNow() {
   const struct stat status = StatusOf(static_cast<int>(m_handle));
   const timespec times[2] = {{status.st_atim.tv_sec, 0}, {std::time(nullptr), 0}};
-  Check(IoStep::kTime, futimens(static_cast<int>(m_handle), times) == 0);
+  Check(IoStep::kTime, futimens(static_cast<int>(m_handle), times) == 0, FileOperation::kSetTime);
 }
 
 void File::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes,
@@ -172,11 +184,12 @@ void File::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes,
 }
 
 void File::Truncate(std::uint64_t length) {
-  Check(IoStep::kWrite, ftruncate(static_cast<int>(m_handle), static_cast<off_t>(length)) == 0);
+  Check(IoStep::kWrite, ftruncate(static_cast<int>(m_handle), static_cast<off_t>(length)) == 0,
+        FileOperation::kTruncate);
 }
 
 void File::Flush() {
-  Check(IoStep::kFlush, fsync(static_cast<int>(m_handle)) == 0);
+  Check(IoStep::kFlush, fsync(static_cast<int>(m_handle)) == 0, FileOperation::kFlush);
 }
 
 void RemoveAbandonedTemporaries(const Directory& dir, const std::vector<DirEntry>& entries) {
@@ -207,13 +220,15 @@ NewFile::NewFile(const Directory& dir, std::string finalName, std::string displa
   for (int attempt = 0; m_handle < 0; ++attempt) {
     m_tempName = TemporaryName(m_finalName, getpid());
     m_handle = openat(Dir(dir), m_tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | kFileFlags, 0666);
-    const int error = Result(IoStep::kCreate, m_handle >= 0);
-    if (error != 0 && m_handle >= 0) {
+    const std::error_code error = Result(IoStep::kCreate, m_handle >= 0);
+    if (error && m_handle >= 0) {
       close(AsFd(m_handle));
       unlinkat(Dir(dir), m_tempName.c_str(), 0);
       m_handle = -1;
     }
-    if (error != 0 && (error != EEXIST || attempt == 100)) ThrowFileError(error);
+    if (error && (error != std::errc::file_exists || attempt == 100)) {
+      throw FileError(error, FileOperation::kCreate, m_tempName);
+    }
   }
 }
 
@@ -231,36 +246,40 @@ bool NewFile::KeepPermissionsOf(const File& original) {
   const struct stat current = StatusOf(AsFd(m_handle));
   // Only what differs is set, so file systems that cannot change either (FAT) still work.
   if (current.st_uid != wanted.st_uid || current.st_gid != wanted.st_gid) {
-    const int error =
+    const std::error_code error =
         Result(IoStep::kChown, fchown(AsFd(m_handle), wanted.st_uid, wanted.st_gid) == 0);
     // Only the owner's own process, or root, may give a file to another owner.
-    if (error == EPERM) return false;
-    if (error != 0) ThrowFileError(error);
+    if (error == std::errc::operation_not_permitted) return false;
+    if (error) throw FileError(error, FileOperation::kSetOwner, m_tempName);
   }
   if ((current.st_mode & 07777) != (wanted.st_mode & 07777) &&
       fchmod(AsFd(m_handle), wanted.st_mode & 07777) != 0) {
-    ThrowFileError(errno);
+    ThrowLastError(FileOperation::kSetMode, m_tempName);
   }
   // The system may drop the set-group-id bit of a file whose group the user is not in.
   return (StatusOf(AsFd(m_handle)).st_mode & 07777) == (wanted.st_mode & 07777);
 }
 
 void NewFile::Publish(bool replaceExisting) {
-  Check(IoStep::kFlush, fsync(AsFd(m_handle)) == 0);
+  Check(IoStep::kFlush, fsync(AsFd(m_handle)) == 0, FileOperation::kFlush, m_tempName);
   int fd = AsFd(m_handle);
   m_handle = -1;
-  if (close(fd) != 0) ThrowFileError(errno);
+  if (close(fd) != 0) ThrowLastError(FileOperation::kClose, m_tempName);
 
   const int dirFd = Dir(m_dir);
-  const int error =
-      replaceExisting ? Result(IoStep::kRename,
-                               renameat(dirFd, m_tempName.c_str(), dirFd, m_finalName.c_str()) == 0)
-                      : RenameNoReplace(dirFd, m_tempName, m_finalName);
-  if (error != 0) ThrowFileError(error);
+  const std::optional<FileError> renameError =
+      replaceExisting
+          ? RenameFailure(Result(IoStep::kRename, renameat(dirFd, m_tempName.c_str(), dirFd,
+                                                           m_finalName.c_str()) == 0),
+                          m_finalName)
+          : RenameNoReplace(dirFd, m_tempName, m_finalName);
+  if (renameError) throw *renameError;
   m_published = true;
 
-  const std::error_code flushError = m_dir.Flush();
-  if (const int result = StepResult(IoStep::kFlush, flushError.value())) ThrowFileError(result);
+  const std::optional<FileError> flushError = m_dir.Flush();
+  const std::error_code error =
+      StepResult(IoStep::kFlush, flushError ? flushError->code() : std::error_code());
+  if (error) throw FileError(error, FileOperation::kFlush);
 }
 
 }  // namespace platform

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "platform/fault_injection.h"
@@ -24,8 +25,9 @@ HANDLE Native(std::intptr_t handle) {
   return reinterpret_cast<HANDLE>(handle);
 }
 
-[[noreturn]] void ThrowLastError(const std::string& fileName = {}) {
-  ThrowFileError(static_cast<int>(GetLastError()), fileName);
+// Throws the failure of the call that just failed.
+[[noreturn]] void ThrowLastError(FileOperation operation, const std::string& path = {}) {
+  throw FileError(LastSystemError(), operation, path);
 }
 
 std::wstring PathIn(const Directory& dir, const std::string& name) {
@@ -38,41 +40,45 @@ std::intptr_t OpenExisting(const Directory& dir, const std::string& name, DWORD 
                            DWORD share) {
   HANDLE handle = CreateFileW(PathIn(dir, name).c_str(), access, share, nullptr, OPEN_EXISTING,
                               FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) ThrowLastError();
+  if (handle == INVALID_HANDLE_VALUE) ThrowLastError(FileOperation::kOpen, name);
   BY_HANDLE_FILE_INFORMATION info;
   if (!GetFileInformationByHandle(handle, &info)) {
-    const DWORD error = GetLastError();
+    const std::error_code error = LastSystemError();
     CloseHandle(handle);
-    ThrowFileError(static_cast<int>(error));
+    throw FileError(error, FileOperation::kStatus, name);
   }
   if (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) {
     CloseHandle(handle);
-    ThrowFileError(ERROR_FILE_NOT_FOUND);
+    throw FileError(SystemError(ERROR_FILE_NOT_FOUND), FileOperation::kOpen, name);
   }
   return reinterpret_cast<std::intptr_t>(handle);
 }
 
 // Another Quorvel changing the same file holds a lock on one byte far past the end of any index
 // file, where no reader reads: the lock keeps the passes apart and lets readers through.
-std::intptr_t HeldAgainstOtherPasses(std::intptr_t file) {
+std::intptr_t HeldAgainstOtherPasses(std::intptr_t file, const std::string& name) {
   OVERLAPPED at{};
   at.OffsetHigh = 0x40000000;
   if (!LockFileEx(Native(file), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
                   &at)) {
-    const DWORD error = GetLastError();
+    const std::error_code error = LastSystemError();
     CloseHandle(Native(file));
-    ThrowFileError(static_cast<int>(error));
+    throw FileError(error, FileOperation::kLock, name);
   }
   return file;
 }
 
 void SetBasicInfo(HANDLE handle, FILE_BASIC_INFO info) {
-  if (!SetFileInformationByHandle(handle, FileBasicInfo, &info, sizeof info)) ThrowLastError();
+  if (!SetFileInformationByHandle(handle, FileBasicInfo, &info, sizeof info)) {
+    ThrowLastError(FileOperation::kSetTime);
+  }
 }
 
 FILE_BASIC_INFO BasicInfo(HANDLE handle) {
   FILE_BASIC_INFO info;
-  if (!GetFileInformationByHandleEx(handle, FileBasicInfo, &info, sizeof info)) ThrowLastError();
+  if (!GetFileInformationByHandleEx(handle, FileBasicInfo, &info, sizeof info)) {
+    ThrowLastError(FileOperation::kStatus);
+  }
   return info;
 }
 
@@ -82,7 +88,7 @@ std::vector<std::uint8_t> SecurityOf(HANDLE handle, SECURITY_INFORMATION parts) 
   GetKernelObjectSecurity(handle, parts, nullptr, 0, &size);
   std::vector<std::uint8_t> descriptor(size);
   if (size == 0 || !GetKernelObjectSecurity(handle, parts, descriptor.data(), size, &size)) {
-    ThrowLastError();
+    ThrowLastError(FileOperation::kStatus);
   }
   return descriptor;
 }
@@ -90,7 +96,9 @@ std::vector<std::uint8_t> SecurityOf(HANDLE handle, SECURITY_INFORMATION parts) 
 PSID OwnerIn(std::vector<std::uint8_t>& descriptor) {
   PSID owner = nullptr;
   BOOL defaulted = FALSE;
-  if (!GetSecurityDescriptorOwner(descriptor.data(), &owner, &defaulted)) ThrowLastError();
+  if (!GetSecurityDescriptorOwner(descriptor.data(), &owner, &defaulted)) {
+    ThrowLastError(FileOperation::kStatus);
+  }
   return owner;
 }
 
@@ -98,7 +106,7 @@ PSID OwnerIn(std::vector<std::uint8_t>& descriptor) {
 bool KeepsAccessLists(HANDLE handle) {
   DWORD flags = 0;
   if (!GetVolumeInformationByHandleW(handle, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0)) {
-    ThrowLastError();
+    ThrowLastError(FileOperation::kStatus);
   }
   return (flags & FILE_PERSISTENT_ACLS) != 0;
 }
@@ -109,13 +117,14 @@ constexpr std::uint64_t kAbandonedAfterTicks = 24ull * 60 * 60 * 10'000'000;
 // about a second before the file is written in place instead.
 constexpr DWORD kRenamePauses[] = {10, 20, 40, 80, 150, 250, 450};
 
-// The error number of a call that returned `succeeded`, as a test may have it fail.
-int Result(IoStep step, bool succeeded) {
-  return StepResult(step, succeeded ? 0 : static_cast<int>(GetLastError()));
+// The error of a call that returned `succeeded`, as a test may have it fail.
+std::error_code Result(IoStep step, bool succeeded) {
+  return StepResult(step, succeeded ? std::error_code() : LastSystemError());
 }
 
-void Check(IoStep step, bool succeeded, const std::string& fileName = {}) {
-  if (const int error = Result(step, succeeded)) ThrowFileError(error, fileName);
+void Check(IoStep step, bool succeeded, FileOperation operation, const std::string& path = {}) {
+  if (const std::error_code error = Result(step, succeeded))
+    throw FileError(error, operation, path);
 }
 
 bool ProcessExists(DWORD pid) {
@@ -126,14 +135,14 @@ bool ProcessExists(DWORD pid) {
   return running;
 }
 
-bool Busy(int error) {
-  return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
-         error == ERROR_LOCK_VIOLATION;
+bool Busy(const std::error_code& error) {
+  return error == SystemError(ERROR_SHARING_VIOLATION) ||
+         error == SystemError(ERROR_ACCESS_DENIED) || error == SystemError(ERROR_LOCK_VIOLATION);
 }
 
 // Renames the open file, waiting out a short hold of another program on the file it replaces.
 // The handle stays open, so that the file can take its final attributes under its final name.
-int Rename(HANDLE file, const std::wstring& to, bool replaceExisting) {
+std::error_code Rename(HANDLE file, const std::wstring& to, bool replaceExisting) {
   const std::size_t nameBytes = to.size() * sizeof(wchar_t);
   std::vector<std::uint8_t> buffer(sizeof(FILE_RENAME_INFO) + nameBytes);
   auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
@@ -144,7 +153,7 @@ int Rename(HANDLE file, const std::wstring& to, bool replaceExisting) {
     return Result(IoStep::kRename, SetFileInformationByHandle(file, FileRenameInfo, rename,
                                                               static_cast<DWORD>(buffer.size())));
   };
-  int error = attempt();
+  std::error_code error = attempt();
   for (DWORD pause : kRenamePauses) {
     if (!Busy(error)) break;
     Sleep(pause);
@@ -176,7 +185,7 @@ File File::OpenForReading(const Directory& dir, const std::string& name) {
 // Readers go on reading; a program that writes the file is met here, before anything changes.
 // The file is closed before anything is renamed over it, so it need not share deleting.
 File File::OpenExclusive(const Directory& dir, const std::string& name) {
-  return File(HeldAgainstOtherPasses(OpenExisting(dir, name, GENERIC_READ, FILE_SHARE_READ)));
+  return File(HeldAgainstOtherPasses(OpenExisting(dir, name, GENERIC_READ, FILE_SHARE_READ), name));
 }
 
 File File::OpenForUpdate(const Directory& dir, const std::string& name) {
@@ -185,7 +194,7 @@ File File::OpenForUpdate(const Directory& dir, const std::string& name) {
 
 File File::OpenForWriting(const Directory& dir, const std::string& name) {
   return File(HeldAgainstOtherPasses(
-      OpenExisting(dir, name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ)));
+      OpenExisting(dir, name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ), name));
 }
 
 // Only a file in a folder is opened here; the question is whether it is a device. (Asking for
@@ -193,20 +202,20 @@ File File::OpenForWriting(const Directory& dir, const std::string& name) {
 bool File::IsRegular() const {
   FILE_BASIC_INFO status;
   if (!GetFileInformationByHandleEx(Native(m_handle), FileBasicInfo, &status, sizeof status)) {
-    ThrowLastError();
+    ThrowLastError(FileOperation::kStatus);
   }
   return (status.FileAttributes & (FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_DIRECTORY)) == 0;
 }
 
 std::uint64_t File::Size() const {
   LARGE_INTEGER size;
-  if (!GetFileSizeEx(Native(m_handle), &size)) ThrowLastError();
+  if (!GetFileSizeEx(Native(m_handle), &size)) ThrowLastError(FileOperation::kStatus);
   return static_cast<std::uint64_t>(size.QuadPart);
 }
 
 std::uint64_t File::LinkCount() const {
   BY_HANDLE_FILE_INFORMATION info;
-  if (!GetFileInformationByHandle(Native(m_handle), &info)) ThrowLastError();
+  if (!GetFileInformationByHandle(Native(m_handle), &info)) ThrowLastError(FileOperation::kStatus);
   return info.nNumberOfLinks;
 }
 
@@ -233,7 +242,7 @@ std::size_t File::ReadAt(std::uint64_t offset, std::span<std::uint8_t> buffer) c
     DWORD count = 0;
     const bool read = ReadFile(Native(m_handle), buffer.data() + total, wanted, &count, &position);
     if (!read && GetLastError() == ERROR_HANDLE_EOF) break;
-    Check(IoStep::kRead, read);
+    Check(IoStep::kRead, read, FileOperation::kRead);
     if (count == 0) break;
     total += count;
   }
@@ -243,7 +252,7 @@ std::size_t File::ReadAt(std::uint64_t offset, std::span<std::uint8_t> buffer) c
 void File::SetModificationTimeToNow() {
   FILE_BASIC_INFO status;
   if (!GetFileInformationByHandleEx(Native(m_handle), FileBasicInfo, &status, sizeof status)) {
-    ThrowLastError();
+    ThrowLastError(FileOperation::kStatus);
   }
   FILETIME now;
   GetSystemTimeAsFileTime(&now);
@@ -253,7 +262,8 @@ void File::SetModificationTimeToNow() {
   const FILE_BASIC_INFO touched = TouchedStatus(status, nowTicks);
   Check(IoStep::kTime,
         SetFileInformationByHandle(Native(m_handle), FileBasicInfo,
-                                   const_cast<FILE_BASIC_INFO*>(&touched), sizeof touched));
+                                   const_cast<FILE_BASIC_INFO*>(&touched), sizeof touched),
+        FileOperation::kSetTime);
 }
 
 void File::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes,
@@ -265,8 +275,9 @@ void File::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes,
     const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), kLargestRead));
     DWORD count = 0;
     Check(IoStep::kWrite, WriteFile(Native(m_handle), bytes.data(), wanted, &count, &position),
-          displayName);
-    if (count == 0) ThrowFileError(ERROR_DISK_FULL, displayName);
+          FileOperation::kWrite, displayName);
+    if (count == 0)
+      throw FileError(SystemError(ERROR_DISK_FULL), FileOperation::kWrite, displayName);
     bytes = bytes.subspan(count);
     offset += count;
   }
@@ -276,11 +287,12 @@ void File::Truncate(std::uint64_t length) {
   FILE_END_OF_FILE_INFO end{};
   end.EndOfFile.QuadPart = static_cast<LONGLONG>(length);
   Check(IoStep::kWrite,
-        SetFileInformationByHandle(Native(m_handle), FileEndOfFileInfo, &end, sizeof end));
+        SetFileInformationByHandle(Native(m_handle), FileEndOfFileInfo, &end, sizeof end),
+        FileOperation::kTruncate);
 }
 
 void File::Flush() {
-  Check(IoStep::kFlush, FlushFileBuffers(Native(m_handle)));
+  Check(IoStep::kFlush, FlushFileBuffers(Native(m_handle)), FileOperation::kFlush);
 }
 
 void RemoveAbandonedTemporaries(const Directory& dir, const std::vector<DirEntry>& entries) {
@@ -321,15 +333,17 @@ NewFile::NewFile(const Directory& dir, std::string finalName, std::string displa
     HANDLE handle = CreateFileW(PathIn(dir, m_tempName).c_str(),
                                 GENERIC_WRITE | DELETE | READ_CONTROL | WRITE_DAC, 0, nullptr,
                                 CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
-    const int error = Result(IoStep::kCreate, handle != INVALID_HANDLE_VALUE);
-    if (error == 0) {
+    const std::error_code error = Result(IoStep::kCreate, handle != INVALID_HANDLE_VALUE);
+    if (!error) {
       m_handle = reinterpret_cast<std::intptr_t>(handle);
     } else {
       if (handle != INVALID_HANDLE_VALUE) {
         CloseHandle(handle);
         DeleteFileW(PathIn(dir, m_tempName).c_str());
       }
-      if (error != ERROR_FILE_EXISTS || attempt == 100) ThrowFileError(error);
+      if (error != SystemError(ERROR_FILE_EXISTS) || attempt == 100) {
+        throw FileError(error, FileOperation::kCreate, m_tempName);
+      }
     }
   }
 }
@@ -344,8 +358,10 @@ void NewFile::Write(std::span<const std::uint8_t> bytes) {
   while (!bytes.empty()) {
     const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), kLargestRead));
     Check(IoStep::kWrite, WriteFile(Native(m_handle), bytes.data(), wanted, &count, nullptr),
-          m_displayName);
-    if (count == 0) ThrowFileError(ERROR_DISK_FULL, m_displayName);
+          FileOperation::kWrite, m_displayName);
+    if (count == 0) {
+      throw FileError(SystemError(ERROR_DISK_FULL), FileOperation::kWrite, m_displayName);
+    }
     bytes = bytes.subspan(count);
   }
 }
@@ -362,11 +378,14 @@ bool NewFile::KeepPermissionsOf(const File& original) {
         SecurityOf(from, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION);
     std::vector<std::uint8_t> own = SecurityOf(file, OWNER_SECURITY_INFORMATION);
     if (!EqualSid(OwnerIn(wanted), OwnerIn(own))) return false;
-    const int error = Result(
+    const std::error_code error = Result(
         IoStep::kChown, SetKernelObjectSecurity(file, DACL_SECURITY_INFORMATION, wanted.data()));
     // A share that will not let its files' access lists be set: the file keeps its own in place.
-    if (error == ERROR_ACCESS_DENIED || error == ERROR_PRIVILEGE_NOT_HELD) return false;
-    if (error != 0) ThrowFileError(error);
+    if (error == SystemError(ERROR_ACCESS_DENIED) ||
+        error == SystemError(ERROR_PRIVILEGE_NOT_HELD)) {
+      return false;
+    }
+    if (error) throw FileError(error, FileOperation::kSetOwner, m_tempName);
   }
   const FILE_BASIC_INFO info = BasicInfo(from);
   m_attributes = info.FileAttributes & kKeptAttributes;
@@ -376,9 +395,9 @@ bool NewFile::KeepPermissionsOf(const File& original) {
 
 void NewFile::Publish(bool replaceExisting) {
   HANDLE handle = Native(m_handle);
-  Check(IoStep::kFlush, FlushFileBuffers(handle));
-  if (const int error = Rename(handle, PathIn(m_dir, m_finalName), replaceExisting)) {
-    ThrowFileError(error);
+  Check(IoStep::kFlush, FlushFileBuffers(handle), FileOperation::kFlush, m_tempName);
+  if (const std::error_code error = Rename(handle, PathIn(m_dir, m_finalName), replaceExisting)) {
+    throw FileError(error, FileOperation::kRename, m_finalName);
   }
   m_published = true;
   FILE_BASIC_INFO shown{};  // times of zero are left as they are
@@ -386,10 +405,12 @@ void NewFile::Publish(bool replaceExisting) {
   shown.FileAttributes = m_attributes != 0 ? m_attributes : FILE_ATTRIBUTE_NORMAL;
   SetBasicInfo(handle, shown);
   m_handle = -1;
-  if (!CloseHandle(handle)) ThrowLastError();
+  if (!CloseHandle(handle)) ThrowLastError(FileOperation::kClose, m_finalName);
 
-  const std::error_code flushError = m_dir.Flush();
-  if (const int result = StepResult(IoStep::kFlush, flushError.value())) ThrowFileError(result);
+  const std::optional<FileError> flushError = m_dir.Flush();
+  const std::error_code error =
+      StepResult(IoStep::kFlush, flushError ? flushError->code() : std::error_code());
+  if (error) throw FileError(error, FileOperation::kFlush);
 }
 
 }  // namespace platform

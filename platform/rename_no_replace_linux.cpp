@@ -9,14 +9,18 @@
 namespace platform {
 
 // One call where the file system takes the no-replace flag; a second name otherwise.
-int RenameNoReplace(int dirFd, const std::string& from, const std::string& to) {
-  int error = EINVAL;
+std::optional<FileError> RenameNoReplace(int dirFd, const std::string& from,
+                                         const std::string& to) {
+  std::error_code error = SystemError(EINVAL);
   // Tests take the flag away to reach the fallbacks.
-  if (StepResult(IoStep::kNoReplaceFlag, 0) == 0) {
+  if (!StepResult(IoStep::kNoReplaceFlag, {})) {
     const bool renamed = renameat2(dirFd, from.c_str(), dirFd, to.c_str(), RENAME_NOREPLACE) == 0;
-    error = StepResult(IoStep::kRename, renamed ? 0 : errno);
+    error = StepResult(IoStep::kRename, renamed ? std::error_code() : LastSystemError());
   }
-  if (error != EINVAL && error != ENOSYS && error != ENOTSUP) return error;
+  if (error != std::errc::invalid_argument && error != std::errc::function_not_supported &&
+      error != std::errc::not_supported) {
+    return RenameFailure(error, to);
+  }
   return RenameNoReplaceByLink(dirFd, from, to);
 }
 

@@ -3,7 +3,8 @@
 namespace platform {
 
 // POSIX has no rename that refuses to replace; a second name does refuse.
-int RenameNoReplace(int dirFd, const std::string& from, const std::string& to) {
+std::optional<FileError> RenameNoReplace(int dirFd, const std::string& from,
+                                         const std::string& to) {
   return RenameNoReplaceByLink(dirFd, from, to);
 }
 

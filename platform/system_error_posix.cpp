@@ -4,12 +4,20 @@
 
 namespace platform {
 
-int AccessDeniedError() {
-  return EACCES;
+std::error_code LastSystemError() {
+  return SystemError(errno);
 }
 
-FileErrorCause CauseFromSystemError(int systemError) {
-  switch (systemError) {
+std::error_code AccessDeniedError() {
+  return SystemError(EACCES);
+}
+
+// Both of the standard categories hold errno values here.
+FileErrorCause CauseOf(const std::error_code& code) {
+  if (code.category() != std::system_category() && code.category() != std::generic_category()) {
+    return FileErrorCause::kGeneric;
+  }
+  switch (code.value()) {
     case ENOENT:
       return FileErrorCause::kFileNotFound;
     case ENOTDIR:

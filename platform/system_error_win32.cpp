@@ -4,12 +4,18 @@
 
 namespace platform {
 
-int AccessDeniedError() {
-  return ERROR_ACCESS_DENIED;
+std::error_code LastSystemError() {
+  return SystemError(static_cast<int>(GetLastError()));
 }
 
-FileErrorCause CauseFromSystemError(int systemError) {
-  switch (static_cast<DWORD>(systemError)) {
+std::error_code AccessDeniedError() {
+  return SystemError(ERROR_ACCESS_DENIED);
+}
+
+// Windows error codes, whose message is the system's own text.
+FileErrorCause CauseOf(const std::error_code& code) {
+  if (code.category() != std::system_category()) return FileErrorCause::kGeneric;
+  switch (static_cast<DWORD>(code.value())) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_INVALID_HANDLE:
       return FileErrorCause::kFileNotFound;

@@ -1,13 +1,18 @@
+#include "platform/file_error.h"
+
 #include <cerrno>
+#include <cstring>
 
 #include <gtest/gtest.h>
 
 #include "pass/pass_guard.h"
-#include "platform/file_error.h"
+#include "pass/walk_error.h"
 #include "tests/support/recording_front_end.h"
 
 namespace {
 
+// Every cause is derived from the error code alone; the user's text names no file but where a
+// write failed, and the description is the system's own.
 TEST(FileErrorTest, SystemErrorsMapToTheirCausesAndTexts) {
   struct Case {
     int error;
@@ -37,18 +42,42 @@ TEST(FileErrorTest, SystemErrorsMapToTheirCausesAndTexts) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.error);
-    EXPECT_EQ(platform::CauseFromSystemError(c.error), c.cause);
-    EXPECT_EQ(FileErrorText(FileError(c.cause, {}, c.error)), c.text);
+    const FileError opened(platform::SystemError(c.error), FileOperation::kOpen, "index.bdmv");
+    EXPECT_EQ(opened.Cause(), c.cause);
+    EXPECT_EQ(opened.code().value(), c.error);
+    EXPECT_EQ(opened.Description(), std::strerror(c.error));
+    EXPECT_EQ(FileErrorText(opened), c.text);
+    // The standard category of the same number is the same cause.
+    EXPECT_EQ(platform::CauseOf({c.error, std::generic_category()}), c.cause);
   }
-  EXPECT_EQ(FileErrorText(FileError(FileErrorCause::kEndOfFile, {}, 0)),
-            "试图越过其尾端对 一未命名文件 进行读写。");
-  EXPECT_EQ(FileErrorText(FileError(FileErrorCause::kDiskFull, "/d/BDMV/index.bdmv", ENOSPC)),
-            "在存取 /d/BDMV/index.bdmv 时磁盘已满。");
+}
+
+TEST(FileErrorTest, AFailureSaysWhatWasDoneToWhichPathAndWhy) {
+  const FileError write(platform::SystemError(ENOSPC), FileOperation::kWrite, "/d/BDMV/index.bdmv");
+  EXPECT_STREQ(write.what(), "write /d/BDMV/index.bdmv: No space left on device");
+  EXPECT_EQ(write.Operation(), FileOperation::kWrite);
+  EXPECT_EQ(write.Path(), "/d/BDMV/index.bdmv");
+  EXPECT_EQ(FileErrorText(write), "在存取 /d/BDMV/index.bdmv 时磁盘已满。");
+
+  const FileError read(platform::SystemError(EIO), FileOperation::kRead);
+  EXPECT_STREQ(read.what(), "read: Input/output error");
+
+  // A short file is Quorvel's own finding: no system description goes beside its text.
+  const FileError shortFile(platform::EndOfFileError(), FileOperation::kRead);
+  EXPECT_EQ(shortFile.Cause(), FileErrorCause::kEndOfFile);
+  EXPECT_EQ(shortFile.Description(), "");
+  EXPECT_EQ(FileErrorText(shortFile), "试图越过其尾端对 一未命名文件 进行读写。");
+
+  const FileError moved(MovedDuringWalk(), FileOperation::kOpen, "q");
+  EXPECT_EQ(moved.Cause(), FileErrorCause::kGeneric);
+  EXPECT_EQ(moved.Description(), "moved or replaced during the walk");
 }
 
 TEST(FileErrorTest, TheGuardReportsAFailureOnce) {
   testing_support::RecordingFrontEnd frontEnd;
-  EXPECT_FALSE(RunGuarded(frontEnd, [] { platform::ThrowFileError(EACCES, "x"); }));
+  EXPECT_FALSE(RunGuarded(frontEnd, [] {
+    throw FileError(platform::AccessDeniedError(), FileOperation::kWrite, "x");
+  }));
   EXPECT_FALSE(RunGuarded(frontEnd, [] { throw std::bad_alloc(); }));
   EXPECT_TRUE(RunGuarded(frontEnd, [] {}));
 
@@ -56,6 +85,7 @@ TEST(FileErrorTest, TheGuardReportsAFailureOnce) {
   EXPECT_EQ(frontEnd.messages[0].kind, PassMessage::Kind::kFileError);
   EXPECT_EQ(frontEnd.messages[0].icon, PassMessage::Icon::kStop);
   EXPECT_EQ(frontEnd.messages[0].text, "对 x 的存取被拒绝。");
+  EXPECT_EQ(frontEnd.messages[0].cause, "Permission denied");
   EXPECT_EQ(frontEnd.messages[1].icon, PassMessage::Icon::kWarning);
   EXPECT_EQ(frontEnd.messages[1].text, "内存不足。");
 }

@@ -24,9 +24,8 @@ using namespace testing_support;
 namespace {
 
 platform::Directory Open(const fs::path& path) {
-  std::error_code error;
-  platform::Directory directory = platform::Directory::OpenFolder(path.string(), error);
-  EXPECT_FALSE(error) << path << ": " << error.message();
+  platform::Directory directory = platform::Directory::OpenFolder(path.string());
+  EXPECT_TRUE(directory.IsOpen()) << directory.OpenError()->what();
   return directory;
 }
 
@@ -74,11 +73,13 @@ TEST(PlatformPosixTest, OpensBelowWithoutLinksOrAWayOut) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE("\"" + c.path + "\"");
-    std::error_code error;
-    const platform::Directory opened = directory.OpenBelow(c.path, error);
-    EXPECT_EQ(error.value(), c.error) << error.message();
+    const platform::Directory opened = directory.OpenBelow(c.path);
     EXPECT_EQ(opened.IsOpen(), c.error == 0);
-    if (!opened.IsOpen()) continue;
+    if (!opened.IsOpen()) {
+      EXPECT_EQ(opened.OpenError()->code().value(), c.error) << opened.OpenError()->what();
+      EXPECT_EQ(opened.OpenError()->Path(), c.path);
+      continue;
+    }
     struct stat status {};
     ASSERT_EQ(fstat(static_cast<int>(opened.NativeHandle()), &status), 0);
     EXPECT_EQ(std::make_pair(status.st_dev, status.st_ino), IdentityOf(start / c.opens));
@@ -210,7 +211,9 @@ TEST(PlatformPosixTest, APublishThatMustNotReplaceNeverDoes) {
           file.Publish(false);
           ADD_FAILURE() << "replaced";
         } catch (const FileError& error) {
-          EXPECT_EQ(error.SystemError(), EEXIST);
+          EXPECT_EQ(error.code().value(), EEXIST);
+          EXPECT_EQ(error.Operation(), platform::FileOperation::kRename);
+          EXPECT_EQ(error.Path(), "final");
         }
       } else {
         file.Publish(false);

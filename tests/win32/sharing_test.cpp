@@ -263,10 +263,8 @@ TEST(WindowsSharingTest, AnIndexFileAnotherPassHoldsIsALockViolation) {
   TempTree tree;
   const Bytes original = IndexBytes(64, 0x60);
   MakeBdmvFolder(tree / "Movie", original);
-  std::error_code error;
-  const platform::Directory bdmv =
-      platform::Directory::OpenFolder(Utf8(tree / "Movie" / "BDMV"), error);
-  ASSERT_FALSE(error) << error.message();
+  const platform::Directory bdmv = platform::Directory::OpenFolder(Utf8(tree / "Movie" / "BDMV"));
+  ASSERT_TRUE(bdmv.IsOpen()) << bdmv.OpenError()->what();
   const platform::File held = platform::File::OpenExclusive(bdmv, "index.bdmv");
 
   EXPECT_EQ(ModifyTree(tree.Root()).Texts(),

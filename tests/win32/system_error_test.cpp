@@ -43,9 +43,31 @@ TEST(WindowsSystemErrorTest, ErrorCodesMapToTheirCausesAndTexts) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.error);
-    const int error = static_cast<int>(c.error);
-    EXPECT_EQ(FileErrorText(FileError(platform::CauseFromSystemError(error), {}, error)), c.text);
+    const FileError error(platform::SystemError(static_cast<int>(c.error)), FileOperation::kOpen,
+                          "index.bdmv");
+    EXPECT_EQ(FileErrorText(error), c.text);
   }
+}
+
+// The description beside a message is the system's own text for its Windows error code, as
+// FormatMessage gives it (Wine's wording here).
+TEST(WindowsSystemErrorTest, TheDescriptionIsTheSystemsOwnText) {
+  char text[256] = {};
+  const DWORD length =
+      FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                     ERROR_SHARING_VIOLATION, 0, text, sizeof text, nullptr);
+  ASSERT_GT(length, 0u);
+  std::string expected(text, length);
+  while (!expected.empty() && (expected.back() == '\n' || expected.back() == '\r' ||
+                               expected.back() == '.' || expected.back() == ' ')) {
+    expected.pop_back();
+  }
+  const FileError error(platform::SystemError(ERROR_SHARING_VIOLATION), FileOperation::kRename,
+                        "index.bdmv");
+  EXPECT_EQ(error.Cause(), FileErrorCause::kSharingViolation);
+  EXPECT_EQ(error.Description(), expected);
+  EXPECT_EQ(std::string(error.what()), "rename index.bdmv: " + expected);
+  EXPECT_EQ(platform::AccessDeniedError().value(), ERROR_ACCESS_DENIED);
 }
 
 }  // namespace

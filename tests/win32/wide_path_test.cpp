@@ -47,19 +47,18 @@ Bytes ReadThrough(const platform::Directory& dir, const std::string& name) {
 
 TEST(WindowsWidePathTest, PathsBeyond260CharactersAreWalkedAndPatched) {
   TempTree tree;
-  std::error_code error;
-  platform::Directory dir = platform::Directory::OpenFolder(tree.Root().string(), error);
-  ASSERT_FALSE(error) << error.message();
+  platform::Directory dir = platform::Directory::OpenFolder(tree.Root().string());
+  ASSERT_TRUE(dir.IsOpen()) << dir.OpenError()->what();
   std::string path = platform::AbsoluteFolderPath(tree.Root().string());
   while (path.size() < 300) {
     const std::string name = "a-folder-with-a-long-name";
     ASSERT_FALSE(dir.CreateSubdirectory(name));
-    dir = dir.OpenSubdirectory(name, error);
-    ASSERT_FALSE(error) << error.message();
+    dir = dir.OpenSubdirectory(name);
+    ASSERT_TRUE(dir.IsOpen()) << dir.OpenError()->what();
     path = platform::JoinPath(path, name);
   }
   ASSERT_FALSE(dir.CreateSubdirectory("BDMV"));
-  const platform::Directory bdmv = dir.OpenSubdirectory("BDMV", error);
+  const platform::Directory bdmv = dir.OpenSubdirectory("BDMV");
   const Bytes original = IndexBytes(100, 0x60);
   WriteThrough(bdmv, "index.bdmv", original);
   WriteThrough(bdmv, "MovieObject.bdmv", {'M', 'O', 'B', 'J'});
@@ -69,9 +68,8 @@ TEST(WindowsWidePathTest, PathsBeyond260CharactersAreWalkedAndPatched) {
   EXPECT_EQ(modified.Texts(), std::vector<std::string>{"Modify 1 file successful"});
   EXPECT_EQ(modified.handled, std::vector<std::string>{platform::JoinPath(path, "BDMV")});
   EXPECT_EQ(ReadThrough(bdmv, "index.bdmv").size(), 124u);
-  EXPECT_EQ(DescribeDifference(original,
-                               ReadThrough(bdmv.OpenSubdirectory("BACKUP", error), "index.bdmv")),
-            "");
+  EXPECT_EQ(
+      DescribeDifference(original, ReadThrough(bdmv.OpenSubdirectory("BACKUP"), "index.bdmv")), "");
 }
 
 }  // namespace
