@@ -29,7 +29,7 @@ void TouchMovieObject(const platform::Directory& folder,
   platform::File file = platform::File::OpenForUpdate(folder, entry->name);
   if (!file.IsRegular()) return;
   if (platform::IsReadOnly(folder, entry->name)) {
-    throw FileError(platform::AccessDeniedError(), FileOperation::kSetTime, entry->name);
+    throw FileError(platform::AccessDeniedError(), platform::FileOperation::kSetTime, entry->name);
   }
   file.SetModificationTimeToNow();
 }

@@ -31,7 +31,7 @@ void CopyWithPatches(const platform::File& source, std::uint64_t length, platfor
         static_cast<std::size_t>(std::min<std::uint64_t>(length - offset, kChunkSize));
     std::span<std::uint8_t> part(chunk.data(), size);
     if (source.ReadAt(offset, part) != size)
-      throw FileError(platform::EndOfFileError(), FileOperation::kRead);
+      throw FileError(platform::EndOfFileError(), platform::FileOperation::kRead);
     ApplyPatches(part, offset, patches);
     target.Write(part);
     offset += size;

@@ -61,7 +61,7 @@ void WriteRuns(platform::File& file, std::uint64_t length,
     if (start < length) {
       const auto known = static_cast<std::size_t>(std::min(end, length) - start);
       if (file.ReadAt(start, std::span(run).first(known)) != known) {
-        throw FileError(platform::EndOfFileError(), FileOperation::kRead);
+        throw FileError(platform::EndOfFileError(), platform::FileOperation::kRead);
       }
     }
     for (std::size_t i = first; i <= last; ++i) {
@@ -94,7 +94,7 @@ void CopyInPlace(platform::File& file, const platform::File& source, std::uint64
         static_cast<std::size_t>(std::min<std::uint64_t>(length - offset, kChunkSize));
     const std::span part(chunk.data(), size);
     if (source.ReadAt(offset, part) != size)
-      throw FileError(platform::EndOfFileError(), FileOperation::kRead);
+      throw FileError(platform::EndOfFileError(), platform::FileOperation::kRead);
     file.WriteAt(offset, part, fullPath);
     offset += size;
   }

@@ -217,7 +217,7 @@ std::optional<FileError> CBdmvFolderWalker::NotTheWalkedOne(const platform::Dire
   const platform::FileIdentity identity = found.Identity(error);
   if (error) return error;
   if (identity == walked) return std::nullopt;
-  return FileError(MovedDuringWalk(), FileOperation::kOpen, level.name);
+  return FileError(MovedDuringWalk(), platform::FileOperation::kOpen, level.name);
 }
 
 void CBdmvFolderWalker::ReportUnreadable(const FileError& cause) {

@@ -42,7 +42,7 @@ const char* CauseText(FileErrorCause cause) {
 
 std::string FileErrorText(const FileError& error) {
   std::string text = CauseText(error.Cause());
-  const bool named = error.Operation() == FileOperation::kWrite && !error.Path().empty();
+  const bool named = error.Operation() == platform::FileOperation::kWrite && !error.Path().empty();
   const std::string name = named ? error.Path() : "一未命名文件";
   text.replace(text.find("%1"), 2, name);
   return text;

@@ -4,6 +4,8 @@
 
 namespace {
 
+using platform::FileOperation;
+
 const char* NameOf(FileOperation operation) {
   switch (operation) {
     case FileOperation::kOpen:

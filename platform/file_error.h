@@ -22,6 +22,8 @@ enum class FileErrorCause {
   kEndOfFile,
 };
 
+namespace platform {
+
 // What was being done to a file or a directory when it failed.
 enum class FileOperation {
   kOpen,
@@ -41,6 +43,8 @@ enum class FileOperation {
   kMakeDirectory,
 };
 
+}  // namespace platform
+
 // A failed operation on a disc file or directory: the system's error code (errno values on
 // POSIX, Windows error codes on Windows, both in std::system_category), what was being done and
 // to which path. File throws it, to the front end's guard, which reports it once and ends the
@@ -49,9 +53,9 @@ class FileError : public std::system_error {
  public:
   // path: the path the failed call was given (a name within an open directory, or the full path
   // a write reports); empty for a call on an open file that names none.
-  FileError(std::error_code code, FileOperation operation, std::string path = {});
+  FileError(std::error_code code, platform::FileOperation operation, std::string path = {});
 
-  FileOperation Operation() const { return m_operation; }
+  platform::FileOperation Operation() const { return m_operation; }
   const std::string& Path() const { return m_path; }
   FileErrorCause Cause() const;
   // The system's own description of the failure; empty where no system call reported it (a
@@ -59,7 +63,7 @@ class FileError : public std::system_error {
   std::string Description() const;
 
  private:
-  FileOperation m_operation;
+  platform::FileOperation m_operation;
   std::string m_path;
 };
 

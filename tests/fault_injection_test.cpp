@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include "bdmv/bdmv_folder_state.h"
 #include "bdmv/index_table.h"
+#include "pass/passes.h"
 #include "platform/fault_injection.h"
 #include "tests/support/pass_runner.h"
 #include "tests/support/platform_build.h"
@@ -38,6 +40,11 @@ class FaultPlan {
 
   std::vector<IoStep> steps;
 };
+
+// What the user is shown beside a message for a failure the system reported as `fault`.
+std::string Description(int fault) {
+  return std::system_category().message(fault);
+}
 
 Bytes Patched(const Bytes& bytes) {
   return PatchedBytes(bytes, true);
@@ -121,11 +128,13 @@ TEST_F(FaultInjectionTest, EveryFailedStepOfAModifyLeavesWholeFiles) {
         EXPECT_EQ(shown.Texts(), (std::vector<std::string>{
                                      Bdmv().string() + ": Modify Fail,Can not create backup file",
                                      "Modify 0 file successful"}));
+        EXPECT_EQ(shown.messages[0].cause, Description(fault)) << "the failed call's own cause";
         EXPECT_EQ(DescribeDifference(original, ReadBytes(Index())), "")
             << "without a sure backup the index file is not touched";
       } else {
         ASSERT_EQ(shown.messages.size(), 1u);
         EXPECT_EQ(shown.messages[0].kind, PassMessage::Kind::kFileError);
+        EXPECT_EQ(shown.messages[0].cause, Description(fault));
         if (step == IoStep::kWrite) {
           const char* cause = fault == kHardwareError ? "在存取 %s 时一个硬件输入/输出错误被报告。"
                                                       : "在存取 %s 时磁盘已满。";
@@ -203,8 +212,29 @@ TEST_F(FaultInjectionTest, EveryFailedStepOfARestoreLeavesWholeFiles) {
       EXPECT_EQ(shown.Texts(), (std::vector<std::string>{
                                    Bdmv().string() + ": Resume fail,Can not copy backup file",
                                    "Resume  0 files successful"}));
+      EXPECT_EQ(shown.messages[0].cause, Description(fault)) << "the failed call's own cause";
     }
   }
+}
+
+// A read that fails while a scan looks at an index file makes the folder one that could not be
+// read, with the failed read's own cause.
+TEST_F(FaultInjectionTest, AScanTellsWhyAnIndexFileCouldNotBeRead) {
+  Fresh();
+  FaultPlan plan(0, kHardwareError);
+  RecordingFrontEnd scanned;
+  std::vector<std::string> reported;
+  RunScan(tree.Root().string(), scanned,
+          [&](const std::string& path, const BdmvFolderState& state) {
+            reported.push_back(path);
+            EXPECT_FALSE(state.patched) << "nothing read before the failure is told";
+          });
+
+  ASSERT_FALSE(plan.steps.empty());
+  EXPECT_EQ(plan.steps[0], IoStep::kRead);
+  EXPECT_EQ(reported, std::vector<std::string>{Bdmv().string()});
+  EXPECT_EQ(scanned.unreadable, (std::vector<std::pair<std::string, std::string>>{
+                                    {Bdmv().string(), Description(kHardwareError)}}));
 }
 
 }  // namespace

@@ -42,7 +42,8 @@ TEST(FileErrorTest, SystemErrorsMapToTheirCausesAndTexts) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.error);
-    const FileError opened(platform::SystemError(c.error), FileOperation::kOpen, "index.bdmv");
+    const FileError opened(platform::SystemError(c.error), platform::FileOperation::kOpen,
+                           "index.bdmv");
     EXPECT_EQ(opened.Cause(), c.cause);
     EXPECT_EQ(opened.code().value(), c.error);
     EXPECT_EQ(opened.Description(), std::strerror(c.error));
@@ -53,22 +54,23 @@ TEST(FileErrorTest, SystemErrorsMapToTheirCausesAndTexts) {
 }
 
 TEST(FileErrorTest, AFailureSaysWhatWasDoneToWhichPathAndWhy) {
-  const FileError write(platform::SystemError(ENOSPC), FileOperation::kWrite, "/d/BDMV/index.bdmv");
+  const FileError write(platform::SystemError(ENOSPC), platform::FileOperation::kWrite,
+                        "/d/BDMV/index.bdmv");
   EXPECT_STREQ(write.what(), "write /d/BDMV/index.bdmv: No space left on device");
-  EXPECT_EQ(write.Operation(), FileOperation::kWrite);
+  EXPECT_EQ(write.Operation(), platform::FileOperation::kWrite);
   EXPECT_EQ(write.Path(), "/d/BDMV/index.bdmv");
   EXPECT_EQ(FileErrorText(write), "在存取 /d/BDMV/index.bdmv 时磁盘已满。");
 
-  const FileError read(platform::SystemError(EIO), FileOperation::kRead);
+  const FileError read(platform::SystemError(EIO), platform::FileOperation::kRead);
   EXPECT_STREQ(read.what(), "read: Input/output error");
 
   // A short file is Quorvel's own finding: no system description goes beside its text.
-  const FileError shortFile(platform::EndOfFileError(), FileOperation::kRead);
+  const FileError shortFile(platform::EndOfFileError(), platform::FileOperation::kRead);
   EXPECT_EQ(shortFile.Cause(), FileErrorCause::kEndOfFile);
   EXPECT_EQ(shortFile.Description(), "");
   EXPECT_EQ(FileErrorText(shortFile), "试图越过其尾端对 一未命名文件 进行读写。");
 
-  const FileError moved(MovedDuringWalk(), FileOperation::kOpen, "q");
+  const FileError moved(MovedDuringWalk(), platform::FileOperation::kOpen, "q");
   EXPECT_EQ(moved.Cause(), FileErrorCause::kGeneric);
   EXPECT_EQ(moved.Description(), "moved or replaced during the walk");
 }
@@ -76,7 +78,7 @@ TEST(FileErrorTest, AFailureSaysWhatWasDoneToWhichPathAndWhy) {
 TEST(FileErrorTest, TheGuardReportsAFailureOnce) {
   testing_support::RecordingFrontEnd frontEnd;
   EXPECT_FALSE(RunGuarded(frontEnd, [] {
-    throw FileError(platform::AccessDeniedError(), FileOperation::kWrite, "x");
+    throw FileError(platform::AccessDeniedError(), platform::FileOperation::kWrite, "x");
   }));
   EXPECT_FALSE(RunGuarded(frontEnd, [] { throw std::bad_alloc(); }));
   EXPECT_TRUE(RunGuarded(frontEnd, [] {}));

@@ -3,6 +3,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -354,6 +355,33 @@ TEST_F(ModifyTest, IndexHeldByAnotherQuorvelIsASharingViolation) {
     EXPECT_EQ(shown.messages[0].text, "在存取 一未命名文件 时发生共享违例。");
   }
   EXPECT_EQ(ReadBytes(Index()).size(), 90u);
+}
+
+// A backup that is there but cannot be read makes no patch undoable: the folder is refused with
+// the system's cause, and nothing is written.
+TEST_F(ModifyTest, ABackupThatCannotBeReadIsRefusedWithItsCause) {
+  const Bytes original = IndexBytes(64, 0x60);
+  MakeBdmvFolder(tree / "Movie", original);
+  fs::create_directory(Bdmv() / "BACKUP");
+  WriteBytes(Bdmv() / "BACKUP" / "index.bdmv", original);
+  fs::permissions(tree.Root(), fs::perms::all);
+  fs::permissions(Bdmv() / "BACKUP" / "index.bdmv", fs::perms::none);
+
+  // Permissions do not stop root, so the pass runs as an ordinary user in a child process.
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (geteuid() == 0 && setresuid(65534, 65534, 65534) != 0) _exit(2);
+    const auto shown = ModifyTree(tree.Root());
+    const bool refused = shown.messages.size() == 2 &&
+                         shown.messages[0].text == "Modify Fail,Can not create backup file";
+    _exit(!refused ? 1 : shown.messages[0].cause == std::strerror(EACCES) ? 0 : 3);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: not refused, 2: could not drop root, 3: no cause";
+  EXPECT_EQ(DescribeDifference(original, ReadBytes(Index())), "");
 }
 
 // A BDMV folder that cannot be listed is told as such, with the system's cause, by every pass;

@@ -124,15 +124,16 @@ TEST(WalkerTest, SkipsAndReportsFoldersItCannotRead) {
   EXPECT_EQ(WEXITSTATUS(status), 0) << "1: wrong targets, 2: could not drop root, 3: not reported";
 }
 
-// A directory the walk has left is replaced while it is below it: the walk never follows the
-// replacement, tells which directory it lost, and goes on with the rest.
+// A directory the walk has left is replaced, or goes, while it is below it: the walk never
+// follows a replacement, tells which directory it lost and why, and goes on with the rest.
 TEST(WalkerTest, ADirectoryReplacedDuringTheWalkIsReportedAndNotFollowed) {
   struct Case {
     const char* replacement;
     const char* cause;
   };
   for (const Case& replaced :
-       {Case{"link", "Not a directory"}, Case{"directory", "moved or replaced during the walk"}}) {
+       {Case{"link", "Not a directory"}, Case{"directory", "moved or replaced during the walk"},
+        Case{"nothing", "No such file or directory"}}) {
     SCOPED_TRACE(replaced.replacement);
     TempTree tree;
     tree.MakeDirectories({"start/p/q/r/x", "start/p/z/BDMV", "outside/BDMV"});
@@ -145,7 +146,7 @@ TEST(WalkerTest, ADirectoryReplacedDuringTheWalkIsReportedAndNotFollowed) {
       fs::rename(q, tree / "q-old");
       if (replaced.replacement == std::string("link")) {
         fs::create_directory_symlink(tree / "outside", q);
-      } else {
+      } else if (replaced.replacement == std::string("directory")) {
         fs::create_directories(q / "BDMV");
       }
     };

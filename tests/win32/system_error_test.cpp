@@ -43,8 +43,8 @@ TEST(WindowsSystemErrorTest, ErrorCodesMapToTheirCausesAndTexts) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.error);
-    const FileError error(platform::SystemError(static_cast<int>(c.error)), FileOperation::kOpen,
-                          "index.bdmv");
+    const FileError error(platform::SystemError(static_cast<int>(c.error)),
+                          platform::FileOperation::kOpen, "index.bdmv");
     EXPECT_EQ(FileErrorText(error), c.text);
   }
 }
@@ -62,8 +62,8 @@ TEST(WindowsSystemErrorTest, TheDescriptionIsTheSystemsOwnText) {
                                expected.back() == '.' || expected.back() == ' ')) {
     expected.pop_back();
   }
-  const FileError error(platform::SystemError(ERROR_SHARING_VIOLATION), FileOperation::kRename,
-                        "index.bdmv");
+  const FileError error(platform::SystemError(ERROR_SHARING_VIOLATION),
+                        platform::FileOperation::kRename, "index.bdmv");
   EXPECT_EQ(error.Cause(), FileErrorCause::kSharingViolation);
   EXPECT_EQ(error.Description(), expected);
   EXPECT_EQ(std::string(error.what()), "rename index.bdmv: " + expected);
