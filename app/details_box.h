@@ -13,8 +13,7 @@
 // Enter and Escape close it.
 class CDetailsBox : public CDialog {
  public:
-  CDetailsBox(HWND owner, std::wstring caption, std::wstring text, UINT icon,
-              std::wstring details);
+  CDetailsBox(HWND owner, std::wstring caption, std::wstring text, UINT icon, std::wstring details);
 
  protected:
   BOOL OnInitDialog() override;

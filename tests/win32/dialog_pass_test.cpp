@@ -208,24 +208,24 @@ TEST_F(DialogPassProgressTest, TheSummaryHasTheFocusAfterAClickDuringThePass) {
     PostClick(Item(shownBy, IDC_RESTORE));
     PostClick(shownBy);
   };
-  script.Run(dlg, {[&](HWND dialog) {
-                     shownBy = dialog;
-                     Type(dialog, IDC_FOLDER_PATH, tree.Root().string());
-                     Click(dialog, IDC_MODIFY);
-                   },
-                   // Runs while the summary is on the screen.
-                   [&](HWND dialog) {
-                     HWND box = GetLastActivePopup(dialog);
-                     ASSERT_NE(box, dialog) << "the summary is shown";
-                     HWND focus = GetFocus();
-                     EXPECT_TRUE(focus == box || IsChild(box, focus));
-                     EXPECT_EQ(TextOf(box), platform::Widen(ApplicationName()));
-                     EXPECT_EQ(TextOf(GetDlgItem(box, IDC_BOX_TEXT)), L"Modify 2 file successful");
-                     EXPECT_NE(GetDlgItem(box, IDC_BOX_DETAILS), nullptr) << "with its details";
-                     PressKey(dialog, VK_RETURN);
-                   },
-                   TheSummaryIsClosedBy("Enter"),
-                   [](HWND dialog) { PressKey(dialog, VK_ESCAPE); }});
+  script.Run(dlg,
+             {[&](HWND dialog) {
+                shownBy = dialog;
+                Type(dialog, IDC_FOLDER_PATH, tree.Root().string());
+                Click(dialog, IDC_MODIFY);
+              },
+              // Runs while the summary is on the screen.
+              [&](HWND dialog) {
+                HWND box = GetLastActivePopup(dialog);
+                ASSERT_NE(box, dialog) << "the summary is shown";
+                HWND focus = GetFocus();
+                EXPECT_TRUE(focus == box || IsChild(box, focus));
+                EXPECT_EQ(TextOf(box), platform::Widen(ApplicationName()));
+                EXPECT_EQ(TextOf(GetDlgItem(box, IDC_BOX_TEXT)), L"Modify 2 file successful");
+                EXPECT_NE(GetDlgItem(box, IDC_BOX_DETAILS), nullptr) << "with its details";
+                PressKey(dialog, VK_RETURN);
+              },
+              TheSummaryIsClosedBy("Enter"), [](HWND dialog) { PressKey(dialog, VK_ESCAPE); }});
   EXPECT_EQ(Texts(script.boxes), (std::vector<std::string>{kNoIndex, "Modify 2 file successful"}))
       << "the click on Restore came to nothing";
   EXPECT_FALSE(script.leftOpen);
@@ -242,59 +242,59 @@ TEST_F(DialogPassProgressTest, ALongReportScrollsInABoxThatFitsTheScreenAndGrows
   script.closeOpenedDialogs = false;
   std::string report;
   script.onBox = [&](const ShownBox& box) { report = box.details; };
-  script.Run(dlg, {[&](HWND dialog) {
-                     Type(dialog, IDC_FOLDER_PATH, tree.Root().string());
-                     Click(dialog, IDC_MODIFY);
-                   },
-                   // Runs while the summary is on the screen.
-                   [&](HWND dialog) {
-                     HWND box = GetLastActivePopup(dialog);
-                     ASSERT_NE(box, dialog) << "the summary is shown";
-                     HWND details = GetDlgItem(box, IDC_BOX_DETAILS);
-                     ASSERT_NE(details, nullptr);
-                     EXPECT_GT(report.size(), 32767u);
-                     EXPECT_EQ(TextOf(details), platform::Widen(report)) << "the whole report";
-                     EXPECT_TRUE(GetWindowLongW(details, GWL_STYLE) & ES_READONLY);
-                     EXPECT_NE(SendDlgItemMessageW(box, IDC_BOX_ICON, STM_GETICON, 0, 0), 0);
+  script.Run(dlg,
+             {[&](HWND dialog) {
+                Type(dialog, IDC_FOLDER_PATH, tree.Root().string());
+                Click(dialog, IDC_MODIFY);
+              },
+              // Runs while the summary is on the screen.
+              [&](HWND dialog) {
+                HWND box = GetLastActivePopup(dialog);
+                ASSERT_NE(box, dialog) << "the summary is shown";
+                HWND details = GetDlgItem(box, IDC_BOX_DETAILS);
+                ASSERT_NE(details, nullptr);
+                EXPECT_GT(report.size(), 32767u);
+                EXPECT_EQ(TextOf(details), platform::Widen(report)) << "the whole report";
+                EXPECT_TRUE(GetWindowLongW(details, GWL_STYLE) & ES_READONLY);
+                EXPECT_NE(SendDlgItemMessageW(box, IDC_BOX_ICON, STM_GETICON, 0, 0), 0);
 
-                     MONITORINFO monitor{};
-                     monitor.cbSize = sizeof monitor;
-                     GetMonitorInfoW(MonitorFromWindow(box, MONITOR_DEFAULTTONEAREST), &monitor);
-                     RECT window;
-                     GetWindowRect(box, &window);
-                     EXPECT_TRUE(Contains(monitor.rcWork, window)) << "the box fits the screen";
+                MONITORINFO monitor{};
+                monitor.cbSize = sizeof monitor;
+                GetMonitorInfoW(MonitorFromWindow(box, MONITOR_DEFAULTTONEAREST), &monitor);
+                RECT window;
+                GetWindowRect(box, &window);
+                EXPECT_TRUE(Contains(monitor.rcWork, window)) << "the box fits the screen";
 
-                     SCROLLINFO scroll{};
-                     scroll.cbSize = sizeof scroll;
-                     scroll.fMask = SIF_ALL;
-                     ASSERT_TRUE(GetScrollInfo(details, SB_VERT, &scroll));
-                     EXPECT_GT(scroll.nMax - scroll.nMin + 1, static_cast<int>(scroll.nPage));
-                     SendMessageW(details, WM_VSCROLL, SB_BOTTOM, 0);
-                     EXPECT_GT(SendMessageW(details, EM_GETFIRSTVISIBLELINE, 0, 0), kFolders / 2)
-                         << "the details scroll to their end";
+                SCROLLINFO scroll{};
+                scroll.cbSize = sizeof scroll;
+                scroll.fMask = SIF_ALL;
+                ASSERT_TRUE(GetScrollInfo(details, SB_VERT, &scroll));
+                EXPECT_GT(scroll.nMax - scroll.nMin + 1, static_cast<int>(scroll.nPage));
+                SendMessageW(details, WM_VSCROLL, SB_BOTTOM, 0);
+                EXPECT_GT(SendMessageW(details, EM_GETFIRSTVISIBLELINE, 0, 0), kFolders / 2)
+                    << "the details scroll to their end";
 
-                     // Dragged larger, the details take the room, and OK keeps to the corner.
-                     const RECT detailsBefore = PlaceIn(box, details);
-                     const RECT okBefore = PlaceIn(box, GetDlgItem(box, IDOK));
-                     EXPECT_TRUE(GetWindowLongW(box, GWL_STYLE) & WS_THICKFRAME);
-                     SetWindowPos(box, nullptr, 0, 0, window.right - window.left + 100,
-                                  window.bottom - window.top + 60, SWP_NOMOVE | SWP_NOZORDER);
-                     const RECT detailsAfter = PlaceIn(box, details);
-                     const RECT okAfter = PlaceIn(box, GetDlgItem(box, IDOK));
-                     EXPECT_EQ(detailsAfter.right - detailsBefore.right, 100);
-                     EXPECT_EQ(detailsAfter.bottom - detailsBefore.bottom, 60);
-                     EXPECT_EQ(detailsAfter.top, detailsBefore.top);
-                     EXPECT_EQ(okAfter.left - okBefore.left, 100);
-                     EXPECT_EQ(okAfter.top - okBefore.top, 60);
-                     // Not smaller than it came.
-                     SetWindowPos(box, nullptr, 0, 0, 50, 50, SWP_NOMOVE | SWP_NOZORDER);
-                     RECT shrunk;
-                     GetWindowRect(box, &shrunk);
-                     EXPECT_EQ(shrunk.right - shrunk.left, window.right - window.left);
-                     PressKey(dialog, VK_ESCAPE);
-                   },
-                   TheSummaryIsClosedBy("Escape"),
-                   [](HWND dialog) { PressKey(dialog, VK_ESCAPE); }});
+                // Dragged larger, the details take the room, and OK keeps to the corner.
+                const RECT detailsBefore = PlaceIn(box, details);
+                const RECT okBefore = PlaceIn(box, GetDlgItem(box, IDOK));
+                EXPECT_TRUE(GetWindowLongW(box, GWL_STYLE) & WS_THICKFRAME);
+                SetWindowPos(box, nullptr, 0, 0, window.right - window.left + 100,
+                             window.bottom - window.top + 60, SWP_NOMOVE | SWP_NOZORDER);
+                const RECT detailsAfter = PlaceIn(box, details);
+                const RECT okAfter = PlaceIn(box, GetDlgItem(box, IDOK));
+                EXPECT_EQ(detailsAfter.right - detailsBefore.right, 100);
+                EXPECT_EQ(detailsAfter.bottom - detailsBefore.bottom, 60);
+                EXPECT_EQ(detailsAfter.top, detailsBefore.top);
+                EXPECT_EQ(okAfter.left - okBefore.left, 100);
+                EXPECT_EQ(okAfter.top - okBefore.top, 60);
+                // Not smaller than it came.
+                SetWindowPos(box, nullptr, 0, 0, 50, 50, SWP_NOMOVE | SWP_NOZORDER);
+                RECT shrunk;
+                GetWindowRect(box, &shrunk);
+                EXPECT_EQ(shrunk.right - shrunk.left, window.right - window.left);
+                PressKey(dialog, VK_ESCAPE);
+              },
+              TheSummaryIsClosedBy("Escape"), [](HWND dialog) { PressKey(dialog, VK_ESCAPE); }});
   EXPECT_EQ(script.boxes.size(), kFolders + 2u)
       << "a box for each folder without an index file, \"a\" too, then the summary";
   EXPECT_FALSE(script.leftOpen);
