@@ -1,5 +1,6 @@
 #include <cerrno>
 
+#include "platform/device_error.h"
 #include "platform/file_error.h"
 
 namespace platform {
@@ -45,8 +46,6 @@ FileErrorCause CauseOf(const std::error_code& code) {
     case EIO:
     case ENXIO:
     case ENODEV:
-    case ENOMEDIUM:
-    case EREMOTEIO:
       return FileErrorCause::kHardIO;
     case EWOULDBLOCK:
       return FileErrorCause::kSharingViolation;
@@ -58,7 +57,7 @@ FileErrorCause CauseOf(const std::error_code& code) {
     case EFBIG:
       return FileErrorCause::kDiskFull;
     default:
-      return FileErrorCause::kGeneric;
+      return IsOwnDeviceError(code.value()) ? FileErrorCause::kHardIO : FileErrorCause::kGeneric;
   }
 }
 

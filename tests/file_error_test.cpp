@@ -7,9 +7,12 @@
 
 #include "pass/pass_guard.h"
 #include "pass/walk_error.h"
+#include "tests/support/platform_build.h"
 #include "tests/support/recording_front_end.h"
 
 namespace {
+
+using testing_support::kPlainPosix;
 
 // Every cause is derived from the error code alone; the user's text names no file but where a
 // write failed, and the description is the system's own.
@@ -19,7 +22,7 @@ TEST(FileErrorTest, SystemErrorsMapToTheirCausesAndTexts) {
     FileErrorCause cause;
     const char* text;
   };
-  const std::vector<Case> cases = {
+  std::vector<Case> cases = {
       {ENOENT, FileErrorCause::kFileNotFound, "没有找到 一未命名文件。"},
       {ENOTDIR, FileErrorCause::kBadPath, "一未命名文件 中包含无效的路径。"},
       {ENAMETOOLONG, FileErrorCause::kBadPath, "一未命名文件 中包含无效的路径。"},
@@ -40,6 +43,16 @@ TEST(FileErrorTest, SystemErrorsMapToTheirCausesAndTexts) {
       {EBUSY, FileErrorCause::kRemoveCurrentDir, "无法删除 一未命名文件 因为它是当前目录。"},
       {EXDEV, FileErrorCause::kGeneric, "在对 一未命名文件 进行访问时发生了一个不明错误。"},
   };
+#ifdef ENOMEDIUM
+  // Linux's own device errors are hardware errors where its calls are used; POSIX knows no such
+  // number.
+  const FileErrorCause linuxDevice =
+      kPlainPosix ? FileErrorCause::kGeneric : FileErrorCause::kHardIO;
+  const char* linuxDeviceText = kPlainPosix ? "在对 一未命名文件 进行访问时发生了一个不明错误。"
+                                            : "在存取 一未命名文件 时一个硬件输入/输出错误被报告。";
+  cases.push_back({ENOMEDIUM, linuxDevice, linuxDeviceText});
+  cases.push_back({EREMOTEIO, linuxDevice, linuxDeviceText});
+#endif
   for (const auto& c : cases) {
     SCOPED_TRACE(c.error);
     const FileError opened(platform::SystemError(c.error), platform::FileOperation::kOpen,
