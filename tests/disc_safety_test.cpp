@@ -292,6 +292,45 @@ TEST_F(DiscSafetyTest, ABackupThatIsNotSureLeavesTheIndexUntouched) {
   }
 }
 
+// A file system without hard links (FAT, exFAT, some shares) refuses the link that names the
+// backup; it is then named by a rename once its name is seen to be free, and the folder is
+// patched. Any other failure of the link is a backup that is not sure.
+TEST_F(DiscSafetyTest, AFileSystemWithoutHardLinksStillGetsItsBackup) {
+  struct Case {
+    int error;
+    bool patched;
+  };
+  for (const Case c :
+       {Case{EPERM, true}, Case{ENOTSUP, true}, Case{EIO, false}, Case{EMLINK, false}}) {
+    SCOPED_TRACE(c.error);
+    fs::remove_all(tree / "disc");
+    MakeBdmvFolder(tree / "disc", original);
+    platform::SetFaultHook([&](IoStep step) {
+      // The rename that refuses to replace is not there, so the link is tried.
+      if (step == IoStep::kNoReplaceFlag) return EINVAL;
+      if (step != IoStep::kLink) return 0;
+      // The link ran; undo it, as on a file system that makes none.
+      fs::remove(Backup());
+      return c.error;
+    });
+    const auto shown = ModifyTree(tree.Root());
+    platform::SetFaultHook(nullptr);
+
+    if (c.patched) {
+      EXPECT_EQ(shown.Texts(), std::vector<std::string>{"Modify 1 file successful"});
+      EXPECT_EQ(ReadBytes(Backup()), original);
+      EXPECT_NE(ReadBytes(Index()), original);
+    } else {
+      EXPECT_EQ(shown.Texts(),
+                (std::vector<std::string>{Folder("Modify Fail,Can not create backup file"),
+                                          "Modify 0 file successful"}));
+      EXPECT_EQ(ReadBytes(Index()), original);
+    }
+    EXPECT_EQ(Names(Bdmv() / "BACKUP").size(), c.patched ? 1u : 0u)
+        << "no temporary name of the backup is left";
+  }
+}
+
 // Quorvel's own temporary files that an interrupted pass left are removed once clearly
 // abandoned; nothing else is.
 TEST_F(DiscSafetyTest, AbandonedTemporariesAreRemovedAndNothingElse) {
