@@ -11,6 +11,7 @@
 // (1: one at a time). The order of the walk and what it finds are the same for every number.
 struct WalkOptions {
   unsigned threads = CBdmvFolderWalker::kDefaultThreads;
+  bool images = false;  // disc images (*.iso) below the folder are targets too
 };
 
 // Modifies every BDMV folder below `folder` and shows "Modify %d file successful". A folder
