@@ -10,7 +10,6 @@
 #include <QShortcut>
 
 #include "pass/pass_guard.h"
-#include "pass/passes.h"
 #include "platform/stop_signals.h"
 #include "qt/about_box.h"
 #include "qt/dialog_template.h"
@@ -29,6 +28,16 @@ namespace {
 // other way round.
 constexpr Qt::CheckState kCheckStates[] = {Qt::Unchecked, Qt::Checked, Qt::PartiallyChecked};
 constexpr int kCheckValues[] = {0, 2, 1};  // indexed by Qt::CheckState
+
+void ExchangeCheck(QCheckBox& box, bool saveAndValidate, int& value) {
+  if (saveAndValidate) {
+    value = kCheckValues[box.checkState()];
+    return;
+  }
+  if (value < 0 || value > 2) value = 0;
+  box.setTristate(value == 2);
+  box.setCheckState(kCheckStates[value]);
+}
 
 }  // namespace
 
@@ -58,16 +67,13 @@ CFolderPatchDlg::CFolderPatchDlg(UserPrompts& prompts, QWidget* parent)
 
 void CFolderPatchDlg::UpdateData(bool saveAndValidate) {
   auto* path = findChild<QLineEdit*>("IDC_FOLDER_PATH");
-  auto* convert = findChild<QCheckBox*>("IDC_CONVERT_3D");
   if (saveAndValidate) {
     m_strFolderPath = path->text();
-    m_bConvert3DTo2D = kCheckValues[convert->checkState()];
-    return;
+  } else {
+    path->setText(m_strFolderPath);
   }
-  path->setText(m_strFolderPath);
-  if (m_bConvert3DTo2D < 0 || m_bConvert3DTo2D > 2) m_bConvert3DTo2D = 0;
-  convert->setTristate(m_bConvert3DTo2D == 2);
-  convert->setCheckState(kCheckStates[m_bConvert3DTo2D]);
+  ExchangeCheck(*findChild<QCheckBox*>("IDC_CONVERT_3D"), saveAndValidate, m_bConvert3DTo2D);
+  ExchangeCheck(*findChild<QCheckBox*>("IDC_DISC_IMAGES"), saveAndValidate, m_bDiscImages);
 }
 
 void CFolderPatchDlg::contextMenuEvent(QContextMenuEvent* event) {
@@ -123,13 +129,18 @@ void CFolderPatchDlg::SetFolderPath(const QString& folder) {
 void CFolderPatchDlg::OnModify() {
   UpdateData(true);
   const std::string folder = QFile::encodeName(m_strFolderPath).toStdString();
-  RunPass([&](PassFrontEnd& frontEnd) { RunModifyPass(folder, m_bConvert3DTo2D, frontEnd); });
+  RunPass(
+      [&](PassFrontEnd& frontEnd) { RunModifyPass(folder, m_bConvert3DTo2D, frontEnd, Walk()); });
 }
 
 void CFolderPatchDlg::OnRestore() {
   UpdateData(true);
   const std::string folder = QFile::encodeName(m_strFolderPath).toStdString();
-  RunPass([&](PassFrontEnd& frontEnd) { RunRestorePass(folder, frontEnd); });
+  RunPass([&](PassFrontEnd& frontEnd) { RunRestorePass(folder, frontEnd, Walk()); });
+}
+
+WalkOptions CFolderPatchDlg::Walk() const {
+  return WalkOptions{.images = m_bDiscImages != 0};
 }
 
 void CFolderPatchDlg::RunPass(const std::function<void(PassFrontEnd&)>& pass) {

@@ -25,6 +25,7 @@
 #define IDC_BOX_ICON 1015
 #define IDC_BOX_TEXT 1016
 #define IDC_BOX_DETAILS 1017
+#define IDC_DISC_IMAGES 1018
 
 // A system-menu command: the system keeps the low four bits of such ids for itself.
 #define IDM_ABOUTBOX 0x0010

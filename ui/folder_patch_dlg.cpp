@@ -7,7 +7,6 @@
 #include "app/given_folder.h"
 #include "app/message_box.h"
 #include "app/resource_string.h"
-#include "pass/passes.h"
 #include "resource.h"
 #include "ui/dialog_front_end.h"
 
@@ -35,6 +34,7 @@ const MessageMap& CFolderPatchDlg::GetMessageMap() const {
 void CFolderPatchDlg::DoDataExchange(CDataExchange* pDX) {
   ExchangeText(pDX, IDC_FOLDER_PATH, m_strFolderPath);
   ExchangeCheck(pDX, IDC_CONVERT_3D, m_bConvert3DTo2D);
+  ExchangeCheck(pDX, IDC_DISC_IMAGES, m_bDiscImages);
 }
 
 BOOL CFolderPatchDlg::OnInitDialog() {
@@ -123,13 +123,17 @@ void CFolderPatchDlg::FillFolderPath(const std::optional<std::string>& folder) {
 void CFolderPatchDlg::OnModify() {
   UpdateData(true);
   RunPass([this](PassFrontEnd& frontEnd) {
-    RunModifyPass(m_strFolderPath, m_bConvert3DTo2D, frontEnd);
+    RunModifyPass(m_strFolderPath, m_bConvert3DTo2D, frontEnd, Walk());
   });
 }
 
 void CFolderPatchDlg::OnRestore() {
   UpdateData(true);
-  RunPass([this](PassFrontEnd& frontEnd) { RunRestorePass(m_strFolderPath, frontEnd); });
+  RunPass([this](PassFrontEnd& frontEnd) { RunRestorePass(m_strFolderPath, frontEnd, Walk()); });
+}
+
+WalkOptions CFolderPatchDlg::Walk() const {
+  return WalkOptions{.images = m_bDiscImages != 0};
 }
 
 void CFolderPatchDlg::OnCancelPass() {

@@ -6,11 +6,13 @@
 
 #include "app/dialog.h"
 #include "pass/pass_presenter.h"
+#include "pass/passes.h"
 
 class DialogFrontEnd;
 
-// The main dialog: a folder path, typed, browsed or dropped, the "Convert 3D to 2D" option, and the
-// Modify and Restore buttons that run a pass over the folder. The dialog does no work itself.
+// The main dialog: a folder path, typed, browsed or dropped, the "Convert 3D to 2D" and "Disc
+// images too (.iso)" options, and the Modify and Restore buttons that run a pass over the folder
+// (or over the one image the path names). The dialog does no work itself.
 class CFolderPatchDlg : public CDialog {
  public:
   // A pass's progress comes up as `passClock` tells the time.
@@ -19,6 +21,7 @@ class CFolderPatchDlg : public CDialog {
 
   std::string m_strFolderPath;
   int m_bConvert3DTo2D = 0;
+  int m_bDiscImages = 0;
 
  protected:
   HICON m_hIcon;
@@ -44,6 +47,9 @@ class CFolderPatchDlg : public CDialog {
  private:
   // Fills the folder path as Browse does: the check box keeps its state, typed text is replaced.
   void FillFolderPath(const std::optional<std::string>& folder);
+
+  // How the passes walk the folder: disc images are targets too while their box is ticked.
+  WalkOptions Walk() const;
 
   // Runs a pass with the dialog's side of it in place.
   void RunPass(const std::function<void(PassFrontEnd& frontEnd)>& pass);

@@ -54,6 +54,7 @@ constexpr ExpectedControl kMainDialog[] = {
      "for successful modification. )",
      {7, 105, 306, 18}},
     {"IDC_CONVERT_3D", 1010, "check box", "Convert 3D to 2D", {70, 61, 80, 10}},
+    {"IDC_DISC_IMAGES", 1018, "check box", "Disc images too (.iso)", {70, 76, 100, 10}},
 };
 
 // The icon control is known by its image's id; Windows sizes it to the 32-pixel icon.

@@ -7,6 +7,7 @@
 #include <QRawFont>
 #include <QtTest>
 
+#include "qt/dialog_template.h"
 #include "qt/dialog_units.h"
 #include "qt/folder_patch_dlg.h"
 #include "tests/qt/scripted_prompts.h"
@@ -24,6 +25,7 @@ class DialogTest : public QObject {
   void ControlsMatchTheTemplate_data();
   void ControlsMatchTheTemplate();
   void FixedSizeTabOrderFontAndIcon();
+  void DiscImagesBoxStartsUntickedBelowTheOptionOverNoControl();
   void DataExchangeAndBrowse();
   void PassesRunOnTheTypedPath();
   void EscapeClosesWithoutAPassButInputDuringOneComesToNothing();
@@ -72,6 +74,7 @@ void DialogTest::ControlsMatchTheTemplate_data() {
                                   "\nfor successful modification. )"
                                << QRect(7, 105, 306, 18);
   QTest::newRow("IDC_CONVERT_3D") << 1010 << "Convert 3D to 2D" << QRect(70, 61, 80, 10);
+  QTest::newRow("IDC_DISC_IMAGES") << 1018 << "Disc images too (.iso)" << QRect(70, 76, 100, 10);
 }
 
 void DialogTest::ControlsMatchTheTemplate() {
@@ -108,12 +111,12 @@ void DialogTest::FixedSizeTabOrderFontAndIcon() {
   QVERIFY(Control("IDC_MODIFY")->isDefault());
 
   QStringList order;
-  for (int i = 0; i < 6; ++i) {
+  for (int i = 0; i < 7; ++i) {
     order.push_back(QApplication::focusWidget()->objectName());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
   }
   QCOMPARE(order, QStringList({"IDC_MODIFY", "IDC_RESTORE", "IDC_FOLDER_PATH", "IDC_BROWSE",
-                               "IDC_CONVERT_3D", "IDC_MODIFY"}));
+                               "IDC_CONVERT_3D", "IDC_DISC_IMAGES", "IDC_MODIFY"}));
 
   const QRawFont font = QRawFont::fromFont(m_dialog->font());
   for (const QChar c : QString("关于确定内存不足对的存取被拒绝Modify")) {
@@ -123,12 +126,34 @@ void DialogTest::FixedSizeTabOrderFontAndIcon() {
   QVERIFY(sizes.contains(QSize(32, 32)) && sizes.contains(QSize(256, 256)));
 }
 
+// The box was added in the room below "Convert 3D to 2D": the design's controls and the band
+// the progress strip takes keep theirs.
+void DialogTest::DiscImagesBoxStartsUntickedBelowTheOptionOverNoControl() {
+  auto* images = Control<QCheckBox>("IDC_DISC_IMAGES");
+  QVERIFY(!images->isChecked());
+  QCOMPARE(m_dialog->m_bDiscImages, 0);
+  QVERIFY(images->geometry().top() > Control<QWidget>("IDC_CONVERT_3D")->geometry().bottom());
+  QVERIFY(m_dialog->rect().contains(images->geometry()));
+  QCOMPARE(images->text().count('&'), 0);  // none of the design's controls has an access key
+  const QRect strip = DialogUnits(m_dialog->font()).ToPixels(kProgressStripTemplate.rect);
+  QVERIFY(!images->geometry().intersects(strip));
+  for (QWidget* other : m_dialog->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (other == images || !other->property("controlId").isValid()) continue;
+    QVERIFY2(!images->geometry().intersects(other->geometry()), qPrintable(other->objectName()));
+  }
+}
+
 void DialogTest::DataExchangeAndBrowse() {
   m_dialog->m_strFolderPath = "/mnt/nas/电影 1";
   m_dialog->m_bConvert3DTo2D = 1;
+  m_dialog->m_bDiscImages = 1;
   m_dialog->UpdateData(false);
   QCOMPARE(Control<QLineEdit>("IDC_FOLDER_PATH")->text(), "/mnt/nas/电影 1");
   QCOMPARE(Control<QCheckBox>("IDC_CONVERT_3D")->checkState(), Qt::Checked);
+  QCOMPARE(Control<QCheckBox>("IDC_DISC_IMAGES")->checkState(), Qt::Checked);
+  QTest::mouseClick(Control<QCheckBox>("IDC_DISC_IMAGES"), Qt::LeftButton);
+  m_dialog->UpdateData(true);
+  QCOMPARE(m_dialog->m_bDiscImages, 0);
   m_dialog->m_bConvert3DTo2D = 7;  // out of range: reset and cleared
   m_dialog->UpdateData(false);
   QCOMPARE(Control<QCheckBox>("IDC_CONVERT_3D")->checkState(), Qt::Unchecked);

@@ -22,19 +22,6 @@ constexpr const char* kNoIndex = "modify Fail,Please check if path is correct ";
 // Long enough for the pass to read the dialog's input at its next folder.
 constexpr DWORD kLongerThanATick = 120;  // milliseconds
 
-// A window's place in the client area of `dialog`.
-RECT PlaceIn(HWND dialog, HWND window) {
-  RECT rect;
-  GetWindowRect(window, &rect);
-  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
-  return rect;
-}
-
-bool Contains(const RECT& outer, const RECT& inner) {
-  RECT common;
-  return IntersectRect(&common, &outer, &inner) && EqualRect(&common, &inner);
-}
-
 // A step after a key that closes the summary on the screen; a summary left open is closed.
 DialogScript::Step TheSummaryIsClosedBy(const char* key) {
   return [key](HWND dialog) {
@@ -42,11 +29,6 @@ DialogScript::Step TheSummaryIsClosedBy(const char* key) {
     EXPECT_EQ(box, dialog) << key << " closed the summary";
     if (box != dialog) PostMessageW(box, WM_COMMAND, IDOK, 0);
   };
-}
-
-bool Overlap(const RECT& a, const RECT& b) {
-  RECT common;
-  return IntersectRect(&common, &a, &b);
 }
 
 class DialogPassProgressTest : public ::testing::Test {

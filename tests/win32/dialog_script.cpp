@@ -122,4 +122,21 @@ std::wstring TextOf(HWND window) {
   return WindowText(window);
 }
 
+RECT PlaceIn(HWND dialog, HWND window) {
+  RECT rect;
+  GetWindowRect(window, &rect);
+  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+bool Contains(const RECT& outer, const RECT& inner) {
+  RECT common;
+  return IntersectRect(&common, &outer, &inner) && EqualRect(&common, &inner);
+}
+
+bool Overlap(const RECT& a, const RECT& b) {
+  RECT common;
+  return IntersectRect(&common, &a, &b);
+}
+
 }  // namespace testing_support

@@ -80,4 +80,9 @@ void PressKey(HWND dialog, WPARAM key);
 
 std::wstring TextOf(HWND window);
 
+// A window's place in the client area of `dialog`.
+RECT PlaceIn(HWND dialog, HWND window);
+bool Contains(const RECT& outer, const RECT& inner);
+bool Overlap(const RECT& a, const RECT& b);
+
 }  // namespace testing_support

@@ -65,6 +65,11 @@ TEST(DialogTest, TheMainDialogIsLaidOutAsDesigned) {
        L"Convert 3D to 2D",
        {70, 61, 150, 71},
        BS_AUTOCHECKBOX | WS_TABSTOP},
+      {IDC_DISC_IMAGES,
+       L"Button",
+       L"Disc images too (.iso)",
+       {70, 76, 170, 86},
+       BS_AUTOCHECKBOX | WS_TABSTOP},
   };
   CFolderPatchDlg dlg;
   DialogScript script;
@@ -87,6 +92,7 @@ TEST(DialogTest, TheMainDialogIsLaidOutAsDesigned) {
             (GetWindowLongW(Item(dialog, IDC_FOLDER_PATH), GWL_STYLE) & WS_BORDER) ||
             (GetWindowLongW(Item(dialog, IDC_FOLDER_PATH), GWL_EXSTYLE) & WS_EX_CLIENTEDGE));
         EXPECT_EQ(SendMessageW(Item(dialog, IDC_CONVERT_3D), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+        EXPECT_EQ(SendMessageW(Item(dialog, IDC_DISC_IMAGES), BM_GETCHECK, 0, 0), BST_UNCHECKED);
 
         // Template order is tab order.
         HWND child = GetWindow(dialog, GW_CHILD);
@@ -114,6 +120,30 @@ TEST(DialogTest, TheMainDialogIsLaidOutAsDesigned) {
   EXPECT_EQ(result, IDCANCEL) << "Escape closes the dialog";
   EXPECT_FALSE(script.leftOpen);
   EXPECT_TRUE(script.boxes.empty());
+}
+
+// The box was added in the room below "Convert 3D to 2D", and Tab goes to it from there.
+TEST(DialogTest, TheDiscImagesBoxFollowsTheOptionBelowItOverNoControl) {
+  CFolderPatchDlg dlg;
+  DialogScript script;
+  script.Run(dlg, {[](HWND dialog) {
+               HWND images = Item(dialog, IDC_DISC_IMAGES);
+               HWND convert = Item(dialog, IDC_CONVERT_3D);
+               EXPECT_EQ(GetNextDlgTabItem(dialog, convert, FALSE), images);
+               EXPECT_EQ(GetNextDlgTabItem(dialog, images, FALSE), Item(dialog, IDC_MODIFY));
+               const RECT place = PlaceIn(dialog, images);
+               EXPECT_GE(place.top, PlaceIn(dialog, convert).bottom);
+               RECT client;
+               GetClientRect(dialog, &client);
+               EXPECT_TRUE(Contains(client, place));
+               for (HWND control = GetWindow(dialog, GW_CHILD); control;
+                    control = GetWindow(control, GW_HWNDNEXT)) {
+                 if (control == images) continue;
+                 EXPECT_FALSE(Overlap(place, PlaceIn(dialog, control))) << GetDlgCtrlID(control);
+               }
+               PressKey(dialog, VK_ESCAPE);
+             }});
+  EXPECT_FALSE(script.leftOpen);
 }
 
 TEST(DialogTest, TheSystemMenuEndsWithTheAboutEntry) {
