@@ -110,7 +110,7 @@ void CBdmvFolderWalker::ScanForTargets(const TargetHandler& handler) {
     if (Cancelled()) return;
     const platform::Directory target = OpenWithinLimit(m_levels.back().dir, name);
     platform::AppendToPath(m_path, name);
-    handler(target, m_path);
+    handler(DiscLocation::BdmvFolder(target, m_path));
     m_path.resize(pathLength);
   }
 }

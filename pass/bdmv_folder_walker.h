@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "pass/directory_prefetcher.h"
+#include "pass/disc_location.h"
 #include "pass/pass_front_end.h"
 #include "platform/directory.h"
 #include "platform/file_error.h"
@@ -20,8 +21,7 @@
 // A directory it cannot open, list or find again is skipped and reported to the front end.
 class CBdmvFolderWalker {
  public:
-  using TargetHandler =
-      std::function<void(const platform::Directory& target, const std::string& path)>;
+  using TargetHandler = std::function<void(const DiscLocation& disc)>;
 
   // Directories listed at once on a cold disk; 1 lists one at a time.
   static constexpr unsigned kDefaultThreads = 16;

@@ -2,9 +2,8 @@
 
 #include <cstdio>
 
-#include "bdmv/modify_bdmv_folder.h"
-#include "bdmv/restore_bdmv_folder.h"
 #include "pass/bdmv_folder_walker.h"
+#include "pass/disc_location.h"
 #include "pass/pass_state.h"
 #include "platform/stop_signals.h"
 
@@ -13,14 +12,13 @@ namespace {
 constexpr const char* kPattern = "BDMV";
 constexpr const char* kStartFolderError = "Floder Path ERR.";
 
-void ApplyPassOperation(const platform::Directory& target, const std::string& path,
-                        PassFrontEnd& frontEnd) {
+void ApplyPassOperation(const DiscLocation& disc, PassFrontEnd& frontEnd) {
   if (g_passMode != PASS_MODIFY && g_passMode != PASS_RESTORE) return;
+  const std::string& path = disc.Path();
   frontEnd.FolderStarted(path);
   const FolderOutcome outcome = [&] {
     const platform::FolderInHand inHand;
-    return g_passMode == PASS_MODIFY ? ModifyBdmvFolder(target, path, g_convert3DTo2D != 0)
-                                     : RestoreBdmvFolder(target, path);
+    return g_passMode == PASS_MODIFY ? disc.Modify(g_convert3DTo2D != 0) : disc.Restore();
   }();
   if (outcome.Counted()) ++g_passCount;
   if (outcome.kind == FolderOutcome::Kind::kReported) {
@@ -42,9 +40,8 @@ void RunPass(const std::string& folder, const char* summaryFormat, PassFrontEnd&
              const WalkOptions& options) {
   CBdmvFolderWalker walker(folder, kPattern);
   if (!Enter(walker, frontEnd)) return;
-  walker.Walk([&](const platform::Directory& target,
-                  const std::string& path) { ApplyPassOperation(target, path, frontEnd); },
-              &frontEnd, options.threads);
+  walker.Walk([&](const DiscLocation& disc) { ApplyPassOperation(disc, frontEnd); }, &frontEnd,
+              options.threads);
   char summary[64];
   std::snprintf(summary, sizeof summary, summaryFormat, g_passCount);
   frontEnd.ShowMessage({PassMessage::Kind::kSummary,
@@ -77,8 +74,9 @@ bool RunScan(const std::string& folder, PassFrontEnd& frontEnd, const ScanReport
   CBdmvFolderWalker walker(folder, kPattern);
   if (!Enter(walker, frontEnd)) return false;
   walker.Walk(
-      [&](const platform::Directory& target, const std::string& path) {
-        const BdmvFolderState state = ReadBdmvFolderState(target);
+      [&](const DiscLocation& disc) {
+        const std::string& path = disc.Path();
+        const BdmvFolderState state = disc.ReadState();
         if (state.listError) {
           frontEnd.FolderUnreadable(path, state.listError->Description());
           return;

@@ -102,8 +102,9 @@ WalkResult QuorvelWalk(const fs::path& root, rlim_t descriptorLimit, unsigned th
   auto relative = [&](const std::string& path) { return "." + path.substr(prefix.size()); };
   CBdmvFolderWalker walker(prefix, "BDMV");
   walker.Walk(
-      [&](const platform::Directory& target, const std::string& path) {
-        EXPECT_TRUE(target.IsOpen()) << path;
+      [&](const DiscLocation& disc) {
+        const std::string& path = disc.Path();
+        EXPECT_TRUE(disc.Folder().IsOpen()) << path;
         result.targets.push_back(relative(path));
       },
       &frontEnd, threads);

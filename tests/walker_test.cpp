@@ -31,8 +31,9 @@ std::string CurrentDirectory() {
 std::vector<std::string> Targets(const TempTree& tree, const std::string& start = "") {
   std::vector<std::string> targets;
   CBdmvFolderWalker walker((tree.Root() / start).string(), "BDMV");
-  walker.Walk([&](const platform::Directory& target, const std::string& path) {
-    EXPECT_TRUE(target.IsOpen()) << path;
+  walker.Walk([&](const DiscLocation& disc) {
+    const std::string& path = disc.Path();
+    EXPECT_TRUE(disc.Folder().IsOpen()) << path;
     targets.push_back(fs::path(path).lexically_relative(tree.Root()).string());
   });
   return targets;
@@ -104,9 +105,7 @@ TEST(WalkerTest, SkipsAndReportsFoldersItCannotRead) {
     RecordingFrontEnd frontEnd;
     std::vector<std::string> targets;
     CBdmvFolderWalker walker(tree.Root().string(), "BDMV");
-    walker.Walk(
-        [&](const platform::Directory&, const std::string& path) { targets.push_back(path); },
-        &frontEnd);
+    walker.Walk([&](const DiscLocation& disc) { targets.push_back(disc.Path()); }, &frontEnd);
     std::sort(frontEnd.unreadable.begin(), frontEnd.unreadable.end());
     const bool reported =
         frontEnd.unreadable == std::vector<std::pair<std::string, std::string>>{
@@ -158,9 +157,7 @@ TEST(WalkerTest, ADirectoryReplacedDuringTheWalkIsReportedAndNotFollowed) {
     ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
     std::vector<std::string> targets;
     CBdmvFolderWalker walker((tree / "start").string(), "BDMV");
-    walker.Walk(
-        [&](const platform::Directory&, const std::string& path) { targets.push_back(path); },
-        &frontEnd, 1);
+    walker.Walk([&](const DiscLocation& disc) { targets.push_back(disc.Path()); }, &frontEnd, 1);
     setrlimit(RLIMIT_NOFILE, &saved);
 
     EXPECT_EQ(targets, std::vector<std::string>{(tree / "start" / "p" / "z" / "BDMV").string()});

@@ -96,8 +96,9 @@ std::uint64_t CreationTicks(const fs::path& file) {
 std::vector<std::string> SortedTargets(const TempTree& tree) {
   std::vector<std::string> targets;
   CBdmvFolderWalker walker(tree.Root().string(), "BDMV");
-  walker.Walk([&](const platform::Directory& target, const std::string& path) {
-    EXPECT_TRUE(target.IsOpen()) << path;
+  walker.Walk([&](const DiscLocation& disc) {
+    const std::string& path = disc.Path();
+    EXPECT_TRUE(disc.Folder().IsOpen()) << path;
     targets.push_back(fs::path(path).lexically_relative(tree.Root()).string());
   });
   std::sort(targets.begin(), targets.end());
