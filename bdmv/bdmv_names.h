@@ -9,6 +9,7 @@
 // without regard to case, as disc folders copied from other systems spell them either way.
 namespace bdmv_names {
 
+inline constexpr std::string_view kBdmvFolder = "BDMV";
 inline constexpr std::string_view kIndex = "index.bdmv";
 inline constexpr std::string_view kIndexAlternative = "INDEX.BDM";
 inline constexpr std::string_view kMovieObject = "MovieObject.bdmv";

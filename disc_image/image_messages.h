@@ -1,0 +1,23 @@
+#pragma once
+
+// What refuses a disc image, beside the texts a folder shows for the same cause.
+namespace image_messages {
+
+inline constexpr const char* kModifyNotUdf = "Modify Fail,file is not a UDF disc image";
+inline constexpr const char* kModifyDamaged = "Modify Fail,disc image is damaged";
+inline constexpr const char* kModifyBlockSize =
+    "Modify Fail,disc image's blocks are not 2048 bytes";
+inline constexpr const char* kModifyPartitionKind =
+    "Modify Fail,disc image has a virtual or sparable partition";
+inline constexpr const char* kModifyExtendedAllocation =
+    "Modify Fail,disc image uses extended allocation descriptors";
+inline constexpr const char* kModifyUnsupportedLayout =
+    "Modify Fail,disc image is laid out in a way that cannot be patched in place";
+inline constexpr const char* kModifyNoRoom =
+    "Modify Fail,index file's last block has no room for the extension data";
+inline constexpr const char* kModifySharedData =
+    "Modify Fail,index file shares its data with another file";
+inline constexpr const char* kModifyIsoCopy =
+    "Modify Fail,the ISO 9660 view keeps its own copy of the index file";
+
+}  // namespace image_messages

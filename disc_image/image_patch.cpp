@@ -1,0 +1,360 @@
+#include "disc_image/image_patch.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "bdmv/bdmv_names.h"
+#include "bdmv/folder_messages.h"
+#include "disc_image/image_refusal.h"
+#include "disc_image/iso9660_records.h"
+#include "disc_image/sector_edits.h"
+#include "disc_image/udf_descriptors.h"
+#include "disc_image/udf_volume.h"
+#include "platform/local_time.h"
+
+namespace disc_image {
+namespace {
+
+namespace msg = image_messages;
+using udf::DirectoryItem;
+using udf::FileEntry;
+
+constexpr std::uint64_t kBlockSize = index_table::kExtensionDataBlock.size();
+
+// The BDMV folder's items, the index file's and movie-object file's among them, and those of
+// BDMV/BACKUP.
+struct Disc {
+  std::string bdmvName;
+  std::vector<DirectoryItem> bdmv;
+  std::vector<DirectoryItem> backup;
+  std::size_t index = 0;
+  std::optional<std::size_t> movieObject;
+};
+
+std::vector<platform::DirEntry> EntriesOf(const std::vector<DirectoryItem>& items) {
+  std::vector<platform::DirEntry> entries;
+  for (const DirectoryItem& item : items) entries.push_back(item.entry);
+  return entries;
+}
+
+// Found by the same rules as in a folder on disk.
+std::optional<std::size_t> FindFile(const std::vector<DirectoryItem>& items,
+                                    std::string_view primary, std::string_view alternative) {
+  const std::vector<platform::DirEntry> entries = EntriesOf(items);
+  const platform::DirEntry* found =
+      bdmv_names::FindFileOrAlternative(entries, primary, alternative);
+  if (!found) return std::nullopt;
+  return static_cast<std::size_t>(found - entries.data());
+}
+
+const DirectoryItem* FindDirectory(const std::vector<DirectoryItem>& items, std::string_view name) {
+  const std::vector<platform::DirEntry> entries = EntriesOf(items);
+  const platform::DirEntry* found = bdmv_names::FindEntry(entries, name);
+  if (!found || found->kind != platform::EntryKind::kDirectory) return nullptr;
+  return &items[static_cast<std::size_t>(found - entries.data())];
+}
+
+Disc ReadDisc(const udf::Volume& volume) {
+  const std::vector<DirectoryItem> root =
+      volume.ReadDirectory(volume.ReadEntry(volume.RootDirectory()));
+  const DirectoryItem* bdmv = FindDirectory(root, bdmv_names::kBdmvFolder);
+  if (!bdmv) throw ImageRefusal(folder_messages::kModifyNoIndex);
+  Disc disc;
+  disc.bdmvName = bdmv->entry.name;
+  disc.bdmv = volume.ReadDirectory(volume.ReadEntry(bdmv->icb));
+  const auto index = FindFile(disc.bdmv, bdmv_names::kIndex, bdmv_names::kIndexAlternative);
+  if (!index) throw ImageRefusal(folder_messages::kModifyNoIndex);
+  disc.index = *index;
+  disc.movieObject =
+      FindFile(disc.bdmv, bdmv_names::kMovieObject, bdmv_names::kMovieObjectAlternative);
+  if (const DirectoryItem* backup = FindDirectory(disc.bdmv, bdmv_names::kBackup)) {
+    disc.backup = volume.ReadDirectory(volume.ReadEntry(backup->icb));
+  }
+  return disc;
+}
+
+bool IsFile(const FileEntry& entry) {
+  return entry.fileType == static_cast<std::uint8_t>(udf::FileType::kFile);
+}
+
+// Writing the index file in place writes every file that shares its entry or its blocks: another
+// name of the entry, or an image made with hard links whose BDMV/BACKUP/index.bdmv has an entry
+// of its own over the same extent.
+void RefuseSharedData(const udf::Volume& volume, const FileEntry& index, const Disc& disc) {
+  if (index.linkCount > 1) throw ImageRefusal(msg::kModifySharedData);
+  const std::uint64_t entrySector = volume.SectorCopies(index.address).front();
+  const std::vector<udf::SectorRange> indexSectors = volume.SectorsOf(index);
+  for (const std::vector<DirectoryItem>* items : {&disc.bdmv, &disc.backup}) {
+    for (const DirectoryItem& item : *items) {
+      if (&item == &disc.bdmv[disc.index] || item.entry.kind == platform::EntryKind::kDirectory) {
+        continue;
+      }
+      if (volume.SectorCopies(item.icb).front() == entrySector) {
+        throw ImageRefusal(msg::kModifySharedData);
+      }
+      if (indexSectors.empty()) continue;
+      for (const udf::SectorRange& range : volume.SectorsOf(volume.ReadEntry(item.icb))) {
+        for (const udf::SectorRange& indexRange : indexSectors) {
+          if (range.Overlaps(indexRange)) throw ImageRefusal(msg::kModifySharedData);
+        }
+      }
+    }
+  }
+}
+
+// The block goes into the free end of the data's last block (or of the entry that embeds it),
+// so that nothing is allocated.
+void RefuseWithoutRoom(const FileEntry& index) {
+  if (index.embedded) {
+    if (index.dataLength != index.length) throw ImageRefusal(msg::kModifyUnsupportedLayout);
+    if (index.UsedSize() + kBlockSize > kSectorSize) throw ImageRefusal(msg::kModifyNoRoom);
+    return;
+  }
+  std::uint64_t recorded = 0;
+  for (const udf::Extent& extent : index.extents) {
+    if (extent.type != udf::ExtentType::kRecorded) {
+      throw ImageRefusal(msg::kModifyUnsupportedLayout);
+    }
+    recorded += extent.length;
+  }
+  if (index.extents.empty() || recorded != index.length) {
+    throw ImageRefusal(msg::kModifyUnsupportedLayout);
+  }
+  const std::uint64_t used = index.length % kSectorSize;
+  constexpr std::uint32_t kMaxExtentLength = 0x3FFFFFFF;
+  if (used == 0 || used + kBlockSize > kSectorSize ||
+      index.extents.back().length > kMaxExtentLength - kBlockSize) {
+    throw ImageRefusal(msg::kModifyNoRoom);
+  }
+}
+
+std::uint64_t FirstDataSector(const udf::Volume& volume, const FileEntry& file) {
+  return volume.SectorCopies(file.extents.front().start).front();
+}
+
+// Whether the extents follow each other on the image, as an ISO 9660 record's single extent does.
+bool IsContiguous(const udf::Volume& volume, const FileEntry& file) {
+  for (std::size_t i = 1; i < file.extents.size(); ++i) {
+    const udf::Extent& previous = file.extents[i - 1];
+    if (previous.length % kSectorSize != 0 ||
+        volume.SectorCopies(file.extents[i].start).front() !=
+            volume.SectorCopies(previous.start).front() + previous.length / kSectorSize) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool IsIndexName(const std::string& name) {
+  std::string_view bare = name;
+  if (bare.ends_with('.')) bare.remove_suffix(1);
+  return platform::SameName(bare, bdmv_names::kIndex) ||
+         platform::SameName(bare, bdmv_names::kIndexAlternative);
+}
+
+// The ISO 9660 and Joliet records of the index file's data, which the patch changes with it. A
+// record that names the index file but keeps other bytes (or a copy of embedded data) would go on
+// showing the unpatched file, and one in BDMV/BACKUP over the same data would change with it.
+std::vector<iso9660::Record> IndexRecords(const udf::Volume& volume, const FileEntry& index,
+                                          const std::vector<iso9660::View>& views) {
+  std::vector<iso9660::Record> records;
+  for (const iso9660::View& view : views) {
+    for (const iso9660::Record& record : view.bdmv) {
+      if (record.directory) continue;
+      if (!index.embedded && record.extent == FirstDataSector(volume, index)) {
+        if (record.length != index.length || record.continued || !IsContiguous(volume, index)) {
+          throw ImageRefusal(msg::kModifyIsoCopy);
+        }
+        records.push_back(record);
+      } else if (IsIndexName(record.name)) {
+        throw ImageRefusal(msg::kModifyIsoCopy);
+      }
+    }
+    for (const iso9660::Record& record : view.backup) {
+      if (!index.embedded && !record.directory && record.extent == FirstDataSector(volume, index)) {
+        throw ImageRefusal(msg::kModifySharedData);
+      }
+    }
+  }
+  return records;
+}
+
+std::size_t ModificationTimeOffset(const FileEntry& entry) {
+  return entry.extended ? udf::kEfeModificationTimeOffset : udf::kFeModificationTimeOffset;
+}
+
+void SetModificationTime(std::span<std::uint8_t> entry, const FileEntry& file,
+                         const platform::LocalTime& time) {
+  const auto stamp = udf::Timestamp(time);
+  std::copy(stamp.begin(), stamp.end(), entry.begin() + ModificationTimeOffset(file));
+}
+
+void SetRecordDate(SectorEdits& edits, const iso9660::Record& record,
+                   const platform::LocalTime& time, std::optional<std::uint32_t> length) {
+  const std::size_t at = record.offset % kSectorSize;
+  edits.Edit(record.offset / kSectorSize, [&](std::span<std::uint8_t> bytes) {
+    if (length) {
+      udf::PutLe32(bytes, at + iso9660::kDataLengthOffset, *length);
+      udf::PutBe32(bytes, at + iso9660::kDataLengthOffset + 4, *length);
+    }
+    const auto date = udf::RecordDate(time);
+    std::copy(date.begin(), date.end(), bytes.begin() + at + iso9660::kDateOffset);
+  });
+}
+
+void TouchMovieObject(const udf::Volume& volume, const FileEntry& movieObject,
+                      const std::vector<iso9660::View>& views, const platform::LocalTime& time,
+                      SectorEdits& edits) {
+  for (const std::uint64_t sector : volume.SectorCopies(movieObject.address)) {
+    edits.Edit(sector, [&](std::span<std::uint8_t> entry) {
+      SetModificationTime(entry, movieObject, time);
+      udf::SealTag(entry);
+    });
+  }
+  if (movieObject.embedded || movieObject.extents.empty()) return;
+  for (const iso9660::View& view : views) {
+    for (const iso9660::Record& record : view.bdmv) {
+      if (!record.directory && record.extent == FirstDataSector(volume, movieObject)) {
+        SetRecordDate(edits, record, time, std::nullopt);
+      }
+    }
+  }
+}
+
+void GrowBy(std::span<std::uint8_t> entry, std::size_t at, std::uint64_t grow) {
+  udf::PutLe64(entry, at, udf::Le64(entry, at) + grow);
+}
+
+// The entry's own fields for data 24 bytes longer: information length, an EFE's object size,
+// the modification time, and its tag.
+void GrowEntry(std::span<std::uint8_t> entry, const FileEntry& index,
+               const platform::LocalTime& time) {
+  GrowBy(entry, udf::kInformationLengthOffset, kBlockSize);
+  if (index.extended) GrowBy(entry, udf::kObjectSizeOffset, kBlockSize);
+  SetModificationTime(entry, index, time);
+}
+
+void SetBytes(std::span<std::uint8_t> bytes, std::size_t at, std::span<const std::uint8_t> value) {
+  if (at > bytes.size() || value.size() > bytes.size() - at) RefuseDamaged();
+  std::copy(value.begin(), value.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
+}
+
+// Data inside its entry: the block, address and flags go there too, with the lengths that say
+// how much of the entry is data, one region for each copy of the entry.
+void PatchEmbedded(const udf::Volume& volume, const FileEntry& index,
+                   const std::vector<index_table::BytePatch>& changes,
+                   const platform::LocalTime& time, SectorEdits& edits) {
+  const std::size_t lengthOffset =
+      index.extended ? udf::kEfeAllocationLengthOffset : udf::kFeAllocationLengthOffset;
+  for (const std::uint64_t sector : volume.SectorCopies(index.address)) {
+    edits.Edit(sector, [&](std::span<std::uint8_t> entry) {
+      for (const index_table::BytePatch& change : changes) {
+        SetBytes(entry, index.dataOffset + change.offset, change.bytes);
+      }
+      udf::PutLe32(entry, lengthOffset, index.dataLength + kBlockSize);
+      const std::uint16_t crcLength = udf::Le16(entry, udf::kTagCrcLengthOffset);
+      if (crcLength == index.UsedSize() - udf::kTagSize) {
+        udf::PutLe16(entry, udf::kTagCrcLengthOffset,
+                     static_cast<std::uint16_t>(crcLength + kBlockSize));
+      }
+      GrowEntry(entry, index, time);
+      udf::SealTag(entry);
+    });
+  }
+}
+
+void SetFileBytes(const udf::Volume& volume, const FileEntry& file,
+                  const std::vector<index_table::BytePatch>& changes, SectorEdits& edits) {
+  std::vector<std::pair<std::uint64_t, std::uint8_t>> bytes;
+  for (const index_table::BytePatch& change : changes) {
+    for (std::size_t i = 0; i < change.bytes.size(); ++i) {
+      for (const std::uint64_t offset : volume.ByteCopies(file, change.offset + i)) {
+        bytes.emplace_back(offset, change.bytes[i]);
+      }
+    }
+  }
+  edits.Set(bytes);
+}
+
+// Data in extents: the block into the free end of the last block first, which no reader sees
+// yet; then the ISO records and the entry, which make it part of the file; the address last,
+// which makes the file a patched table.
+void PatchExtents(const udf::Volume& volume, const FileEntry& index,
+                  const std::vector<index_table::BytePatch>& changes,
+                  const std::vector<iso9660::Record>& records, const platform::LocalTime& time,
+                  SectorEdits& edits) {
+  std::vector<index_table::BytePatch> block;
+  std::vector<index_table::BytePatch> head;
+  for (const index_table::BytePatch& change : changes) {
+    (change.offset == index.length ? block : head).push_back(change);
+  }
+  SetFileBytes(volume, index, block, edits);
+  for (const iso9660::Record& record : records) {
+    SetRecordDate(edits, record, time, static_cast<std::uint32_t>(index.length + kBlockSize));
+  }
+  const std::size_t lastLength = index.extents.back().descriptorOffset;
+  for (const std::uint64_t sector : volume.SectorCopies(index.address)) {
+    edits.Edit(sector, [&](std::span<std::uint8_t> entry) {
+      // The type bits above the length stay.
+      udf::PutLe32(entry, lastLength, udf::Le32(entry, lastLength) + kBlockSize);
+      GrowEntry(entry, index, time);
+      udf::SealTag(entry);
+    });
+  }
+  SetFileBytes(volume, index, head, edits);
+}
+
+void Plan(const platform::File& image, bool convert3DTo2D, std::time_t now, ImagePatch& patch) {
+  const ImageReader reader(image);
+  const udf::Volume volume = udf::Volume::Open(reader);
+  const Disc disc = ReadDisc(volume);
+  const DirectoryItem& indexItem = disc.bdmv[disc.index];
+  patch.indexPath = disc.bdmvName + "/" + indexItem.entry.name;
+  const FileEntry index = volume.ReadEntry(indexItem.icb);
+  if (!IsFile(index)) throw ImageRefusal(folder_messages::kModifyNotAnIndex);
+  patch.header = index_table::ReadHeader(
+      volume.ReadData(index, 0, std::min<std::uint64_t>(index.length, index_table::kMinimumSize)));
+  if (!patch.header.isIndexTable) throw ImageRefusal(folder_messages::kModifyNotAnIndex);
+  if (patch.header.IsPatched()) return;
+  const std::vector<index_table::BytePatch> changes =
+      index_table::PatchFor(index.length, convert3DTo2D);
+  if (changes.empty()) throw ImageRefusal(folder_messages::kModifyTooLarge);
+  RefuseWithoutRoom(index);
+  RefuseSharedData(volume, index, disc);
+  volume.CheckCopiesAgree(index);
+  const std::vector<iso9660::View> views = iso9660::ReadBdmvRecords(reader);
+  const std::vector<iso9660::Record> records = IndexRecords(volume, index, views);
+
+  // As in a folder, the movie-object file's time goes first: an interruption then leaves at
+  // worst a new time beside an unpatched index file. Anything but a plain file is left alone.
+  const platform::LocalTime time = platform::ToLocalTime(now);
+  SectorEdits edits(reader);
+  if (disc.movieObject) {
+    const FileEntry movieObject = volume.ReadEntry(disc.bdmv[*disc.movieObject].icb);
+    if (IsFile(movieObject)) {
+      volume.CheckCopiesAgree(movieObject);
+      TouchMovieObject(volume, movieObject, views, time, edits);
+    }
+  }
+  if (index.embedded) {
+    PatchEmbedded(volume, index, changes, time, edits);
+  } else {
+    PatchExtents(volume, index, changes, records, time, edits);
+  }
+  patch.regions = edits.Take();
+}
+
+}  // namespace
+
+ImagePatch PlanImagePatch(const platform::File& image, bool convert3DTo2D, std::time_t now) {
+  ImagePatch patch;
+  try {
+    Plan(image, convert3DTo2D, now, patch);
+  } catch (const ImageRefusal& refusal) {
+    patch.refusal = refusal.what();
+    patch.regions.clear();
+  }
+  return patch;
+}
+
+}  // namespace disc_image

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "platform/file.h"
+
+namespace disc_image {
+
+inline constexpr std::size_t kSectorSize = 2048;
+
+// Reads an image, which is untrusted: a read that reaches past its end refuses it as damaged.
+// A failing read throws FileError.
+class ImageReader {
+ public:
+  explicit ImageReader(const platform::File& file) : m_file(file), m_size(file.Size()) {}
+
+  std::uint64_t Size() const { return m_size; }
+  std::uint64_t SectorCount() const { return m_size / kSectorSize; }
+  bool Holds(std::uint64_t offset, std::uint64_t length) const {
+    return offset <= m_size && length <= m_size - offset;
+  }
+
+  std::vector<std::uint8_t> Read(std::uint64_t offset, std::size_t length) const;
+  std::vector<std::uint8_t> ReadSector(std::uint64_t sector) const;
+
+ private:
+  const platform::File& m_file;
+  std::uint64_t m_size;
+};
+
+}  // namespace disc_image

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <span>
+#include <vector>
+
+#include "disc_image/image_patch.h"
+#include "disc_image/image_reader.h"
+
+namespace disc_image {
+
+// The regions of a patch, made one change at a time in the order they are to be written. Each
+// change works on a sector as the changes before it left it.
+class SectorEdits {
+ public:
+  explicit SectorEdits(const ImageReader& reader) : m_reader(reader) {}
+
+  // The bytes the change alters, from the first to the last, become the next region.
+  void Edit(std::uint64_t sector, const std::function<void(std::span<std::uint8_t>)>& change);
+  // Sets bytes at image offsets: one region per sector they fall in, in the order of the first
+  // byte that falls there.
+  void Set(const std::vector<std::pair<std::uint64_t, std::uint8_t>>& bytes);
+
+  std::vector<Region> Take() { return std::move(m_regions); }
+
+ private:
+  const ImageReader& m_reader;
+  std::map<std::uint64_t, std::vector<std::uint8_t>> m_sectors;
+  std::vector<Region> m_regions;
+};
+
+}  // namespace disc_image
