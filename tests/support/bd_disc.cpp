@@ -394,15 +394,24 @@ std::vector<std::uint8_t> MpegTransportStream() {
   return std::move(w).Take();
 }
 
-void WriteDisc(const std::filesystem::path& discRoot, std::uint8_t appInfoFlags) {
-  const auto bdmv = discRoot / "BDMV";
+std::vector<DiscFile> DiscFiles(std::uint8_t appInfoFlags) {
   const std::string clip(kClipName);
   const std::string playlist(kPlaylistName);
-  testing_support::WriteBytes(bdmv / "index.bdmv", IndexTable(appInfoFlags));
-  testing_support::WriteBytes(bdmv / "MovieObject.bdmv", MovieObjectFile());
-  testing_support::WriteBytes(bdmv / "PLAYLIST" / (playlist + ".mpls"), PlaylistFile());
-  testing_support::WriteBytes(bdmv / "CLIPINF" / (clip + ".clpi"), ClipInfoFile());
-  testing_support::WriteBytes(bdmv / "STREAM" / (clip + ".m2ts"), MpegTransportStream());
+  return {
+      {"BDMV/index.bdmv", IndexTable(appInfoFlags)},
+      {"BDMV/MovieObject.bdmv", MovieObjectFile()},
+      {"BDMV/PLAYLIST/" + playlist + ".mpls", PlaylistFile()},
+      {"BDMV/CLIPINF/" + clip + ".clpi", ClipInfoFile()},
+      {"BDMV/STREAM/" + clip + ".m2ts", MpegTransportStream()},
+  };
+}
+
+void WriteFiles(const std::filesystem::path& discRoot, const std::vector<DiscFile>& files) {
+  for (const DiscFile& file : files) testing_support::WriteBytes(discRoot / file.path, file.bytes);
+}
+
+void WriteDisc(const std::filesystem::path& discRoot, std::uint8_t appInfoFlags) {
+  WriteFiles(discRoot, DiscFiles(appInfoFlags));
 }
 
 }  // namespace testdisc

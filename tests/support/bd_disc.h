@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <vector>
 
 namespace testdisc {
@@ -37,6 +38,20 @@ std::vector<std::uint8_t> ClipInfoFile();
 
 // Clip 00000.m2ts: one aligned unit of null transport packets.
 std::vector<std::uint8_t> MpegTransportStream();
+
+// A file of a disc and its bytes; the path is relative to the disc's root: "BDMV/index.bdmv".
+struct DiscFile {
+  std::string path;
+  std::vector<std::uint8_t> bytes;
+};
+
+// BDMV/{index.bdmv, MovieObject.bdmv, PLAYLIST/00000.mpls, CLIPINF/00000.clpi,
+// STREAM/00000.m2ts}: a disc libbluray lists with one title.
+std::vector<DiscFile> DiscFiles(std::uint8_t appInfoFlags);
+
+// Writes each file below discRoot, with its folders. Throws std::runtime_error when a file
+// cannot be written.
+void WriteFiles(const std::filesystem::path& discRoot, const std::vector<DiscFile>& files);
 
 // Writes discRoot/BDMV/{index.bdmv, MovieObject.bdmv, PLAYLIST/00000.mpls, CLIPINF/00000.clpi,
 // STREAM/00000.m2ts} so that `bd_info discRoot` lists the disc's title. Throws

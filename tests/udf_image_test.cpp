@@ -1,0 +1,268 @@
+// The test images, read back by the readers players use: libudfread for every variant,
+// libbluray's bd_info for the disc as a whole, and a plain ISO 9660 reader for the bridge. The
+// image tests stand on these.
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/bd_disc.h"
+#include "tests/support/image_variants.h"
+#include "tests/support/run_process.h"
+#include "tests/support/temp_tree.h"
+#include "tests/support/udf_descriptors.h"
+#include "tests/support/udf_image.h"
+#include "tests/support/udf_reader.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testimage::ImageFile;
+using testimage::ImageVariant;
+using testimage::kSectorSize;
+using testing_support::Bytes;
+using testing_support::DescribeDifference;
+
+std::vector<ImageVariant> AllVariants() {
+  std::vector<ImageVariant> all = testimage::PatchableVariants();
+  for (ImageVariant& v : testimage::RefusedVariants()) all.push_back(std::move(v));
+  return all;
+}
+
+// The files a reader must find: the disc's, and the backup entry an image with a shared extent
+// adds.
+std::vector<ImageFile> ExpectedFiles(const ImageVariant& variant) {
+  std::vector<ImageFile> files = testimage::VariantFiles(variant, testdisc::k3DFlags);
+  if (variant.options.shareIndexWithBackup) {
+    files.push_back({"BDMV/BACKUP/index.bdmv", files.front().bytes});
+  }
+  return files;
+}
+
+void ExpectLibudfreadReads(const fs::path& image, const std::vector<ImageFile>& files) {
+  for (const ImageFile& file : files) {
+    const std::optional<Bytes> read = testimage::ReadImageFile(image, file.path);
+    ASSERT_TRUE(read) << "libudfread cannot read " << file.path;
+    EXPECT_EQ(DescribeDifference(file.bytes, *read), "") << file.path;
+  }
+}
+
+TEST(UdfImageTest, LibudfreadReadsEveryFileOfEveryVariant) {
+  testing_support::TempTree tree;
+  for (const ImageVariant& variant : AllVariants()) {
+    SCOPED_TRACE(variant.name);
+    const fs::path image = tree / "disc.iso";
+    testimage::WriteImage(image, testimage::VariantFiles(variant, testdisc::k3DFlags),
+                          variant.options);
+    ExpectLibudfreadReads(image, ExpectedFiles(variant));
+    if (variant.options.sizeInSectors != 0) {
+      EXPECT_EQ(fs::file_size(image), variant.options.sizeInSectors * kSectorSize);
+    }
+  }
+}
+
+// Readers look for the anchor at the last sector when sector 256 holds none.
+TEST(UdfImageTest, TheAnchorInTheLastSectorLeadsToTheSameFiles) {
+  testing_support::TempTree tree;
+  for (const ImageVariant& variant : testimage::PatchableVariants()) {
+    if (variant.options.sizeInSectors != 0) continue;  // BuildImage keeps it all in memory
+    SCOPED_TRACE(variant.name);
+    Bytes image = testimage::BuildImage(testimage::VariantFiles(variant, testdisc::k3DFlags),
+                                        variant.options);
+    std::fill_n(image.begin() + 256 * kSectorSize, kSectorSize, 0);
+    testing_support::WriteBytes(tree / "disc.iso", image);
+    ExpectLibudfreadReads(tree / "disc.iso", ExpectedFiles(variant));
+  }
+}
+
+TEST(UdfImageTest, WriteImageWritesWhatBuildImageBuilds) {
+  testing_support::TempTree tree;
+  const ImageVariant variant = testimage::PatchableVariants().front();
+  const auto files = testimage::VariantFiles(variant, 0);
+  testimage::WriteImage(tree / "disc.iso", files, variant.options);
+  EXPECT_EQ(DescribeDifference(testimage::BuildImage(files, variant.options),
+                               testing_support::ReadBytes(tree / "disc.iso")),
+            "");
+}
+
+// ---- tags ----
+
+std::uint16_t Le16(const Bytes& b, std::size_t at) {
+  return static_cast<std::uint16_t>(b[at] | b[at + 1] << 8);
+}
+
+bool ChecksumHolds(const Bytes& b, std::size_t at) {
+  std::uint8_t sum = 0;
+  for (std::size_t i = 0; i < 16; ++i) {
+    if (i != 4) sum = static_cast<std::uint8_t>(sum + b[at + i]);
+  }
+  return sum == b[at + 4];
+}
+
+bool LooksLikeTag(const Bytes& b, std::size_t at) {
+  const std::uint16_t id = Le16(b, at), version = Le16(b, at + 2);
+  const bool known = (id >= 1 && id <= 9) || (id >= 256 && id <= 266);
+  return known && (version == 2 || version == 3) && ChecksumHolds(b, at);
+}
+
+// A reader such as 7-Zip drops a whole volume over one bad CRC: every descriptor's must hold.
+TEST(UdfImageTest, EveryDescriptorCarriesItsCrc) {
+  const std::string_view checkInput = "123456789";
+  EXPECT_EQ(testimage::udf::Crc(reinterpret_cast<const std::uint8_t*>(checkInput.data()),
+                                checkInput.size()),
+            0x31C3);  // the CRC-ITU-T (initial value 0) check value
+  for (const ImageVariant& variant : testimage::PatchableVariants()) {
+    if (variant.options.sizeInSectors != 0) continue;
+    SCOPED_TRACE(variant.name);
+    const Bytes image = testimage::BuildImage(testimage::VariantFiles(variant, testdisc::k3DFlags),
+                                              variant.options);
+    int descriptors = 0;
+    for (std::size_t sector = 0; sector < image.size(); sector += kSectorSize) {
+      // Identifiers follow one another in a directory's blocks; other descriptors start one.
+      for (std::size_t at = sector; at + 16 <= sector + kSectorSize && LooksLikeTag(image, at);) {
+        const std::size_t crcLength = Le16(image, at + 10);
+        ASSERT_LE(at + 16 + crcLength, image.size());
+        EXPECT_EQ(Le16(image, at + 8), testimage::udf::Crc(image.data() + at + 16, crcLength))
+            << "descriptor " << Le16(image, at) << " at byte " << at;
+        ++descriptors;
+        if (Le16(image, at) != 257) break;
+        at += 16 + crcLength;
+      }
+    }
+    // Anchors, two volume sequences, integrity, file set, and the entries and identifiers.
+    EXPECT_GE(descriptors, 2 + 2 * 6 + 2 + 1 + 2 * 10);
+  }
+}
+
+// ---- bd_info ----
+
+constexpr char kBdInfo[] = "/usr/bin/bd_info";
+constexpr char kBdListTitles[] = "/usr/bin/bd_list_titles";
+
+// bd_info names an image's volume; a folder has none.
+std::string WithoutVolumeName(std::string out) {
+  const std::size_t line = out.find("Volume Identifier");
+  if (line != std::string::npos) out.erase(line, out.find('\n', line) + 1 - line);
+  return out;
+}
+
+TEST(UdfImageTest, BdInfoListsTheImageAsItListsTheFolder) {
+  ASSERT_TRUE(fs::exists(kBdInfo)) << kBdInfo << " is not installed (Debian package libbluray-bin)";
+  testing_support::TempTree tree;
+  for (const ImageVariant& variant : testimage::PatchableVariants()) {
+    SCOPED_TRACE(variant.name);
+    const auto files = testimage::VariantFiles(variant, testdisc::k3DFlags);
+    fs::remove_all(tree / "folder");
+    testdisc::WriteFiles(tree / "folder", files);
+    testimage::WriteImage(tree / "disc.iso", files, variant.options);
+    // What each prints only for a disc it has read.
+    for (const auto& [tool, sign] : {std::pair{kBdInfo, "HDMV titles         : 1\n"},
+                                     std::pair{kBdListTitles, "(playlist: 00000.mpls)"}}) {
+      const auto folder = testing_support::RunProcess({tool, (tree / "folder").string()});
+      const auto image = testing_support::RunProcess({tool, (tree / "disc.iso").string()});
+      ASSERT_EQ(image.exitStatus, 0) << tool << "\n" << image.out << image.err;
+      EXPECT_NE(folder.out.find(sign), std::string::npos) << tool << "\n" << folder.out;
+      EXPECT_EQ(WithoutVolumeName(image.out), folder.out) << tool;
+    }
+  }
+}
+
+// ---- the ISO 9660 view of a bridge ----
+
+std::uint32_t Le32(const Bytes& b, std::size_t at) {
+  return static_cast<std::uint32_t>(b[at] | b[at + 1] << 8 | b[at + 2] << 16 | b[at + 3] << 24);
+}
+std::uint32_t Be32(const Bytes& b, std::size_t at) {
+  return static_cast<std::uint32_t>(b[at] << 24 | b[at + 1] << 16 | b[at + 2] << 8 | b[at + 3]);
+}
+
+struct IsoRecord {
+  std::uint32_t sector = 0, length = 0;
+  std::string id;
+};
+
+std::vector<IsoRecord> Records(const Bytes& image, std::uint32_t sector) {
+  std::vector<IsoRecord> records;
+  const std::size_t start = std::size_t{sector} * kSectorSize;
+  for (std::size_t at = start; at < start + kSectorSize && image[at] != 0; at += image[at]) {
+    EXPECT_EQ(Le32(image, at + 2), Be32(image, at + 6)) << "both byte orders of the location";
+    EXPECT_EQ(Le32(image, at + 10), Be32(image, at + 14)) << "both byte orders of the length";
+    records.push_back(
+        {Le32(image, at + 2), Le32(image, at + 10),
+         std::string(image.begin() + static_cast<std::ptrdiff_t>(at + 33),
+                     image.begin() + static_cast<std::ptrdiff_t>(at + 33 + image[at + 32]))});
+  }
+  return records;
+}
+
+// Follows the path's names from the root record of the descriptor at `descriptorSector` and
+// joins the extents of every record the file has.
+std::optional<Bytes> ReadIsoFile(const Bytes& image, std::uint32_t descriptorSector,
+                                 const std::vector<std::string>& names) {
+  std::uint32_t dir = Le32(image, descriptorSector * kSectorSize + 156 + 2);
+  for (std::size_t i = 0; i + 1 < names.size(); ++i) {
+    std::optional<std::uint32_t> next;
+    for (const IsoRecord& r : Records(image, dir)) {
+      if (r.id == names[i]) next = r.sector;
+    }
+    if (!next) return std::nullopt;
+    dir = *next;
+  }
+  std::optional<Bytes> data;
+  for (const IsoRecord& r : Records(image, dir)) {
+    if (r.id != names.back()) continue;
+    if (!data) data.emplace();
+    const auto from =
+        image.begin() + static_cast<std::ptrdiff_t>(std::size_t{r.sector} * kSectorSize);
+    data->insert(data->end(), from, from + r.length);
+  }
+  return data;
+}
+
+std::string Ucs2(std::string_view name) {
+  std::string ucs2;
+  for (const char c : name) ucs2 += {'\0', c};
+  return ucs2;
+}
+
+TEST(UdfImageTest, BridgeRecordsPointAtTheFilesData) {
+  // The level 1 names, spelled out.
+  const std::vector<std::vector<std::string>> isoNames = {
+      {"BDMV", "INDEX.BDM;1"},
+      {"BDMV", "MOVIEOBJECT.BDM;1"},
+      {"BDMV", "PLAYLIST", "00000.MPL;1"},
+      {"BDMV", "CLIPINF", "00000.CLP;1"},
+      {"BDMV", "STREAM", "00000.M2T;1"},
+  };
+  for (const ImageVariant& variant : testimage::PatchableVariants()) {
+    if (!variant.options.bridge) continue;
+    SCOPED_TRACE(variant.name);
+    const auto files = testimage::VariantFiles(variant, testdisc::k3DFlags);
+    const Bytes image = testimage::BuildImage(files, variant.options);
+    EXPECT_EQ(
+        std::string(image.begin() + 16 * kSectorSize + 1, image.begin() + 16 * kSectorSize + 6),
+        "CD001");
+    for (std::size_t i = 0; i < files.size(); ++i) {
+      SCOPED_TRACE(files[i].path);
+      const std::optional<Bytes> iso = ReadIsoFile(image, 16, isoNames[i]);
+      ASSERT_TRUE(iso);
+      EXPECT_EQ(DescribeDifference(files[i].bytes, *iso), "");
+      std::vector<std::string> joliet;
+      for (std::size_t at = 0; at < files[i].path.size();) {
+        const std::size_t slash = std::min(files[i].path.find('/', at), files[i].path.size());
+        joliet.push_back(Ucs2(files[i].path.substr(at, slash - at)));
+        at = slash + 1;
+      }
+      const std::optional<Bytes> fromJoliet = ReadIsoFile(image, 17, joliet);
+      ASSERT_TRUE(fromJoliet);
+      EXPECT_EQ(DescribeDifference(files[i].bytes, *fromJoliet), "");
+    }
+  }
+}
+
+}  // namespace
