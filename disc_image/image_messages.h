@@ -1,6 +1,8 @@
 #pragma once
 
-// What refuses a disc image, beside the texts a folder shows for the same cause.
+// What refuses a disc image, and what an image's operations meet that no folder's text fits;
+// the other texts are the folder's (bdmv/folder_messages.h), so that an image reports as a folder
+// does.
 namespace image_messages {
 
 inline constexpr const char* kModifyNotUdf = "Modify Fail,file is not a UDF disc image";
@@ -19,5 +21,17 @@ inline constexpr const char* kModifySharedData =
     "Modify Fail,index file shares its data with another file";
 inline constexpr const char* kModifyIsoCopy =
     "Modify Fail,the ISO 9660 view keeps its own copy of the index file";
+
+// The file beside an image, or the image against it.
+inline constexpr const char* kModifyBackupUnusable =
+    "Modify Fail,backup file beside the disc image can not be used";
+inline constexpr const char* kRestoreBackupUnusable =
+    "Resume fail,backup file beside the disc image can not be used";
+inline constexpr const char* kModifyImageDiffers =
+    "Modify Fail,disc image differs from its backup file";
+inline constexpr const char* kRestoreImageDiffers =
+    "Resume fail,disc image differs from its backup file";
+inline constexpr const char* kRestoreNotTaken =
+    "Resume fail,disc image did not take back its original bytes";
 
 }  // namespace image_messages

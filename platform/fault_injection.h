@@ -22,6 +22,7 @@ enum class IoStep {
   kUnlink,         // ...and the removal of the first
   kTime,           // setting a file's time
   kChmod,          // setting a file's mode again after a write in place
+  kRemove,         // removing a file that has done its job
 };
 
 // Returns 0 to let the step's result stand, or a system error number to fail it with.

@@ -80,6 +80,9 @@ class File {
   std::intptr_t m_handle;
 };
 
+// Removes the file's name from the directory and makes the removal durable.
+void RemoveFile(const Directory& dir, const std::string& name);
+
 // A name that exists as a file (not a link) whose read-only attribute is set.
 bool IsReadOnly(const Directory& dir, const std::string& name);
 
@@ -105,6 +108,10 @@ class NewFile {
   // and access list, and, once published, its attributes and creation time). False where the
   // system will not let it keep them all: it may then not take the original's place.
   bool KeepPermissionsOf(const File& original);
+
+  // The published file stays hidden on Windows, where a leading dot hides nothing; elsewhere
+  // the final name alone decides, as it is given.
+  void KeepHidden();
 
   // Flushes the file, renames it to its final name and flushes the directory. Without
   // replaceExisting an existing file of the final name is never replaced: the rename fails.

@@ -38,6 +38,8 @@ const char* NameOf(FileOperation operation) {
       return "list";
     case FileOperation::kMakeDirectory:
       return "make directory";
+    case FileOperation::kRemove:
+      return "remove";
   }
   return "access";
 }

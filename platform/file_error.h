@@ -41,6 +41,7 @@ enum class FileOperation {
   kClose,
   kList,
   kMakeDirectory,
+  kRemove,
 };
 
 }  // namespace platform

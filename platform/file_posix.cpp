@@ -14,6 +14,7 @@
 
 #include "platform/fault_injection.h"
 #include "platform/file_error.h"
+#include "platform/flush_directory.h"
 #include "platform/rename_no_replace.h"
 #include "platform/socket_status.h"
 #include "platform/temporary_name.h"
@@ -208,6 +209,11 @@ void RemoveAbandonedTemporaries(const Directory& dir, const std::vector<DirEntry
   }
 }
 
+void RemoveFile(const Directory& dir, const std::string& name) {
+  Check(IoStep::kRemove, unlinkat(Dir(dir), name.c_str(), 0) == 0, FileOperation::kRemove, name);
+  FlushDirectory(dir);
+}
+
 bool IsReadOnly(const Directory& dir, const std::string& name) {
   struct stat status;
   if (fstatat(Dir(dir), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) return false;
@@ -240,6 +246,9 @@ NewFile::~NewFile() {
 void NewFile::Write(std::span<const std::uint8_t> bytes) {
   WriteFully(AsFd(m_handle), bytes, -1, m_displayName);
 }
+
+// A name with a leading dot is what hides a file here.
+void NewFile::KeepHidden() {}
 
 bool NewFile::KeepPermissionsOf(const File& original) {
   const struct stat wanted = StatusOf(static_cast<int>(original.NativeHandle()));
@@ -275,11 +284,7 @@ void NewFile::Publish(bool replaceExisting) {
           : RenameNoReplace(dirFd, m_tempName, m_finalName);
   if (renameError) throw *renameError;
   m_published = true;
-
-  const std::optional<FileError> flushError = m_dir.Flush();
-  const std::error_code error =
-      StepResult(IoStep::kFlush, flushError ? flushError->code() : std::error_code());
-  if (error) throw FileError(error, FileOperation::kFlush);
+  FlushDirectory(m_dir);
 }
 
 }  // namespace platform

@@ -8,6 +8,7 @@
 
 #include "platform/fault_injection.h"
 #include "platform/file_error.h"
+#include "platform/flush_directory.h"
 #include "platform/temporary_name.h"
 #include "platform/touch_win32.h"
 #include "platform/utf16_win32.h"
@@ -318,6 +319,11 @@ void RemoveAbandonedTemporaries(const Directory& dir, const std::vector<DirEntry
   }
 }
 
+void RemoveFile(const Directory& dir, const std::string& name) {
+  Check(IoStep::kRemove, DeleteFileW(PathIn(dir, name).c_str()), FileOperation::kRemove, name);
+  FlushDirectory(dir);
+}
+
 bool IsReadOnly(const Directory& dir, const std::string& name) {
   const DWORD attributes = GetFileAttributesW(PathIn(dir, name).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return false;
@@ -393,6 +399,10 @@ bool NewFile::KeepPermissionsOf(const File& original) {
   return true;
 }
 
+void NewFile::KeepHidden() {
+  m_attributes |= FILE_ATTRIBUTE_HIDDEN;
+}
+
 void NewFile::Publish(bool replaceExisting) {
   HANDLE handle = Native(m_handle);
   Check(IoStep::kFlush, FlushFileBuffers(handle), FileOperation::kFlush, m_tempName);
@@ -406,11 +416,7 @@ void NewFile::Publish(bool replaceExisting) {
   SetBasicInfo(handle, shown);
   m_handle = -1;
   if (!CloseHandle(handle)) ThrowLastError(FileOperation::kClose, m_finalName);
-
-  const std::optional<FileError> flushError = m_dir.Flush();
-  const std::error_code error =
-      StepResult(IoStep::kFlush, flushError ? flushError->code() : std::error_code());
-  if (error) throw FileError(error, FileOperation::kFlush);
+  FlushDirectory(m_dir);
 }
 
 }  // namespace platform

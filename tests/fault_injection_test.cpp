@@ -21,9 +21,9 @@ using platform::IoStep;
 namespace {
 
 const char* StepName(IoStep step) {
-  static const char* const kNames[] = {"read",   "create",          "write", "flush",  "chown",
-                                       "rename", "no-replace flag", "link",  "unlink", "time",
-                                       "chmod"};
+  static const char* const kNames[] = {"read",   "create", "write",           "flush",
+                                       "chown",  "rename", "no-replace flag", "link",
+                                       "unlink", "time",   "chmod",           "remove"};
   return kNames[static_cast<int>(step)];
 }
 

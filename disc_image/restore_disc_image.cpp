@@ -1,0 +1,56 @@
+#include "disc_image/disc_image.h"
+
+#include "bdmv/folder_messages.h"
+#include "disc_image/image_backup_file.h"
+#include "disc_image/image_messages.h"
+#include "disc_image/image_regions.h"
+#include "platform/file.h"
+#include "platform/path_length.h"
+
+namespace disc_image {
+namespace {
+
+namespace msg = folder_messages;
+
+FolderOutcome Restore(const platform::Directory& dir, const std::string& name,
+                      const std::string& path) {
+  namespace image_msg = image_messages;
+  if (platform::NarrowPathLength(path) >= msg::kMaxFolderPathLength) {
+    return FolderOutcome::Reported(msg::kPathTooLong);
+  }
+  const std::string backupName = BackupNameFor(name);
+  const ImageBackupFile found = ReadImageBackupFile(dir, backupName);
+  if (!found.exists) return FolderOutcome::Reported(msg::kRestoreNoBackup);
+  if (!found.backup) {
+    return FolderOutcome::Reported(image_msg::kRestoreBackupUnusable, found.problem);
+  }
+  if (platform::IsReadOnly(dir, name)) return FolderOutcome::Reported(msg::kRestoreReadOnly);
+
+  platform::File image = platform::File::OpenForWriting(dir, name);
+  const ImageBackup& backup = *found.backup;
+  const RegionsState state = CompareRegions(image, backup);
+  if (!state.known) return FolderOutcome::Reported(image_msg::kRestoreImageDiffers);
+  if (!state.original) WriteOriginalRegions(image, backup.regions, path);
+  // The backup file goes only once the image reads back as its original: it is all that could
+  // undo the patch.
+  if (!CompareRegions(image, backup).original) {
+    return FolderOutcome::Reported(image_msg::kRestoreNotTaken);
+  }
+  std::vector<platform::DirEntry> entries;
+  if (!dir.List(entries)) platform::RemoveAbandonedTemporaries(dir, entries);
+  platform::RemoveFile(dir, backupName);
+  return {FolderOutcome::Kind::kRestored, {}};
+}
+
+}  // namespace
+
+FolderOutcome RestoreDiscImage(const platform::Directory& dir, const std::string& name,
+                               const std::string& path) {
+  try {
+    return Restore(dir, name, path);
+  } catch (const std::bad_alloc&) {
+    return FolderOutcome::Reported(msg::kMemoryLeak);
+  }
+}
+
+}  // namespace disc_image
