@@ -28,6 +28,13 @@ using testimage::kSectorSize;
 using testing_support::Bytes;
 using testing_support::DescribeDifference;
 
+std::uint16_t Le16(const Bytes& b, std::size_t at) {
+  return static_cast<std::uint16_t>(b[at] | b[at + 1] << 8);
+}
+std::uint32_t Le32(const Bytes& b, std::size_t at) {
+  return static_cast<std::uint32_t>(b[at] | b[at + 1] << 8 | b[at + 2] << 16 | b[at + 3] << 24);
+}
+
 std::vector<ImageVariant> AllVariants() {
   std::vector<ImageVariant> all = testimage::PatchableVariants();
   for (ImageVariant& v : testimage::RefusedVariants()) all.push_back(std::move(v));
@@ -90,11 +97,39 @@ TEST(UdfImageTest, WriteImageWritesWhatBuildImageBuilds) {
             "");
 }
 
-// ---- tags ----
-
-std::uint16_t Le16(const Bytes& b, std::size_t at) {
-  return static_cast<std::uint16_t>(b[at] | b[at + 1] << 8);
+// The image tests tell from PlacementOf which sectors a patch may change.
+TEST(UdfImageTest, PlacementNamesTheSectorsThatHoldAFile) {
+  for (const ImageVariant& variant : testimage::PatchableVariants()) {
+    if (variant.options.sizeInSectors != 0) continue;
+    SCOPED_TRACE(variant.name);
+    const auto files = testimage::VariantFiles(variant, testdisc::k3DFlags);
+    const Bytes image = testimage::BuildImage(files, variant.options);
+    for (const ImageFile& file : files) {
+      SCOPED_TRACE(file.path);
+      const auto placement = testimage::PlacementOf(files, variant.options, file.path);
+      ASSERT_EQ(placement.entrySectors.size(),
+                variant.options.revision == testimage::Revision::k250 ? 2u : 1u);
+      for (const std::uint64_t sector : placement.entrySectors) {
+        const std::size_t at = sector * kSectorSize;
+        EXPECT_EQ(Le16(image, at), variant.options.extendedEntries ? 266 : 261);
+        EXPECT_EQ(Le32(image, at + 56), file.bytes.size()) << "information length";
+      }
+      Bytes data;
+      for (const std::uint64_t sector : placement.dataSectors) {
+        const auto from = image.begin() + static_cast<std::ptrdiff_t>(sector * kSectorSize);
+        data.insert(data.end(), from, from + kSectorSize);
+      }
+      if (!data.empty()) data.resize(file.bytes.size());
+      const std::size_t entrySize = variant.options.extendedEntries ? 216 : 176;
+      const bool embedded = variant.options.allocation == testimage::Allocation::kEmbedded &&
+                            entrySize + file.bytes.size() <= kSectorSize;
+      EXPECT_EQ(DescribeDifference(embedded ? Bytes{} : file.bytes, data), "");
+      EXPECT_EQ(placement.listingSectors.size(), variant.options.bridge ? 2u : 0u);
+    }
+  }
 }
+
+// ---- tags ----
 
 bool ChecksumHolds(const Bytes& b, std::size_t at) {
   std::uint8_t sum = 0;
@@ -174,9 +209,6 @@ TEST(UdfImageTest, BdInfoListsTheImageAsItListsTheFolder) {
 
 // ---- the ISO 9660 view of a bridge ----
 
-std::uint32_t Le32(const Bytes& b, std::size_t at) {
-  return static_cast<std::uint32_t>(b[at] | b[at + 1] << 8 | b[at + 2] << 16 | b[at + 3] << 24);
-}
 std::uint32_t Be32(const Bytes& b, std::size_t at) {
   return static_cast<std::uint32_t>(b[at] << 24 | b[at + 1] << 16 | b[at + 2] << 8 | b[at + 3]);
 }

@@ -21,9 +21,9 @@ std::vector<ImageVariant> PatchableVariants() {
   ImageVariant fragmented{"2.50 fragmented index", Options(Revision::k250, true, Allocation::kLong),
                           5000};
   fragmented.options.fragmentIndex = true;
-  ImageVariant fragmentedBridge{"1.02 fragmented index, bridge",
-                                Options(Revision::k102, false, Allocation::kShort, true), 5000};
-  fragmentedBridge.options.fragmentIndex = true;
+  ImageVariant fragmentedShort{"1.02 fragmented index, short",
+                               Options(Revision::k102, false, Allocation::kShort), 5000};
+  fragmentedShort.options.fragmentIndex = true;
   ImageVariant sparse{"2.50 sparse 64 MiB", Options(Revision::k250, true, Allocation::kLong)};
   sparse.options.sizeInSectors = kSparseSectors;
   return {
@@ -37,7 +37,7 @@ std::vector<ImageVariant> PatchableVariants() {
       {"1.02 FE short, bridge", Options(Revision::k102, false, Allocation::kShort, true)},
       {"2.50 EFE long, bridge", Options(Revision::k250, true, Allocation::kLong, true)},
       fragmented,
-      fragmentedBridge,
+      fragmentedShort,
       sparse,
   };
 }

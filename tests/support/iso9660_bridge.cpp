@@ -217,16 +217,26 @@ Bytes JolietDescriptor(const ViewWriter& view, std::uint32_t volumeSectors) {
   return d;
 }
 
+std::uint32_t JolietSector(const ViewWriter& iso, std::uint32_t firstSector) {
+  return firstSector + 2 + static_cast<std::uint32_t>(iso.DirectoryCount());
+}
+
 }  // namespace
 
 std::uint32_t IsoSectorCount(const IsoNode& root) {
   return 2 * (2 + static_cast<std::uint32_t>(Directories(root, View::kIso9660).size()));
 }
 
+std::vector<std::uint32_t> IsoDirectorySectors(const IsoNode& root, std::uint32_t firstSector,
+                                               const IsoNode& dir) {
+  const ViewWriter iso(root, View::kIso9660, firstSector);
+  const ViewWriter joliet(root, View::kJoliet, JolietSector(iso, firstSector));
+  return {iso.DirectorySector(iso.IndexOf(&dir)), joliet.DirectorySector(joliet.IndexOf(&dir))};
+}
+
 void WriteIsoBridge(SectorImage& image, const IsoNode& root, std::uint32_t firstSector) {
   const ViewWriter iso(root, View::kIso9660, firstSector);
-  const ViewWriter joliet(root, View::kJoliet,
-                          firstSector + 2 + static_cast<std::uint32_t>(iso.DirectoryCount()));
+  const ViewWriter joliet(root, View::kJoliet, JolietSector(iso, firstSector));
   const auto volumeSectors = static_cast<std::uint32_t>(image.SectorCount());
   iso.Write(image);
   joliet.Write(image);

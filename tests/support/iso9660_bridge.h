@@ -29,6 +29,11 @@ inline constexpr std::uint32_t kIsoDescriptorCount = 3;  // primary, Joliet, ter
 // How many sectors the path tables and directories of both views take.
 std::uint32_t IsoSectorCount(const IsoNode& root);
 
+// The sectors that list `dir`'s children (a directory of `root`): in the ISO 9660 view, then in
+// the Joliet view.
+std::vector<std::uint32_t> IsoDirectorySectors(const IsoNode& root, std::uint32_t firstSector,
+                                               const IsoNode& dir);
+
 // Writes the descriptors at sectors 16 to 18 and the path tables and directories from
 // `firstSector` on.
 void WriteIsoBridge(SectorImage& image, const IsoNode& root, std::uint32_t firstSector);

@@ -114,6 +114,36 @@ class Builder {
     });
   }
 
+  FilePlacement Placement(const std::string& path) {
+    LayOut();
+    const Node& file = Find(path);
+    FilePlacement placement;
+    const std::uint32_t entriesStart = kPartitionStart + (Metadata() ? kMetadataStart : 0);
+    placement.entrySectors.push_back(entriesStart + file.entryBlock);
+    if (Metadata()) placement.entrySectors.push_back(entriesStart + entryBlocks_ + file.entryBlock);
+    for (const Extent& e : file.extents) {
+      for (std::uint32_t b = 0; b < Blocks(e.length); ++b) {
+        placement.dataSectors.push_back(kPartitionStart + e.block + b);
+      }
+    }
+    if (o_.bridge) {
+      const IsoNode tree = IsoTree(root_);
+      const IsoNode* dir = &tree;
+      // Down the path's folders to the one that lists the file.
+      std::size_t start = 0;
+      for (std::size_t slash; (slash = path.find('/', start)) != std::string::npos;
+           start = slash + 1) {
+        const std::string name = path.substr(start, slash - start);
+        dir = &*std::find_if(dir->children.begin(), dir->children.end(),
+                             [&](const IsoNode& c) { return c.name == name; });
+      }
+      for (const std::uint32_t sector : IsoDirectorySectors(tree, kIsoSector, *dir)) {
+        placement.listingSectors.push_back(sector);
+      }
+    }
+    return placement;
+  }
+
   SectorImage Build() {
     LayOut();
     SectorImage image(sectorCount_);
@@ -616,6 +646,11 @@ class Builder {
 std::vector<std::uint8_t> BuildImage(const std::vector<ImageFile>& files,
                                      const ImageOptions& options) {
   return Builder(files, options).Build().Flatten();
+}
+
+FilePlacement PlacementOf(const std::vector<ImageFile>& files, const ImageOptions& options,
+                          const std::string& path) {
+  return Builder(files, options).Placement(path);
 }
 
 void WriteImage(const std::filesystem::path& image, const std::vector<ImageFile>& files,

@@ -59,6 +59,15 @@ std::vector<std::uint8_t> BuildImage(const std::vector<ImageFile>& files,
 void WriteImage(const std::filesystem::path& image, const std::vector<ImageFile>& files,
                 const ImageOptions& options);
 
+// Where the image of these files and options holds a file, in sectors of the image.
+struct FilePlacement {
+  std::vector<std::uint64_t> entrySectors;    // its entry, and for 2.50 the entry's mirror copy
+  std::vector<std::uint64_t> dataSectors;     // empty when the data is embedded in the entry
+  std::vector<std::uint64_t> listingSectors;  // the ISO 9660 and Joliet records' (bridge)
+};
+FilePlacement PlacementOf(const std::vector<ImageFile>& files, const ImageOptions& options,
+                          const std::string& path);
+
 // The files testdisc::WriteDisc writes (tests/support/bd_disc.h), as image files.
 std::vector<ImageFile> DiscFiles(std::uint8_t appInfoFlags);
 
