@@ -1,0 +1,130 @@
+// Modify, Restore and scan of a disc in a UDF image as the tests write it: their outcomes and
+// messages, and the file beside the image that keeps what a patch changed.
+#include <gtest/gtest.h>
+
+#include "bdmv/folder_messages.h"
+#include "disc_image/disc_image.h"
+#include "disc_image/image_backup_file.h"
+#include "disc_image/image_messages.h"
+#include "tests/support/temp_tree.h"
+#include "tests/support/udf_image.h"
+
+namespace fs = std::filesystem;
+using namespace testing_support;
+using Kind = FolderOutcome::Kind;
+
+namespace {
+
+constexpr std::uint8_t kFlags3D = 0x50;
+
+class DiscImageTest : public ::testing::Test {
+ protected:
+  fs::path Image() const { return tree / "Movie.ISO"; }
+  fs::path BackupFile() const { return tree / "Movie.ISO.quorvel"; }
+
+  FolderOutcome Modify(bool convert3DTo2D = false) {
+    return disc_image::ModifyDiscImage(Dir(), "Movie.ISO", Utf8(Image()), convert3DTo2D);
+  }
+  FolderOutcome Restore() {
+    return disc_image::RestoreDiscImage(Dir(), "Movie.ISO", Utf8(Image()));
+  }
+  BdmvFolderState Scan() { return disc_image::ReadDiscImageState(Dir(), "Movie.ISO"); }
+
+  // What scan says of the disc's patch: "yes", "no" or "unfinished".
+  std::string Patched() {
+    const BdmvFolderState state = Scan();
+    EXPECT_EQ(state.indexFile, "BDMV/index.bdmv");
+    EXPECT_TRUE(state.indexReadable && state.isIndexTable);
+    return state.unfinished ? "unfinished" : state.patched ? "yes" : "no";
+  }
+
+  const platform::Directory& Dir() {
+    if (!dir.IsOpen()) dir = platform::Directory::OpenFolder(Utf8(tree.Root()));
+    return dir;
+  }
+
+  TempTree tree;
+  platform::Directory dir;
+};
+
+TEST_F(DiscImageTest, APatchIsKeptBesideTheImageUntilRestoreGivesBackItsExactBytes) {
+  for (const bool bridge : {false, true}) {
+    SCOPED_TRACE(bridge ? "UDF 1.02 with an ISO 9660 bridge" : "UDF 2.50");
+    testimage::ImageOptions options;
+    if (bridge) {
+      options.revision = testimage::Revision::k102;
+      options.extendedEntries = false;
+      options.bridge = true;
+    }
+    testimage::WriteImage(Image(), testimage::DiscFiles(kFlags3D), options);
+    const Bytes original = ReadBytes(Image());
+    EXPECT_EQ(Patched(), "no");
+    EXPECT_EQ(Scan().flags, kFlags3D);
+    EXPECT_EQ(Scan().backupFile, "");
+
+    EXPECT_EQ(Modify(true).kind, Kind::kPatched);
+    const Bytes patched = ReadBytes(Image());
+    EXPECT_NE(DescribeDifference(original, patched), "");
+    EXPECT_EQ(Patched(), "yes");
+    EXPECT_EQ(Scan().flags, 0);
+    EXPECT_EQ(Scan().backupFile, "Movie.ISO.quorvel");
+    std::string problem;
+    const auto kept = disc_image::DecodeImageBackup(ReadBytes(BackupFile()), problem);
+    ASSERT_TRUE(kept) << problem;
+    EXPECT_TRUE(kept->complete);
+    EXPECT_EQ(kept->imageSize, original.size());
+    // Only the kept regions differ from the original.
+    Bytes undone = patched;
+    for (const disc_image::Region& region : kept->regions) {
+      std::copy(region.before.begin(), region.before.end(), undone.begin() + region.offset);
+    }
+    EXPECT_EQ(DescribeDifference(original, undone), "");
+
+    // Counted again, with nothing written.
+    EXPECT_EQ(Modify().kind, Kind::kAlreadyPatched);
+    EXPECT_EQ(DescribeDifference(patched, ReadBytes(Image())), "");
+
+    EXPECT_EQ(Restore().kind, Kind::kRestored);
+    EXPECT_EQ(DescribeDifference(original, ReadBytes(Image())), "");
+    EXPECT_FALSE(fs::exists(BackupFile()));
+    EXPECT_EQ(Patched(), "no");
+    EXPECT_EQ(Restore().message, folder_messages::kRestoreNoBackup);
+  }
+}
+
+TEST_F(DiscImageTest, WhatCannotBePatchedInPlaceIsReportedWithNothingWritten) {
+  struct Case {
+    std::string name;
+    testimage::ImageOptions options;
+    Bytes image;  // written instead of the options' image when not empty
+    std::string message;
+  };
+  testimage::ImageOptions shared;
+  shared.shareIndexWithBackup = true;
+  std::vector<Case> cases = {
+      {"index data shared with the disc's own backup",
+       shared,
+       {},
+       image_messages::kModifySharedData},
+      {"no UDF volume",
+       {},
+       Bytes(600 * testimage::kSectorSize, 0x20),
+       image_messages::kModifyNotUdf},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.image.empty()) {
+      testimage::WriteImage(Image(), testimage::DiscFiles(kFlags3D), c.options);
+    } else {
+      WriteBytes(Image(), c.image);
+    }
+    const Bytes before = ReadBytes(Image());
+    const FolderOutcome outcome = Modify();
+    EXPECT_EQ(outcome.kind, Kind::kReported);
+    EXPECT_EQ(outcome.message, c.message);
+    EXPECT_EQ(DescribeDifference(before, ReadBytes(Image())), "");
+    EXPECT_FALSE(fs::exists(BackupFile()));
+  }
+}
+
+}  // namespace
