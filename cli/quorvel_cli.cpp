@@ -113,8 +113,10 @@ int RunScanCommand(const Options& options, ConsoleOutput& console) {
 }
 
 int Run(const std::vector<std::string>& arguments, ConsoleOutput& console) {
-  CLI::App app{"Backs up and patches the index files of the Blu-ray disc folders below a folder.",
-               "quorvel-cli"};
+  CLI::App app{
+      "Backs up and patches the index files of the Blu-ray disc folders below a folder, "
+      "and of the discs kept as image files.",
+      "quorvel-cli"};
   app.set_version_flag("--version", std::string("quorvel-cli ") + QUORVEL_VERSION_STRING);
   app.require_subcommand(1, 1);
   // Options are "--name" everywhere: on Windows "/Movies" is a folder, not an option.
@@ -127,17 +129,22 @@ int Run(const std::vector<std::string>& arguments, ConsoleOutput& console) {
                  "time")
       ->default_val(CBdmvFolderWalker::kDefaultThreads)
       ->check(CLI::Range(1u, 256u));
+  app.add_flag("--images", options.walk.images,
+               "Disc images (*.iso) below FOLDER are handled too, each like a BDMV folder");
 
   CLI::App* modify =
-      app.add_subcommand("modify", "Modify pass: back up and patch every BDMV folder");
+      app.add_subcommand("modify", "Modify pass: back up and patch every BDMV folder and image");
   modify->add_flag("--2d", options.convert3DTo2D, "Convert 3D to 2D");
   CLI::App* restore =
       app.add_subcommand("restore", "Restore pass: put the backed-up index files back");
   CLI::App* scan = app.add_subcommand(
-      "scan", "Change nothing: list every BDMV folder a pass would visit and its state");
+      "scan", "Change nothing: list every BDMV folder and image a pass would visit and its state");
   for (CLI::App* command : {modify, restore, scan}) {
     command->fallthrough();
-    command->add_option("FOLDER", options.folder, "The folder to walk")->required();
+    command
+        ->add_option("FOLDER", options.folder,
+                     "The folder to walk, or a disc image to handle alone")
+        ->required();
   }
 
   std::vector<char*> utf8Argv;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "disc_image/disc_image.h"
 #include "pass/pass_front_end.h"
 #include "pass/walk_error.h"
 #include "platform/descriptors.h"
@@ -22,10 +23,14 @@ constexpr std::chrono::duration<double, std::micro> kSlowAverageVisit{30};
 
 }  // namespace
 
-CBdmvFolderWalker::CBdmvFolderWalker(const std::string& startFolder, std::string pattern)
-    : m_strPattern(std::move(pattern)) {
+CBdmvFolderWalker::CBdmvFolderWalker(const std::string& startFolder, std::string pattern,
+                                     bool images)
+    : m_strPattern(std::move(pattern)), m_images(images) {
   platform::Directory start = platform::Directory::OpenFolder(startFolder);
-  if (!start.IsOpen()) return;
+  if (!start.IsOpen()) {
+    EnterImage(startFolder);
+    return;
+  }
   m_path = platform::AbsoluteFolderPath(startFolder);
   Level& level = m_levels.Push();
   level.dir = std::move(start);
@@ -34,11 +39,38 @@ CBdmvFolderWalker::CBdmvFolderWalker(const std::string& startFolder, std::string
 
 CBdmvFolderWalker::~CBdmvFolderWalker() = default;
 
+// A start path that names a plain file: the folder that holds it is the only level, and the file
+// the only target, whatever its name; one that holds no disc is refused by the operation.
+void CBdmvFolderWalker::EnterImage(const std::string& startPath) {
+  std::string path = platform::AbsoluteFolderPath(startPath);
+  auto [folder, name] = platform::SplitLastName(path);
+  if (name.empty()) return;
+  platform::Directory dir = platform::Directory::OpenFolder(folder);
+  if (!dir.IsOpen() || platform::EntryKindOf(dir, name) != platform::EntryKind::kFile) return;
+  m_path = std::move(path);
+  m_startImage = std::move(name);
+  Level& level = m_levels.Push();
+  level.dir = std::move(dir);
+  level.pathLength = m_path.size();
+}
+
+void CBdmvFolderWalker::HandleStartImage(const TargetHandler& handler) {
+  if (Cancelled()) {
+    m_stopped = true;
+    return;
+  }
+  handler(DiscLocation::Image(m_levels.front().dir, m_startImage, m_path));
+}
+
 void CBdmvFolderWalker::Walk(const TargetHandler& handler, PassFrontEnd* frontEnd,
                              unsigned threads) {
   m_listedAhead = 0;
   if (m_levels.empty()) return;
   m_frontEnd = frontEnd;
+  if (!m_startImage.empty()) {
+    HandleStartImage(handler);
+    return;
+  }
   // Half of what is free holds the way down, the rest one directory for each reading thread.
   const std::size_t free = platform::FreeDescriptors();
   const std::size_t spare = free > kReservedDescriptors ? free - kReservedDescriptors : 0;
@@ -54,9 +86,8 @@ void CBdmvFolderWalker::Walk(const TargetHandler& handler, PassFrontEnd* frontEn
   Visit(handler, Clock::now());
   for (;;) {
     if (Cancelled()) {
-      // A stop asked for once nothing is left changes nothing: the walk is whole. A target left
-      // unhandled is a subdirectory left too.
-      m_stopped = AnySubdirectoryLeft();
+      // A stop asked for once nothing is left changes nothing: the walk is whole.
+      m_stopped = m_targetLeft || AnySubdirectoryLeft();
       break;
     }
     const Level& top = m_levels.back();
@@ -83,7 +114,8 @@ void CBdmvFolderWalker::Visit(const TargetHandler& handler, Clock::time_point st
   Level& level = m_levels.back();
   ++m_directoriesVisited;
   if (m_frontEnd) m_frontEnd->DirectoryVisited(m_path);
-  if (const std::optional<FileError> error = level.dir.List(m_entries, true)) {
+  // Images are files: only a walk that takes them lists more than the subdirectories.
+  if (const std::optional<FileError> error = level.dir.List(m_entries, !m_images)) {
     // A directory that cannot be listed contributes nothing.
     ReportUnreadable(*error);
     return;
@@ -94,23 +126,52 @@ void CBdmvFolderWalker::Visit(const TargetHandler& handler, Clock::time_point st
         return entry.kind == platform::EntryKind::kDirectory && !entry.hidden;
       })));
   for (auto& entry : m_entries) {
-    if (entry.kind != platform::EntryKind::kDirectory || entry.hidden) continue;
-    if (!entry.system && platform::SameName(entry.name, m_strPattern)) {
-      m_targets.push_back(entry.name);
+    if (IsTarget(entry)) {
+      m_targets.push_back({entry.name, entry.kind == platform::EntryKind::kFile});
     }
+    if (entry.kind != platform::EntryKind::kDirectory || entry.hidden) continue;
     level.subdirectories.push_back(std::move(entry.name));
   }
   ReadAheadIfSlow(started);
   ScanForTargets(handler);
 }
 
+// Hidden and system entries are never targets, as on the disks the walk is made for.
+bool CBdmvFolderWalker::IsTarget(const platform::DirEntry& entry) const {
+  if (entry.hidden || entry.system) return false;
+  const bool folder = entry.kind == platform::EntryKind::kDirectory;
+  const bool file = entry.kind == platform::EntryKind::kFile;
+  return (folder && platform::SameName(entry.name, m_strPattern)) ||
+         (file && m_images && disc_image::IsImageName(entry.name));
+}
+
+// Only a file that holds a UDF volume is a disc: a raw image or another container is no target.
+// One that cannot be read is skipped and reported, as a directory is.
+bool CBdmvFolderWalker::HoldsUdfVolume(const platform::Directory& dir, const std::string& name) {
+  try {
+    return disc_image::IsUdfImage(dir, name);
+  } catch (const FileError& error) {
+    ReportUnreadable(error);
+    return false;
+  }
+}
+
 void CBdmvFolderWalker::ScanForTargets(const TargetHandler& handler) {
   const std::size_t pathLength = m_path.size();
-  for (const std::string& name : m_targets) {
-    if (Cancelled()) return;
-    const platform::Directory target = OpenWithinLimit(m_levels.back().dir, name);
-    platform::AppendToPath(m_path, name);
-    handler(DiscLocation::BdmvFolder(target, m_path));
+  const platform::Directory& dir = m_levels.back().dir;
+  for (const Target& target : m_targets) {
+    if (Cancelled()) {
+      m_targetLeft = true;
+      return;
+    }
+    if (target.image) {
+      platform::AppendToPath(m_path, target.name);
+      if (HoldsUdfVolume(dir, target.name)) handler(DiscLocation::Image(dir, target.name, m_path));
+    } else {
+      const platform::Directory folder = OpenWithinLimit(dir, target.name);
+      platform::AppendToPath(m_path, target.name);
+      handler(DiscLocation::BdmvFolder(folder, m_path));
+    }
     m_path.resize(pathLength);
   }
 }

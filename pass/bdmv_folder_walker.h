@@ -16,9 +16,10 @@
 #include "platform/file_error.h"
 
 // Walks a folder tree depth first and hands every directory named like the pattern to a
-// handler. It works relative to open directories: the process's working directory never moves,
-// links are never followed, and depth is bounded by memory, not by file descriptors or the stack.
-// A directory it cannot open, list or find again is skipped and reported to the front end.
+// handler, and with `images` every disc image file too. It works relative to open directories:
+// the process's working directory never moves, links are never followed, and depth is bounded by
+// memory, not by file descriptors or the stack. A directory it cannot open, list or find again is
+// skipped and reported to the front end.
 class CBdmvFolderWalker {
  public:
   using TargetHandler = std::function<void(const DiscLocation& disc)>;
@@ -26,7 +27,8 @@ class CBdmvFolderWalker {
   // Directories listed at once on a cold disk; 1 lists one at a time.
   static constexpr unsigned kDefaultThreads = 16;
 
-  CBdmvFolderWalker(const std::string& startFolder, std::string pattern);
+  // A start path that names a plain file, not a folder, is a walk over that image alone.
+  CBdmvFolderWalker(const std::string& startFolder, std::string pattern, bool images = false);
   virtual ~CBdmvFolderWalker();
   CBdmvFolderWalker(const CBdmvFolderWalker&) = delete;
   CBdmvFolderWalker& operator=(const CBdmvFolderWalker&) = delete;
@@ -35,8 +37,10 @@ class CBdmvFolderWalker {
   bool Entered() const { return !m_levels.empty(); }
 
   // Visits the start folder and every non-hidden directory below it, until the front end asks
-  // to cancel. A target is handed to the handler even when it cannot be opened, so that its
-  // operation can report it.
+  // to cancel. A directory's targets, in the order of its listing, come before its
+  // subdirectories. A BDMV folder is handed to the handler even when it cannot be opened, so
+  // that its operation can report it; a file is a target when it is a plain, visible file with
+  // an image's name that holds a UDF volume.
   void Walk(const TargetHandler& handler, PassFrontEnd* frontEnd = nullptr,
             unsigned threads = kDefaultThreads);
 
@@ -86,6 +90,15 @@ class CBdmvFolderWalker {
     std::size_t m_size = 0;
   };
 
+  struct Target {
+    std::string name;
+    bool image = false;  // a disc image file, else a BDMV folder
+  };
+
+  bool IsTarget(const platform::DirEntry& entry) const;
+  bool HoldsUdfVolume(const platform::Directory& dir, const std::string& name);
+  void EnterImage(const std::string& startPath);
+  void HandleStartImage(const TargetHandler& handler);
   void Visit(const TargetHandler& handler, std::chrono::steady_clock::time_point started);
   void ScanForTargets(const TargetHandler& handler);
   std::size_t OpenLevels() const { return 1 + m_levels.size() - m_firstOpen; }
@@ -103,7 +116,9 @@ class CBdmvFolderWalker {
   void StopReadingAhead();
 
   std::string m_strPattern;
-  std::string m_path;  // the directory being visited
+  bool m_images = false;
+  std::string m_startImage;  // the image's name in the start level, when the start is one
+  std::string m_path;        // the directory being visited
   // The start folder, then the directories on the way down to the one visited. The start
   // folder and levels from m_firstOpen on are open; those between were closed to stay within
   // the descriptor limit.
@@ -111,12 +126,13 @@ class CBdmvFolderWalker {
   std::size_t m_firstOpen = 1;
   std::size_t m_openLimit = 2;
   std::vector<platform::DirEntry> m_entries;  // reused for every listing
-  std::vector<std::string> m_targets;         // of the directory being visited
+  std::vector<Target> m_targets;              // of the directory being visited
   PassFrontEnd* m_frontEnd = nullptr;
   std::unique_ptr<DirectoryPrefetcher> m_prefetcher;
   std::uint64_t m_listedAhead = 0;
   DirectoryPrefetcher::Key m_key;  // the visited directory's place in the walk
   std::chrono::duration<double, std::micro> m_averageVisit{};  // over about the last 64 visits
   std::size_t m_directoriesVisited = 0;
+  bool m_targetLeft = false;  // a stop came before the last target of a directory
   bool m_stopped = false;
 };

@@ -6,18 +6,24 @@
 #include "bdmv/folder_outcome.h"
 #include "platform/directory.h"
 
-// Where a disc lives. Modify, Restore and scan reach a disc through this alone. It refers to what
-// the walk holds and lasts as long as the call it is handed to.
+// Where a disc lives: a BDMV folder on a disk, or a disc inside an image file. Modify, Restore
+// and scan reach a disc through this alone, so that both kinds are counted, reported and shown
+// alike. It refers to what the walk holds and lasts as long as the call it is handed to.
 class DiscLocation {
  public:
   // A BDMV folder as the walk opened it; one that could not be opened still tells why.
   static DiscLocation BdmvFolder(const platform::Directory& folder, const std::string& path) {
-    return DiscLocation(folder, path);
+    return DiscLocation(folder, nullptr, path);
+  }
+  // The image file `name` in `dir`.
+  static DiscLocation Image(const platform::Directory& dir, const std::string& name,
+                            const std::string& path) {
+    return DiscLocation(dir, &name, path);
   }
 
-  // The full path the disc is reported under.
+  // The full path the disc is reported under: the BDMV folder's, or the image file's.
   const std::string& Path() const { return *m_path; }
-  // The BDMV folder.
+  // The BDMV folder, or the directory that holds the image.
   const platform::Directory& Folder() const { return *m_dir; }
 
   // As ModifyBdmvFolder and RestoreBdmvFolder: a FileError that ends the pass is thrown.
@@ -26,9 +32,11 @@ class DiscLocation {
   BdmvFolderState ReadState() const;
 
  private:
-  DiscLocation(const platform::Directory& dir, const std::string& path)
-      : m_dir(&dir), m_path(&path) {}
+  DiscLocation(const platform::Directory& dir, const std::string* imageName,
+               const std::string& path)
+      : m_dir(&dir), m_imageName(imageName), m_path(&path) {}
 
   const platform::Directory* m_dir;
+  const std::string* m_imageName;  // none for a BDMV folder
   const std::string* m_path;
 };

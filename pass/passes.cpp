@@ -38,7 +38,7 @@ bool Enter(const CBdmvFolderWalker& walker, PassFrontEnd& frontEnd) {
 
 void RunPass(const std::string& folder, const char* summaryFormat, PassFrontEnd& frontEnd,
              const WalkOptions& options) {
-  CBdmvFolderWalker walker(folder, kPattern);
+  CBdmvFolderWalker walker(folder, kPattern, options.images);
   if (!Enter(walker, frontEnd)) return;
   walker.Walk([&](const DiscLocation& disc) { ApplyPassOperation(disc, frontEnd); }, &frontEnd,
               options.threads);
@@ -71,7 +71,7 @@ void RunRestorePass(const std::string& folder, PassFrontEnd& frontEnd, const Wal
 
 bool RunScan(const std::string& folder, PassFrontEnd& frontEnd, const ScanReport& report,
              const WalkOptions& options) {
-  CBdmvFolderWalker walker(folder, kPattern);
+  CBdmvFolderWalker walker(folder, kPattern, options.images);
   if (!Enter(walker, frontEnd)) return false;
   walker.Walk(
       [&](const DiscLocation& disc) {

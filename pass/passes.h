@@ -14,21 +14,25 @@ struct WalkOptions {
   bool images = false;  // disc images (*.iso) below the folder are targets too
 };
 
-// Modifies every BDMV folder below `folder` and shows "Modify %d file successful". A folder
-// that cannot be entered shows "Floder Path ERR." and ends the pass there. A directory below it
+// Modifies every BDMV folder below `folder` (and with WalkOptions::images every disc image) and
+// shows "Modify %d file successful". A `folder` that names a plain file is a pass over that
+// image alone. One that can be neither entered nor taken as an image shows "Floder Path ERR."
+// and ends the pass there. A directory below it
 // that cannot be read is skipped and told to PassFrontEnd::FolderUnreadable. A FileError from a
 // folder ends the pass and is left to the front end's guard.
 void RunModifyPass(const std::string& folder, int convert3DTo2D, PassFrontEnd& frontEnd,
                    const WalkOptions& options = {});
 
-// Restores every BDMV folder below `folder` and shows "Resume  %d files successful".
+// Restores every BDMV folder (and image) below `folder`, or the image it names, and shows
+// "Resume  %d files successful".
 void RunRestorePass(const std::string& folder, PassFrontEnd& frontEnd,
                     const WalkOptions& options = {});
 
 using ScanReport = std::function<void(const std::string& path, const BdmvFolderState& state)>;
 
-// Reports every BDMV folder a pass would visit, and changes nothing. A BDMV folder that cannot be
-// listed, or whose index file cannot be read, is told to PassFrontEnd::FolderUnreadable too.
-// Returns false when the start folder cannot be entered, after showing "Floder Path ERR.".
+// Reports every BDMV folder and image a pass would visit, under its path, and changes nothing. A
+// BDMV folder that cannot be listed, or whose index file cannot be read, is told to
+// PassFrontEnd::FolderUnreadable too. Returns false when the start folder cannot be entered, after
+// showing "Floder Path ERR.".
 bool RunScan(const std::string& folder, PassFrontEnd& frontEnd, const ScanReport& report,
              const WalkOptions& options = {});

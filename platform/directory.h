@@ -108,6 +108,13 @@ class Directory {
 // one name (on POSIX, not after a link).
 std::string AbsoluteFolderPath(const std::string& path);
 
+// What `name` is in the directory, a link not followed; kOther when it cannot be told.
+EntryKind EntryKindOf(const Directory& dir, const std::string& name);
+
+// A full path (as AbsoluteFolderPath gives it) as the folder that holds its last name, and that
+// name; the name is empty for a root.
+std::pair<std::string, std::string> SplitLastName(const std::string& path);
+
 // Compares two names as the file systems Quorvel's users copy discs from do: without regard to
 // the case of ASCII letters.
 bool SameName(std::string_view a, std::string_view b);

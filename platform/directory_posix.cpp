@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/listing_posix.h"
+
 namespace platform {
 namespace {
 
@@ -131,6 +133,16 @@ std::string AbsoluteFolderPath(const std::string& path) {
     shown += component;
   }
   return shown.empty() ? "/" : shown;
+}
+
+EntryKind EntryKindOf(const Directory& dir, const std::string& name) {
+  return KindByStatus(static_cast<int>(dir.NativeHandle()), name.c_str());
+}
+
+std::pair<std::string, std::string> SplitLastName(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return {{}, path};
+  return {path.substr(0, slash == 0 ? 1 : slash), path.substr(slash + 1)};
 }
 
 void AppendToPath(std::string& folder, std::string_view name) {

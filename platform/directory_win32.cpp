@@ -182,6 +182,19 @@ std::string AbsoluteFolderPath(const std::string& path) {
   return Narrow(full);
 }
 
+EntryKind EntryKindOf(const Directory& dir, const std::string& name) {
+  const DWORD attributes = GetFileAttributesW(ChildPath(dir.NativePath(), name).c_str());
+  return attributes == INVALID_FILE_ATTRIBUTES ? EntryKind::kOther : KindOf(attributes);
+}
+
+std::pair<std::string, std::string> SplitLastName(const std::string& path) {
+  const std::size_t separator = path.find_last_of("\\/");
+  if (separator == std::string::npos) return {{}, path};
+  // A drive's root keeps its backslash: "C:" alone names the drive's current directory.
+  const bool root = separator == 0 || path[separator - 1] == ':';
+  return {path.substr(0, root ? separator + 1 : separator), path.substr(separator + 1)};
+}
+
 void AppendToPath(std::string& folder, std::string_view name) {
   if (folder.empty() || (folder.back() != '/' && folder.back() != '\\')) folder += '\\';
   folder += name;

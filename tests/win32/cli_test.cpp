@@ -12,6 +12,7 @@
 #include "platform/utf16_win32.h"
 #include "tests/support/cli_runner.h"
 #include "tests/support/temp_tree.h"
+#include "tests/support/udf_image.h"
 
 namespace fs = std::filesystem;
 using namespace testing_support;
@@ -119,6 +120,29 @@ class VerbatimFolder {
 
   std::wstring m_path;
 };
+
+// An image found by the walk, or named alone, is patched in place and restored to its bytes,
+// whatever script its name is in.
+TEST(WindowsCliTest, ADiscImageIsPatchedInPlaceAndRestoredWhole) {
+  TempTree tree;
+  const fs::path image = tree.Root() / fs::path(u8"Фильм 电影.ISO");
+  testimage::WriteImage(image, testimage::DiscFiles(0x60), {});
+  const Bytes original = ReadBytes(image);
+
+  auto run = Cli({"modify", "--images", Utf8(tree.Root())});
+  EXPECT_EQ(run.exitStatus, 0) << run.err;
+  EXPECT_EQ(run.out, "Modify 1 file successful\n");
+  EXPECT_NE(ReadBytes(image), original);
+
+  run = Cli({"scan", Utf8(image)});
+  EXPECT_EQ(run.exitStatus, 0) << run.err;
+  EXPECT_EQ(run.out, Utf8(image) + ": index=BDMV/index.bdmv patched=yes flags=0x60 backup=yes\n");
+
+  run = Cli({"restore", Utf8(image)});
+  EXPECT_EQ(run.exitStatus, 0) << run.err;
+  EXPECT_EQ(run.out, "Resume  1 files successful\n");
+  EXPECT_EQ(DescribeDifference(original, ReadBytes(image)), "");
+}
 
 TEST(WindowsCliTest, AVerbatimPathNamesTheFolderExactlyAsWritten) {
   TempTree tree;
