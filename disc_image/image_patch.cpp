@@ -132,17 +132,28 @@ std::uint64_t FirstDataSector(const udf::Volume& volume, const FileEntry& file) 
   return volume.SectorCopies(file.extents.front().start).front();
 }
 
-// Whether the extents follow each other on the image, as an ISO 9660 record's single extent does.
-bool IsContiguous(const udf::Volume& volume, const FileEntry& file) {
-  for (std::size_t i = 1; i < file.extents.size(); ++i) {
-    const udf::Extent& previous = file.extents[i - 1];
-    if (previous.length % kSectorSize != 0 ||
-        volume.SectorCopies(file.extents[i].start).front() !=
-            volume.SectorCopies(previous.start).front() + previous.length / kSectorSize) {
+// Whether the records hold the file's data where its extents do, one record for each.
+bool SameExtents(const udf::Volume& volume, const FileEntry& file, const iso9660::Entry& entry) {
+  if (entry.parts.size() != file.extents.size()) return false;
+  for (std::size_t i = 0; i < file.extents.size(); ++i) {
+    if (entry.parts[i].extent != volume.SectorCopies(file.extents[i].start).front() ||
+        entry.parts[i].length != file.extents[i].length) {
       return false;
     }
   }
   return true;
+}
+
+// The ISO 9660 entries whose data is the file's: they begin where its data does.
+std::vector<iso9660::Entry> EntriesOver(const udf::Volume& volume, const FileEntry& file,
+                                        const std::vector<iso9660::Entry>& entries) {
+  std::vector<iso9660::Entry> found;
+  if (file.embedded || file.extents.empty()) return found;
+  const std::uint64_t first = FirstDataSector(volume, file);
+  for (const iso9660::Entry& entry : entries) {
+    if (!entry.directory && entry.parts.front().extent == first) found.push_back(entry);
+  }
+  return found;
 }
 
 bool IsIndexName(const std::string& name) {
@@ -152,31 +163,31 @@ bool IsIndexName(const std::string& name) {
          platform::SameName(bare, bdmv_names::kIndexAlternative);
 }
 
-// The ISO 9660 and Joliet records of the index file's data, which the patch changes with it. A
-// record that names the index file but keeps other bytes (or a copy of embedded data) would go on
+// The ISO 9660 and Joliet entries of the index file's data, which the patch changes with it. An
+// entry that names the index file but keeps other bytes (or a copy of embedded data) would go on
 // showing the unpatched file, and one in BDMV/BACKUP over the same data would change with it.
-std::vector<iso9660::Record> IndexRecords(const udf::Volume& volume, const FileEntry& index,
-                                          const std::vector<iso9660::View>& views) {
-  std::vector<iso9660::Record> records;
+std::vector<iso9660::Entry> IndexEntries(const udf::Volume& volume, const FileEntry& index,
+                                         const std::vector<iso9660::View>& views) {
+  std::vector<iso9660::Entry> entries;
   for (const iso9660::View& view : views) {
-    for (const iso9660::Record& record : view.bdmv) {
-      if (record.directory) continue;
-      if (!index.embedded && record.extent == FirstDataSector(volume, index)) {
-        if (record.length != index.length || record.continued || !IsContiguous(volume, index)) {
-          throw ImageRefusal(msg::kModifyIsoCopy);
-        }
-        records.push_back(record);
-      } else if (IsIndexName(record.name)) {
+    const std::vector<iso9660::Entry> same = EntriesOver(volume, index, view.bdmv);
+    for (const iso9660::Entry& entry : same) {
+      if (!SameExtents(volume, index, entry)) throw ImageRefusal(msg::kModifyIsoCopy);
+    }
+    for (const iso9660::Entry& entry : view.bdmv) {
+      const bool isSame = std::any_of(same.begin(), same.end(), [&](const iso9660::Entry& e) {
+        return e.parts.front().offset == entry.parts.front().offset;
+      });
+      if (!entry.directory && !isSame && IsIndexName(entry.name)) {
         throw ImageRefusal(msg::kModifyIsoCopy);
       }
     }
-    for (const iso9660::Record& record : view.backup) {
-      if (!index.embedded && !record.directory && record.extent == FirstDataSector(volume, index)) {
-        throw ImageRefusal(msg::kModifySharedData);
-      }
+    if (!EntriesOver(volume, index, view.backup).empty()) {
+      throw ImageRefusal(msg::kModifySharedData);
     }
+    entries.insert(entries.end(), same.begin(), same.end());
   }
-  return records;
+  return entries;
 }
 
 std::size_t ModificationTimeOffset(const FileEntry& entry) {
@@ -211,10 +222,9 @@ void TouchMovieObject(const udf::Volume& volume, const FileEntry& movieObject,
       udf::SealTag(entry);
     });
   }
-  if (movieObject.embedded || movieObject.extents.empty()) return;
   for (const iso9660::View& view : views) {
-    for (const iso9660::Record& record : view.bdmv) {
-      if (!record.directory && record.extent == FirstDataSector(volume, movieObject)) {
+    for (const iso9660::Entry& entry : EntriesOver(volume, movieObject, view.bdmv)) {
+      for (const iso9660::Record& record : entry.parts) {
         SetRecordDate(edits, record, time, std::nullopt);
       }
     }
@@ -281,7 +291,7 @@ void SetFileBytes(const udf::Volume& volume, const FileEntry& file,
 // which makes the file a patched table.
 void PatchExtents(const udf::Volume& volume, const FileEntry& index,
                   const std::vector<index_table::BytePatch>& changes,
-                  const std::vector<iso9660::Record>& records, const platform::LocalTime& time,
+                  const std::vector<iso9660::Entry>& entries, const platform::LocalTime& time,
                   SectorEdits& edits) {
   std::vector<index_table::BytePatch> block;
   std::vector<index_table::BytePatch> head;
@@ -289,8 +299,14 @@ void PatchExtents(const udf::Volume& volume, const FileEntry& index,
     (change.offset == index.length ? block : head).push_back(change);
   }
   SetFileBytes(volume, index, block, edits);
-  for (const iso9660::Record& record : records) {
-    SetRecordDate(edits, record, time, static_cast<std::uint32_t>(index.length + kBlockSize));
+  // The last record holds the end of the data.
+  for (const iso9660::Entry& entry : entries) {
+    for (const iso9660::Record& record : entry.parts) {
+      const bool last = &record == &entry.parts.back();
+      SetRecordDate(edits, record, time,
+                    last ? std::optional(static_cast<std::uint32_t>(record.length + kBlockSize))
+                         : std::nullopt);
+    }
   }
   const std::size_t lastLength = index.extents.back().descriptorOffset;
   for (const std::uint64_t sector : volume.SectorCopies(index.address)) {
@@ -323,7 +339,7 @@ void Plan(const platform::File& image, bool convert3DTo2D, std::time_t now, Imag
   RefuseSharedData(volume, index, disc);
   volume.CheckCopiesAgree(index);
   const std::vector<iso9660::View> views = iso9660::ReadBdmvRecords(reader);
-  const std::vector<iso9660::Record> records = IndexRecords(volume, index, views);
+  const std::vector<iso9660::Entry> isoEntries = IndexEntries(volume, index, views);
 
   // As in a folder, the movie-object file's time goes first: an interruption then leaves at
   // worst a new time beside an unpatched index file. Anything but a plain file is left alone.
@@ -339,7 +355,7 @@ void Plan(const platform::File& image, bool convert3DTo2D, std::time_t now, Imag
   if (index.embedded) {
     PatchEmbedded(volume, index, changes, time, edits);
   } else {
-    PatchExtents(volume, index, changes, records, time, edits);
+    PatchExtents(volume, index, changes, isoEntries, time, edits);
   }
   patch.regions = edits.Take();
 }

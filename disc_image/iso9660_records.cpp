@@ -41,11 +41,12 @@ Record ParseRecord(std::span<const std::uint8_t> bytes, std::uint64_t offset, bo
   return record;
 }
 
-// A directory's records, without "." and "..": records never cross a sector, and a zero length
+// A directory's entries, without "." and "..": records never cross a sector, and a zero length
 // byte pads to the next.
-std::vector<Record> ReadDirectory(const ImageReader& reader, const Record& directory, bool joliet) {
+std::vector<Entry> ReadDirectory(const ImageReader& reader, const Record& directory, bool joliet) {
   if (directory.length > kMaxDirectorySize) RefuseDamaged();
-  std::vector<Record> records;
+  std::vector<Entry> entries;
+  bool continues = false;
   const std::uint64_t sectors = (directory.length + kSectorSize - 1) / kSectorSize;
   for (std::uint64_t i = 0; i < sectors; ++i) {
     const std::uint64_t sector = directory.extent + i;
@@ -56,19 +57,23 @@ std::vector<Record> ReadDirectory(const ImageReader& reader, const Record& direc
       if (length < kMinRecordSize || at + length > kSectorSize) RefuseDamaged();
       const std::span<const std::uint8_t> recordBytes = std::span(bytes).subspan(at, length);
       const bool self = recordBytes[32] == 1 && (recordBytes[33] == 0 || recordBytes[33] == 1);
-      if (!self) records.push_back(ParseRecord(recordBytes, sector * kSectorSize + at, joliet));
       at += length;
+      if (self) continue;
+      Record record = ParseRecord(recordBytes, sector * kSectorSize + at - length, joliet);
+      if (!continues) entries.push_back({record.name, record.directory, {}});
+      continues = record.continued;
+      entries.back().parts.push_back(std::move(record));
     }
   }
-  return records;
+  return entries;
 }
 
-std::optional<Record> FindDirectory(const std::vector<Record>& records, std::string_view name) {
-  const auto found = std::find_if(records.begin(), records.end(), [&](const Record& record) {
-    return record.directory && platform::SameName(record.name, name);
+std::optional<Record> FindDirectory(const std::vector<Entry>& entries, std::string_view name) {
+  const auto found = std::find_if(entries.begin(), entries.end(), [&](const Entry& entry) {
+    return entry.directory && platform::SameName(entry.name, name);
   });
-  if (found == records.end()) return std::nullopt;
-  return *found;
+  if (found == entries.end()) return std::nullopt;
+  return found->parts.front();
 }
 
 bool IsJoliet(std::span<const std::uint8_t> descriptor) {

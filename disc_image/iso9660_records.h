@@ -23,9 +23,16 @@ struct Record {
   std::string name;        // UTF-8, without its ";1" version
 };
 
+// A file or directory: one record, or for a multi-extent file one for each of its extents.
+struct Entry {
+  std::string name;
+  bool directory = false;
+  std::vector<Record> parts;
+};
+
 struct View {
-  std::vector<Record> bdmv;
-  std::vector<Record> backup;
+  std::vector<Entry> bdmv;
+  std::vector<Entry> backup;
 };
 
 // The primary view, then the Joliet one, as far as the image has them; none in a UDF-only image.
