@@ -224,6 +224,44 @@ std::uint16_t Le16(const Bytes& bytes, std::size_t at) {
   return static_cast<std::uint16_t>(bytes[at] | bytes[at + 1] << 8);
 }
 
+// Gives a descriptor the CRC and checksum its tag asks for, as a writer would.
+void Reseal(std::uint8_t* descriptor) {
+  const std::uint16_t crc =
+      testimage::udf::Crc(descriptor + 16, descriptor[10] | descriptor[11] << 8);
+  descriptor[8] = static_cast<std::uint8_t>(crc);
+  descriptor[9] = static_cast<std::uint8_t>(crc >> 8);
+  std::uint8_t sum = 0;
+  for (std::size_t i = 0; i < 16; ++i)
+    sum = static_cast<std::uint8_t>(sum + (i == 4 ? 0 : descriptor[i]));
+  descriptor[4] = sum;
+}
+
+// The regions change the sectors that hold the two files' entries and records and the index
+// file's first and last data blocks, no others; the movie-object file's first, the index file's
+// first data block last.
+void ExpectSectorsOfBothFiles(const std::vector<ImageFile>& files, const ImageOptions& options,
+                              const std::vector<disc_image::Region>& regions) {
+  const auto movieObject = testimage::PlacementOf(files, options, "BDMV/MovieObject.bdmv");
+  const auto index = testimage::PlacementOf(files, options, "BDMV/index.bdmv");
+  std::set<std::uint64_t> expected;
+  for (const auto* sectors : {&movieObject.entrySectors, &movieObject.listingSectors,
+                              &index.entrySectors, &index.listingSectors}) {
+    expected.insert(sectors->begin(), sectors->end());
+  }
+  if (!index.dataSectors.empty()) {
+    expected.insert(index.dataSectors.front());
+    expected.insert(index.dataSectors.back());
+  }
+  std::set<std::uint64_t> changed;
+  for (const disc_image::Region& region : regions) changed.insert(region.offset / kSectorSize);
+  EXPECT_EQ(changed, expected);
+  ASSERT_FALSE(regions.empty());
+  EXPECT_EQ(regions.front().offset / kSectorSize, movieObject.entrySectors.front());
+  const std::uint64_t last =
+      index.dataSectors.empty() ? index.entrySectors.back() : index.dataSectors.front();
+  EXPECT_EQ(regions.back().offset / kSectorSize, last);
+}
+
 // Elsewhere the time goes into both entries (both copies of each under a metadata partition) and
 // every ISO 9660 and Joliet record of them, in the local zone with its offset; each entry keeps a
 // checksum and CRC that hold, and nothing else differs from the patch made at the writer's time.
@@ -250,6 +288,7 @@ TEST(UdfPlanTest, TheTimeIsNowInTheLocalZoneWhereverTheFilesAreDescribed) {
     }();
     ASSERT_EQ(now.refusal, "");
     ExpectRegionsFit(image, now.regions);
+    ExpectSectorsOfBothFiles(files, variant.options, now.regions);
     const Bytes reference = Applied(image, atWriterTime.regions, atWriterTime.regions.size());
     const Bytes patched = Applied(image, now.regions, now.regions.size());
 
@@ -265,18 +304,10 @@ TEST(UdfPlanTest, TheTimeIsNowInTheLocalZoneWhereverTheFilesAreDescribed) {
         ++entries;
         const std::size_t timeAt = tag == 261 ? 84 : 92;
         EXPECT_EQ(Bytes(is.begin() + timeAt, is.begin() + timeAt + 12), timestamp);
-        Bytes sealed = was;
-        std::copy(timestamp.begin(), timestamp.end(), sealed.begin() + timeAt);
-        const std::uint16_t crcLength = Le16(is, 10);
-        EXPECT_EQ(Le16(is, 8), testimage::udf::Crc(is.data() + 16, crcLength)) << sector;
-        std::uint8_t sum = 0;
-        for (std::size_t i = 0; i < 16; ++i)
-          sum = static_cast<std::uint8_t>(sum + (i == 4 ? 0 : is[i]));
-        EXPECT_EQ(is[4], sum) << sector;
-        sealed[4] = is[4];
-        sealed[8] = is[8];
-        sealed[9] = is[9];
-        EXPECT_EQ(DescribeDifference(sealed, is), "") << "entry in sector " << sector;
+        Bytes expected = was;
+        std::copy(timestamp.begin(), timestamp.end(), expected.begin() + timeAt);
+        Reseal(expected.data());
+        EXPECT_EQ(DescribeDifference(expected, is), "") << "entry in sector " << sector;
         continue;
       }
       ++isoSectors;
@@ -370,17 +401,8 @@ TEST(UdfPlanTest, DamagedImagesAreRefusedOrPlannedWithinTheImage) {
         const std::size_t sector = used[random() % used.size()];
         const std::size_t at = sector * kSectorSize + random() % 512;
         image[at] = static_cast<std::uint8_t>(random());
-        const std::size_t tag = sector * kSectorSize;
-        const std::uint16_t crcLength = Le16(image, tag + 10);
-        if (Le16(image, tag) != 0 && 16u + crcLength <= kSectorSize) {
-          const std::uint16_t crc = testimage::udf::Crc(image.data() + tag + 16, crcLength);
-          image[tag + 8] = static_cast<std::uint8_t>(crc);
-          image[tag + 9] = static_cast<std::uint8_t>(crc >> 8);
-          std::uint8_t sum = 0;
-          for (std::size_t b = 0; b < 16; ++b)
-            sum = static_cast<std::uint8_t>(sum + (b == 4 ? 0 : image[tag + b]));
-          image[tag + 4] = sum;
-        }
+        std::uint8_t* tag = image.data() + sector * kSectorSize;
+        if ((tag[0] | tag[1]) != 0 && 16u + (tag[10] | tag[11] << 8) <= kSectorSize) Reseal(tag);
       }
       if (random() % 8 == 0) image.resize(random() % image.size());
       testing_support::WriteBytes(path, image);
