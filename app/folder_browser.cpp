@@ -33,8 +33,9 @@ constexpr DWORD kLongestPath = 32768;
 
 }  // namespace
 
-std::optional<std::string> BrowseForFolder(HWND owner, const std::string& prompt) {
-  if (Hook()) return Hook()(owner, prompt);
+std::optional<std::string> BrowseForFolder(HWND owner, const std::string& prompt,
+                                           BrowseItems items) {
+  if (Hook()) return Hook()(owner, prompt, items);
   ComApartment com;
   const std::wstring title = platform::Widen(prompt);
   std::wstring displayName(MAX_PATH, L'\0');  // the size the browser writes into
@@ -42,6 +43,7 @@ std::optional<std::string> BrowseForFolder(HWND owner, const std::string& prompt
   info.hwndOwner = owner;
   info.pszDisplayName = displayName.data();
   info.lpszTitle = title.c_str();
+  if (items == BrowseItems::kFoldersAndFiles) info.ulFlags = BIF_BROWSEINCLUDEFILES;
   PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&info);
   if (!item) return std::nullopt;
   std::wstring path(kLongestPath, L'\0');

@@ -19,15 +19,13 @@ void AcceptDroppedFolders(HWND window) {
   }
 }
 
-std::optional<std::string> TakeDroppedFolder(HDROP drop) {
+std::optional<std::string> TakeDroppedPath(HDROP drop) {
   std::wstring path(DragQueryFileW(drop, 0, nullptr, 0), L'\0');
   const UINT copied = DragQueryFileW(drop, 0, path.data(), static_cast<UINT>(path.size() + 1));
   DragFinish(drop);
   if (copied == 0) return std::nullopt;
   const DWORD attributes = GetFileAttributesW(platform::LongPath(path).c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    return std::nullopt;
-  }
+  if (attributes == INVALID_FILE_ATTRIBUTES) return std::nullopt;
   return platform::Narrow(path);
 }
 

@@ -16,8 +16,8 @@ void Describe(QCommandLineParser& parser) {
       "Backs up and patches the index files of the Blu-ray disc folders below a folder.");
   parser.addHelpOption();
   parser.addVersionOption();
-  parser.addPositionalArgument("FOLDER", "The folder to put in the dialog's Folder Path box.",
-                               "[FOLDER]");
+  parser.addPositionalArgument(
+      "FOLDER", "The folder, or disc image, to put in the dialog's Folder Path box.", "[FOLDER]");
 }
 
 // A second folder would be dropped unseen: say what the program takes instead, on stderr as

@@ -16,7 +16,8 @@ CFolderPatchApp::CFolderPatchApp(int& argc, char** argv) : QApplication(argc, ar
 }
 
 bool CFolderPatchApp::InitInstance() {
-  // A folder on the command line ("Open with", a shortcut) fills the path as Browse would.
+  // A folder or image on the command line ("Open with", a shortcut) fills the path as Browse
+  // would.
   const QString folder = FolderFromCommandLine(*this);
   DesktopPrompts prompts;
   CFolderPatchDlg dialog(prompts);

@@ -13,7 +13,7 @@
 #include "platform/stop_signals.h"
 #include "qt/about_box.h"
 #include "qt/dialog_template.h"
-#include "qt/folder_drop.h"
+#include "qt/path_drop.h"
 #include "qt/qt_front_end.h"
 #include "qt/quorvel_icon.h"
 #include "qt/resource.h"
@@ -58,8 +58,8 @@ CFolderPatchDlg::CFolderPatchDlg(UserPrompts& prompts, QWidget* parent)
   connect(new QShortcut(QKeySequence(Qt::AltModifier | Qt::Key_Space), this), &QShortcut::activated,
           this, [this] { m_systemMenu->exec(mapToGlobal(QPoint(0, 0))); });
   const auto fillPath = [this](const QString& folder) { SetFolderPath(folder); };
-  AcceptFolderDrops(*this, fillPath);
-  AcceptFolderDrops(*findChild<QLineEdit*>("IDC_FOLDER_PATH"), fillPath);
+  AcceptPathDrops(*this, fillPath);
+  AcceptPathDrops(*findChild<QLineEdit*>("IDC_FOLDER_PATH"), fillPath);
   setWindowIcon(m_hIcon);
   findChild<QPushButton*>("IDC_MODIFY")->setFocus();
   CentreOnWorkArea(*this);
@@ -110,8 +110,12 @@ void CFolderPatchDlg::OnSysCommand(int id) {
   }
 }
 
+// With disc images ticked, an image can be chosen as well as a folder.
 void CFolderPatchDlg::OnBrowse() {
-  const QString folder = m_prompts.ChooseFolder(this, "Please select folder path");
+  UpdateData(true);
+  const auto choice =
+      m_bDiscImages ? UserPrompts::Choice::kFolderOrImage : UserPrompts::Choice::kFolder;
+  const QString folder = m_prompts.ChooseFolder(this, "Please select folder path", choice);
   if (folder.isEmpty()) {
     m_prompts.ShowMessage(this, "invalid floder,please choose floder again.",
                           PassMessage::Icon::kWarning);

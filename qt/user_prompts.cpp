@@ -9,6 +9,8 @@
 #include <QTextEdit>
 #include <QWindow>
 
+#include "qt/folder_or_image_chooser.h"
+
 namespace {
 
 // Room for a typical path with its outcome on each line.
@@ -44,9 +46,13 @@ void DesktopPrompts::ShowMessage(QWidget* owner, const QString& text, PassMessag
   box.exec();
 }
 
-QString DesktopPrompts::ChooseFolder(QWidget* owner, const QString& prompt) {
-  return QFileDialog::getExistingDirectory(owner, prompt, QDir::homePath(),
-                                           QFileDialog::ShowDirsOnly);
+QString DesktopPrompts::ChooseFolder(QWidget* owner, const QString& prompt, Choice choice) {
+  if (choice == Choice::kFolder) {
+    return QFileDialog::getExistingDirectory(owner, prompt, QDir::homePath(),
+                                             QFileDialog::ShowDirsOnly);
+  }
+  FolderOrImageChooser chooser(owner, prompt, QDir::homePath());
+  return chooser.exec() == QDialog::Accepted ? chooser.ChosenPath() : QString();
 }
 
 QString ExecutableName() {

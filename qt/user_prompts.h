@@ -17,9 +17,12 @@ class UserPrompts {
   virtual void ShowMessage(QWidget* owner, const QString& text, PassMessage::Icon icon,
                            const QString& details = {}) = 0;
 
-  // The desktop's folder chooser. Returns the chosen folder's path, or an empty string when the
-  // user cancelled or chose something that is not on the file system.
-  virtual QString ChooseFolder(QWidget* owner, const QString& prompt) = 0;
+  // What the folder chooser offers: folders alone, or disc images (*.iso) as well.
+  enum class Choice { kFolder, kFolderOrImage };
+
+  // The desktop's folder chooser, or for an image too Qt's own. Returns the chosen path, or an
+  // empty string when the user cancelled or chose something that is not on the file system.
+  virtual QString ChooseFolder(QWidget* owner, const QString& prompt, Choice choice) = 0;
 };
 
 // The real boxes: QMessageBox and the desktop's folder chooser.
@@ -27,7 +30,7 @@ class DesktopPrompts : public UserPrompts {
  public:
   void ShowMessage(QWidget* owner, const QString& text, PassMessage::Icon icon,
                    const QString& details = {}) override;
-  QString ChooseFolder(QWidget* owner, const QString& prompt) override;
+  QString ChooseFolder(QWidget* owner, const QString& prompt, Choice choice) override;
 };
 
 // The executable's file name without directory and extension: every message box's caption.

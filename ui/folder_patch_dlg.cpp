@@ -103,11 +103,14 @@ void CFolderPatchDlg::OnDropFiles(HDROP drop) {
     DragFinish(drop);
     return;
   }
-  FillFolderPath(TakeDroppedFolder(drop));
+  FillFolderPath(TakeDroppedPath(drop));
 }
 
+// With disc images ticked, an image can be chosen as well as a folder.
 void CFolderPatchDlg::OnBrowse() {
-  FillFolderPath(BrowseForFolder(m_hWnd, "Please select folder path"));
+  UpdateData(true);
+  const BrowseItems items = m_bDiscImages ? BrowseItems::kFoldersAndFiles : BrowseItems::kFolders;
+  FillFolderPath(BrowseForFolder(m_hWnd, "Please select folder path", items));
 }
 
 void CFolderPatchDlg::FillFolderPath(const std::optional<std::string>& folder) {

@@ -9,6 +9,7 @@
 
 #include "qt/dialog_template.h"
 #include "qt/dialog_units.h"
+#include "qt/folder_or_image_chooser.h"
 #include "qt/folder_patch_dlg.h"
 #include "tests/qt/scripted_prompts.h"
 #include "tests/support/temp_tree.h"
@@ -27,6 +28,8 @@ class DialogTest : public QObject {
   void FixedSizeTabOrderFontAndIcon();
   void DiscImagesBoxStartsUntickedBelowTheOptionOverNoControl();
   void DataExchangeAndBrowse();
+  void TheImageChooserTakesAFolderOrAnImage_data();
+  void TheImageChooserTakesAFolderOrAnImage();
   void PassesRunOnTheTypedPath();
   void EscapeClosesWithoutAPassButInputDuringOneComesToNothing();
   void EscapeOrCloseDuringAPassCancelsItBetweenFolders_data();
@@ -34,8 +37,8 @@ class DialogTest : public QObject {
   void AClickDuringAPassLeavesTheFocusWhereItWas();
   void ContextMenuEndsWithAboutWhichOpensTheAboutBox();
   void AltSpaceOpensTheMenuAndOnlyPlainSpacePresses();
-  void DroppedFolderFillsThePathAndKeepsTheOption_data();
-  void DroppedFolderFillsThePathAndKeepsTheOption();
+  void DroppedFolderOrFileFillsThePathAndKeepsTheOption_data();
+  void DroppedFolderOrFileFillsThePathAndKeepsTheOption();
 
  private:
   std::unique_ptr<ScriptedPrompts> m_prompts;
@@ -174,7 +177,38 @@ void DialogTest::DataExchangeAndBrowse() {
   QCOMPARE(m_prompts->folderPrompts.last(), "Please select folder path");
   QCOMPARE(Control<QLineEdit>("IDC_FOLDER_PATH")->text(), "/srv/discs");
   QVERIFY2(Control<QCheckBox>("IDC_CONVERT_3D")->isChecked(), "Browse keeps the option");
+
+  // Ticked, disc images are offered as well as folders.
+  QTest::mouseClick(Control<QCheckBox>("IDC_DISC_IMAGES"), Qt::LeftButton);
+  m_prompts->folderAnswers = {"/srv/discs/film.iso"};
+  QTest::mouseClick(Control("IDC_BROWSE"), Qt::LeftButton);
+  QCOMPARE(Control<QLineEdit>("IDC_FOLDER_PATH")->text(), "/srv/discs/film.iso");
+  QVERIFY(Control<QCheckBox>("IDC_DISC_IMAGES")->isChecked());
+  using Choice = UserPrompts::Choice;
+  QCOMPARE(m_prompts->folderChoices,
+           std::vector<Choice>({Choice::kFolder, Choice::kFolder, Choice::kFolderOrImage}));
   QCOMPARE(m_prompts->shown.size(), 1u);
+}
+
+// Qt's own chooser, as Browse shows it with disc images ticked: a folder is chosen, not opened,
+// and an image is chosen too.
+void DialogTest::TheImageChooserTakesAFolderOrAnImage_data() {
+  QTest::addColumn<QString>("selected");
+  QTest::newRow("folder") << "Movie";
+  QTest::newRow("image") << "film.ISO";
+}
+
+void DialogTest::TheImageChooserTakesAFolderOrAnImage() {
+  QFETCH(QString, selected);
+  WriteBytes(*m_tree / "film.ISO", {});
+  const QString path = QString::fromStdString((*m_tree / selected.toStdString()).string());
+  FolderOrImageChooser chooser(m_dialog.get(), "Please select folder path",
+                               QString::fromStdString(m_tree->Root().string()));
+  chooser.selectFile(path);
+  static_cast<QDialog&>(chooser).accept();  // as the accept button does
+  QCOMPARE(chooser.result(), int(QDialog::Accepted));
+  QCOMPARE(chooser.ChosenPath(), path);
+  QCOMPARE(chooser.windowTitle(), "Please select folder path");
 }
 
 void DialogTest::PassesRunOnTheTypedPath() {
@@ -362,7 +396,7 @@ void DialogTest::AltSpaceOpensTheMenuAndOnlyPlainSpacePresses() {
   QCOMPARE(m_prompts->Texts(), QStringList{"Modify 1 file successful"});
 }
 
-void DialogTest::DroppedFolderFillsThePathAndKeepsTheOption_data() {
+void DialogTest::DroppedFolderOrFileFillsThePathAndKeepsTheOption_data() {
   QTest::addColumn<QString>("target");
   QTest::addColumn<QString>("dropped");  // relative to the tree, or a URL as it stands
   QTest::addColumn<bool>("taken");
@@ -370,15 +404,17 @@ void DialogTest::DroppedFolderFillsThePathAndKeepsTheOption_data() {
                                         << "Movie" << true;
   QTest::newRow("folder on the edit box") << "IDC_FOLDER_PATH"
                                           << "Movie" << true;
-  QTest::newRow("a file") << "IDD_MAIN"
-                          << "Movie/BDMV/index.bdmv" << false;
+  QTest::newRow("a file, for an image") << "IDD_MAIN"
+                                        << "Movie/BDMV/index.bdmv" << true;
+  QTest::newRow("nothing there") << "IDD_MAIN"
+                                 << "Movie/film.iso" << false;
   QTest::newRow("two folders") << "IDD_MAIN"
                                << "Movie Movie/BDMV" << false;
   QTest::newRow("not local") << "IDD_MAIN"
                              << "sftp://host/discs" << false;
 }
 
-void DialogTest::DroppedFolderFillsThePathAndKeepsTheOption() {
+void DialogTest::DroppedFolderOrFileFillsThePathAndKeepsTheOption() {
   QFETCH(QString, target);
   QFETCH(QString, dropped);
   QFETCH(bool, taken);
@@ -405,8 +441,8 @@ void DialogTest::DroppedFolderFillsThePathAndKeepsTheOption() {
     QApplication::sendEvent(widget, &drop);
   }
 
-  const QString expected = QString::fromStdString((*m_tree / "Movie").string());
-  QCOMPARE(Control<QLineEdit>("IDC_FOLDER_PATH")->text(), taken ? expected : "/typed");
+  QCOMPARE(Control<QLineEdit>("IDC_FOLDER_PATH")->text(),
+           taken ? urls.front().toLocalFile() : "/typed");
   QVERIFY2(Control<QCheckBox>("IDC_CONVERT_3D")->isChecked(), "a drop keeps the option");
   QVERIFY(m_prompts->shown.empty());
 }

@@ -10,8 +10,9 @@ void ScriptedPrompts::ShowMessage(QWidget* owner, const QString& text, PassMessa
   if (onMessage) onMessage();
 }
 
-QString ScriptedPrompts::ChooseFolder(QWidget*, const QString& prompt) {
+QString ScriptedPrompts::ChooseFolder(QWidget*, const QString& prompt, Choice choice) {
   folderPrompts.push_back(prompt);
+  folderChoices.push_back(choice);
   return folderAnswers.isEmpty() ? QString() : folderAnswers.takeFirst();
 }
 

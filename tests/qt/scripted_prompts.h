@@ -19,13 +19,14 @@ class ScriptedPrompts : public UserPrompts {
 
   void ShowMessage(QWidget* owner, const QString& text, PassMessage::Icon icon,
                    const QString& details = {}) override;
-  QString ChooseFolder(QWidget* owner, const QString& prompt) override;
+  QString ChooseFolder(QWidget* owner, const QString& prompt, Choice choice) override;
   QStringList Texts() const;
 
   std::vector<Shown> shown;
   std::function<void()> onMessage;  // runs while the message is "on screen"
   QStringList folderAnswers;        // one per Browse; none left cancels
   QStringList folderPrompts;
+  std::vector<Choice> folderChoices;  // what each chooser offered
 };
 
 // Calls `act` with the popup menu, or the modal window, that is about to block the test.

@@ -54,7 +54,7 @@ class MidPassPrompts : public UserPrompts {
     m_act(*progress);
     QThread::msleep(100);  // past the repaint interval: the pass looks at its events again
   }
-  QString ChooseFolder(QWidget*, const QString&) override { return {}; }
+  QString ChooseFolder(QWidget*, const QString&, Choice) override { return {}; }
 
   bool acted = false;
   int folderMessages = 0;

@@ -23,8 +23,9 @@ DialogScript::DialogScript() {
     if (onBox) onBox(boxes.back());
     return !(showOnScreen && showOnScreen(boxes.back()));
   });
-  SetFolderBrowserHook([this](HWND, const std::string& prompt) {
+  SetFolderBrowserHook([this](HWND, const std::string& prompt, BrowseItems items) {
     browserPrompts.push_back(prompt);
+    browserItems.push_back(items);
     return m_browserAnswer;
   });
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/dialog.h"
+#include "app/folder_browser.h"
 
 namespace testing_support {
 
@@ -47,6 +48,7 @@ class DialogScript {
   // Dialogs opened over the script's are closed with their OK button, unless this is false.
   bool closeOpenedDialogs = true;
   std::vector<std::string> browserPrompts;
+  std::vector<BrowseItems> browserItems;   // what each browser offered
   std::vector<std::string> openedDialogs;  // captions of dialogs opened over the script's
   std::vector<std::string> openedTexts;    // and of each one's first text
   std::vector<std::string> openedOkTexts;  // and of its OK button

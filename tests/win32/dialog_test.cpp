@@ -302,23 +302,31 @@ TEST_F(DialogPassTest, ThePassTakesNoInputMeanwhile) {
   EXPECT_EQ(dlg.m_strFolderPath, Utf8(tree.Root()));
 }
 
-TEST_F(DialogPassTest, BrowseFillsThePathAndKeepsTheOption) {
-  script.Run(dlg, {[&](HWND dialog) {
-               Click(dialog, IDC_BROWSE);  // cancelled
-               Type(dialog, IDC_FOLDER_PATH, "typed");
-               Click(dialog, IDC_CONVERT_3D);
-               script.AnswerBrowser("C:\\chosen");
-               Click(dialog, IDC_BROWSE);
-               EXPECT_EQ(TextOf(Item(dialog, IDC_FOLDER_PATH)), L"C:\\chosen");
-               EXPECT_EQ(SendMessageW(Item(dialog, IDC_CONVERT_3D), BM_GETCHECK, 0, 0),
-                         BST_CHECKED);
-               PressKey(dialog, VK_ESCAPE);
-             }});
-  EXPECT_EQ(script.browserPrompts,
-            (std::vector<std::string>{"Please select folder path", "Please select folder path"}));
+// With "Disc images too (.iso)" ticked, the browser offers files as well, for an image.
+TEST_F(DialogPassTest, BrowseFillsThePathAndKeepsTheOptions) {
+  script.Run(
+      dlg, {[&](HWND dialog) {
+        Click(dialog, IDC_BROWSE);  // cancelled
+        Type(dialog, IDC_FOLDER_PATH, "typed");
+        Click(dialog, IDC_CONVERT_3D);
+        script.AnswerBrowser("C:\\chosen");
+        Click(dialog, IDC_BROWSE);
+        EXPECT_EQ(TextOf(Item(dialog, IDC_FOLDER_PATH)), L"C:\\chosen");
+        EXPECT_EQ(SendMessageW(Item(dialog, IDC_CONVERT_3D), BM_GETCHECK, 0, 0), BST_CHECKED);
+        Click(dialog, IDC_DISC_IMAGES);
+        script.AnswerBrowser("C:\\discs\\film.iso");
+        Click(dialog, IDC_BROWSE);
+        EXPECT_EQ(TextOf(Item(dialog, IDC_FOLDER_PATH)), L"C:\\discs\\film.iso");
+        EXPECT_EQ(SendMessageW(Item(dialog, IDC_DISC_IMAGES), BM_GETCHECK, 0, 0), BST_CHECKED);
+        PressKey(dialog, VK_ESCAPE);
+      }});
+  EXPECT_EQ(script.browserPrompts, std::vector<std::string>(3, "Please select folder path"));
+  EXPECT_EQ(script.browserItems,
+            (std::vector<BrowseItems>{BrowseItems::kFolders, BrowseItems::kFolders,
+                                      BrowseItems::kFoldersAndFiles}));
   EXPECT_EQ(Texts(script.boxes),
             std::vector<std::string>{"invalid floder,please choose floder again."});
-  EXPECT_EQ(dlg.m_strFolderPath, "C:\\chosen");
+  EXPECT_EQ(dlg.m_strFolderPath, "C:\\discs\\film.iso");
 }
 
 TEST_F(DialogPassTest, AFileErrorIsShownOnceWithTheStopIconAndTheDialogStaysOpen) {
@@ -346,20 +354,24 @@ TEST_F(DialogPassTest, AFileErrorIsShownOnceWithTheStopIconAndTheDialogStaysOpen
   EXPECT_EQ(script.boxes[1].details, Utf8(tree / "m" / "BDMV") + ": patched");
 }
 
-TEST_F(DialogPassTest, ADroppedFolderFillsThePathAsBrowseDoes) {
+// A dropped file is taken as a folder is: the pass tells whether it is a disc image.
+TEST_F(DialogPassTest, ADroppedFolderOrFileFillsThePathAsBrowseDoes) {
   fs::create_directories(tree / "dropped");
-  WriteBytes(tree / "a file", {});
+  WriteBytes(tree / "film.iso", {});
   script.Run(
       dlg, {[&](HWND dialog) {
         EXPECT_TRUE(GetWindowLongW(dialog, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
         Type(dialog, IDC_FOLDER_PATH, "typed");
         Click(dialog, IDC_CONVERT_3D);
         SendMessageW(dialog, WM_DROPFILES,
-                     reinterpret_cast<WPARAM>(DropOf({(tree / "a file").wstring()})), 0);
-        EXPECT_EQ(TextOf(Item(dialog, IDC_FOLDER_PATH)), L"typed") << "a file is no folder";
+                     reinterpret_cast<WPARAM>(DropOf({(tree / "gone").wstring()})), 0);
+        EXPECT_EQ(TextOf(Item(dialog, IDC_FOLDER_PATH)), L"typed") << "nothing there";
+        SendMessageW(dialog, WM_DROPFILES,
+                     reinterpret_cast<WPARAM>(DropOf({(tree / "film.iso").wstring()})), 0);
+        EXPECT_EQ(TextOf(Item(dialog, IDC_FOLDER_PATH)), (tree / "film.iso").wstring());
         SendMessageW(dialog, WM_DROPFILES,
                      reinterpret_cast<WPARAM>(
-                         DropOf({(tree / "dropped").wstring(), (tree / "a file").wstring()})),
+                         DropOf({(tree / "dropped").wstring(), (tree / "film.iso").wstring()})),
                      0);
         EXPECT_EQ(TextOf(Item(dialog, IDC_FOLDER_PATH)), (tree / "dropped").wstring());
         EXPECT_EQ(SendMessageW(Item(dialog, IDC_CONVERT_3D), BM_GETCHECK, 0, 0), BST_CHECKED);
@@ -394,7 +406,7 @@ HWND DialogOf(DWORD processId) {
   return search.found;
 }
 
-TEST(DialogProgramTest, AFolderOnTheCommandLineFillsThePath) {
+TEST(DialogProgramTest, AFolderOrImageOnTheCommandLineFillsThePath) {
   struct Case {
     std::wstring arguments;  // as the command line spells them
     std::wstring shown;
@@ -403,6 +415,7 @@ TEST(DialogProgramTest, AFolderOnTheCommandLineFillsThePath) {
       {L"", L""},
       {L"\"C:\\My Movies\"", L"C:\\My Movies"},
       {L"\"D:\\\"", L"D:\\"},  // a drive dropped onto the program's icon
+      {L"\"C:\\My Movies\\film.iso\"", L"C:\\My Movies\\film.iso"},  // a disc image
       {L"\\\\?\\C:\\movie. other", L"\\\\?\\C:\\movie."},
   };
   const std::wstring program = platform::FullPath(platform::Widen(QUORVEL_APP_PATH));

@@ -1,4 +1,4 @@
-#include "qt/folder_drop.h"
+#include "qt/path_drop.h"
 
 #include <QDir>
 #include <QDropEvent>
@@ -9,10 +9,10 @@
 
 namespace {
 
-class FolderDropFilter : public QObject {
+class PathDropFilter : public QObject {
  public:
-  FolderDropFilter(QWidget& target, std::function<void(const QString&)> onFolder)
-      : QObject(&target), m_onFolder(std::move(onFolder)) {}
+  PathDropFilter(QWidget& target, std::function<void(const QString&)> onPath)
+      : QObject(&target), m_onPath(std::move(onPath)) {}
 
  protected:
   bool eventFilter(QObject*, QEvent* event) override {
@@ -21,28 +21,29 @@ class FolderDropFilter : public QObject {
       return false;
     }
     auto* drop = static_cast<QDropEvent*>(event);
-    const QString folder = DraggedFolder(drop->mimeData());
-    if (folder.isEmpty()) return false;
+    const QString path = DraggedPath(drop->mimeData());
+    if (path.isEmpty()) return false;
     drop->acceptProposedAction();
-    if (type == QEvent::Drop) m_onFolder(folder);
+    if (type == QEvent::Drop) m_onPath(path);
     return true;
   }
 
  private:
-  std::function<void(const QString&)> m_onFolder;
+  std::function<void(const QString&)> m_onPath;
 };
 
 }  // namespace
 
-QString DraggedFolder(const QMimeData* data) {
+QString DraggedPath(const QMimeData* data) {
   if (!data || !data->hasUrls() || data->urls().size() != 1) return {};
   const QUrl url = data->urls().front();
   if (!url.isLocalFile()) return {};
   const QString path = QDir::cleanPath(url.toLocalFile());
-  return QFileInfo(path).isDir() ? path : QString();
+  const QFileInfo item(path);
+  return item.isDir() || item.isFile() ? path : QString();
 }
 
-void AcceptFolderDrops(QWidget& target, std::function<void(const QString& folder)> onFolder) {
+void AcceptPathDrops(QWidget& target, std::function<void(const QString& path)> onPath) {
   target.setAcceptDrops(true);
-  target.installEventFilter(new FolderDropFilter(target, std::move(onFolder)));
+  target.installEventFilter(new PathDropFilter(target, std::move(onPath)));
 }
