@@ -13,6 +13,7 @@
 #include "qt/folder_patch_dlg.h"
 #include "tests/qt/scripted_prompts.h"
 #include "tests/support/temp_tree.h"
+#include "tests/support/udf_image.h"
 
 namespace fs = std::filesystem;
 using namespace testing_support;
@@ -31,6 +32,7 @@ class DialogTest : public QObject {
   void TheImageChooserTakesAFolderOrAnImage_data();
   void TheImageChooserTakesAFolderOrAnImage();
   void PassesRunOnTheTypedPath();
+  void ModifyReachesAnImageBelowTheFolderOnlyWithTheBoxTicked();
   void EscapeClosesWithoutAPassButInputDuringOneComesToNothing();
   void EscapeOrCloseDuringAPassCancelsItBetweenFolders_data();
   void EscapeOrCloseDuringAPassCancelsItBetweenFolders();
@@ -240,6 +242,37 @@ void DialogTest::PassesRunOnTheTypedPath() {
   QCOMPARE(m_prompts->shown.at(3).icon, PassMessage::Icon::kStop);
   QCOMPARE(DescribeDifference(original, ReadBytes(Index())), "");
   QVERIFY(!QApplication::overrideCursor());
+}
+
+// A walk takes the image below the folder only with the box ticked; a path naming the image is a
+// pass over it either way.
+void DialogTest::ModifyReachesAnImageBelowTheFolderOnlyWithTheBoxTicked() {
+  TempTree tree;
+  const fs::path image = tree / "discs" / "film.iso";
+  fs::create_directories(image.parent_path());
+  testimage::WriteImage(image, testimage::DiscFiles(0x60), {});
+  const Bytes original = ReadBytes(image);
+  m_dialog->SetFolderPath(QString::fromStdString(tree.Root().string()));
+
+  QTest::mouseClick(Control("IDC_MODIFY"), Qt::LeftButton);
+  QCOMPARE(DescribeDifference(original, ReadBytes(image)), "");
+  QTest::mouseClick(Control<QCheckBox>("IDC_DISC_IMAGES"), Qt::LeftButton);
+  QTest::mouseClick(Control("IDC_MODIFY"), Qt::LeftButton);
+  const Bytes patched = ReadBytes(image);
+  QCOMPARE(patched.size(), original.size());
+  QVERIFY(DescribeDifference(original, patched) != "");
+  QVERIFY(fs::exists(image.parent_path() / "film.iso.quorvel"));
+  QTest::mouseClick(Control("IDC_RESTORE"), Qt::LeftButton);
+  QCOMPARE(DescribeDifference(original, ReadBytes(image)), "");
+
+  QTest::mouseClick(Control<QCheckBox>("IDC_DISC_IMAGES"), Qt::LeftButton);
+  m_dialog->SetFolderPath(QString::fromStdString(image.string()));
+  QTest::mouseClick(Control("IDC_MODIFY"), Qt::LeftButton);
+  QVERIFY(DescribeDifference(original, ReadBytes(image)) != "");
+  QCOMPARE(m_prompts->Texts(),
+           QStringList({"Modify 0 file successful", "Modify 1 file successful",
+                        "Resume  1 files successful", "Modify 1 file successful"}));
+  QCOMPARE(m_prompts->shown.at(1).details, QString::fromStdString(image.string()) + ": patched");
 }
 
 void DialogTest::EscapeClosesWithoutAPassButInputDuringOneComesToNothing() {

@@ -12,6 +12,7 @@
 #include "platform/utf16_win32.h"
 #include "resource.h"
 #include "tests/support/temp_tree.h"
+#include "tests/support/udf_image.h"
 #include "tests/win32/dialog_script.h"
 #include "ui/folder_patch_dlg.h"
 
@@ -237,6 +238,42 @@ TEST_F(DialogPassTest, ModifyAndRestoreRunOnTheTypedPath) {
   EXPECT_EQ(DescribeDifference(original, ReadBytes(oneIndex)), "");
   EXPECT_EQ(ReadBytes(twoIndex).size(), 88u) << "the Restore pass walked the new path only";
   EXPECT_EQ(dlg.m_bConvert3DTo2D, 1);
+}
+
+// A walk takes the image below the folder only with the box ticked; a path naming the image is a
+// pass over it either way.
+TEST_F(DialogPassTest, ModifyReachesAnImageBelowTheFolderOnlyWithTheBoxTicked) {
+  const fs::path image = tree / "discs" / "film.iso";
+  fs::create_directories(image.parent_path());
+  testimage::WriteImage(image, testimage::DiscFiles(0x60), {});
+  const Bytes original = ReadBytes(image);
+  script.Run(dlg, {[&](HWND dialog) {
+                     Type(dialog, IDC_FOLDER_PATH, tree.Root().string());
+                     Click(dialog, IDC_MODIFY);
+                   },
+                   [&](HWND dialog) {
+                     EXPECT_EQ(DescribeDifference(original, ReadBytes(image)), "");
+                     Click(dialog, IDC_DISC_IMAGES);
+                     Click(dialog, IDC_MODIFY);
+                   },
+                   [&](HWND dialog) {
+                     EXPECT_EQ(ReadBytes(image).size(), original.size());
+                     EXPECT_NE(DescribeDifference(original, ReadBytes(image)), "");
+                     Click(dialog, IDC_RESTORE);
+                   },
+                   [&](HWND dialog) {
+                     EXPECT_EQ(DescribeDifference(original, ReadBytes(image)), "");
+                     Click(dialog, IDC_DISC_IMAGES);
+                     Type(dialog, IDC_FOLDER_PATH, image.string());
+                     Click(dialog, IDC_MODIFY);
+                   },
+                   [](HWND dialog) { PressKey(dialog, VK_ESCAPE); }});
+  EXPECT_EQ(Texts(script.boxes),
+            (std::vector<std::string>{"Modify 0 file successful", "Modify 1 file successful",
+                                      "Resume  1 files successful", "Modify 1 file successful"}));
+  EXPECT_NE(DescribeDifference(original, ReadBytes(image)), "");  // its movie object's time is new
+  EXPECT_TRUE(fs::exists(image.parent_path() / "film.iso.quorvel"));
+  EXPECT_EQ(dlg.m_bDiscImages, 0);
 }
 
 TEST_F(DialogPassTest, EnterStartsAModifyPassAndEscapeRunsNone) {
