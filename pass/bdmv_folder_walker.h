@@ -39,8 +39,8 @@ class CBdmvFolderWalker {
   // Visits the start folder and every non-hidden directory below it, until the front end asks
   // to cancel. A directory's targets, in the order of its listing, come before its
   // subdirectories. A BDMV folder is handed to the handler even when it cannot be opened, so
-  // that its operation can report it; a file is a target when it is a plain, visible file with
-  // an image's name that holds a UDF volume.
+  // that its operation can report it. A file is a target when it is a plain, visible file with
+  // an image's name that holds a UDF volume; one that cannot be read is reported and skipped.
   void Walk(const TargetHandler& handler, PassFrontEnd* frontEnd = nullptr,
             unsigned threads = kDefaultThreads);
 

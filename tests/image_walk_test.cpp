@@ -211,33 +211,4 @@ TEST(ImagePassTest, AStopBeforeTheLastImageOfTheLastDirectoryIsAStoppedPass) {
   }
 }
 
-TEST(ImagePassTest, ScanReportsAnImageUnderItsPathAndChangesNothing) {
-  TempTree tree;
-  WriteUdfImage(tree / "plain.iso", 0x60);
-  WriteUdfImage(tree / "done.iso", 0x60);
-  RunPass(tree / "done.iso", true, false);
-  const Bytes plain = ReadBytes(tree / "plain.iso");
-
-  RecordingFrontEnd frontEnd;
-  std::map<std::string, BdmvFolderState> states;
-  ASSERT_TRUE(
-      RunScan(tree.Root().string(), frontEnd,
-              [&](const std::string& path, const BdmvFolderState& state) { states[path] = state; },
-              {.images = true}));
-
-  ASSERT_EQ(states.size(), 2u);
-  const BdmvFolderState& fresh = states[(tree / "plain.iso").string()];
-  EXPECT_EQ(fresh.indexFile, "BDMV/index.bdmv");
-  EXPECT_TRUE(fresh.isIndexTable);
-  EXPECT_FALSE(fresh.patched);
-  EXPECT_EQ(fresh.flags, 0x60);
-  EXPECT_EQ(fresh.backupFile, "");
-  const BdmvFolderState& done = states[(tree / "done.iso").string()];
-  EXPECT_TRUE(done.patched);
-  EXPECT_FALSE(done.unfinished);
-  EXPECT_EQ(done.backupFile, "done.iso.quorvel");
-  EXPECT_EQ(ReadBytes(tree / "plain.iso"), plain);
-  EXPECT_TRUE(frontEnd.messages.empty());
-}
-
 }  // namespace

@@ -17,6 +17,7 @@
 #include "platform/utf16_win32.h"
 #include "tests/support/pass_runner.h"
 #include "tests/support/temp_tree.h"
+#include "tests/support/udf_image.h"
 
 namespace fs = std::filesystem;
 using namespace testing_support;
@@ -93,9 +94,9 @@ std::uint64_t CreationTicks(const fs::path& file) {
          data.ftCreationTime.dwLowDateTime;
 }
 
-std::vector<std::string> SortedTargets(const TempTree& tree) {
+std::vector<std::string> SortedTargets(const TempTree& tree, bool images = false) {
   std::vector<std::string> targets;
-  CBdmvFolderWalker walker(tree.Root().string(), "BDMV");
+  CBdmvFolderWalker walker(tree.Root().string(), "BDMV", images);
   walker.Walk([&](const DiscLocation& disc) {
     const std::string& path = disc.Path();
     EXPECT_TRUE(disc.Folder().IsOpen()) << path;
@@ -119,6 +120,21 @@ TEST(WindowsAttributesTest, HiddenAndSystemDecideWhatIsHandledAndWhatIsEntered) 
   EXPECT_EQ(SortedTargets(tree),
             (std::vector<std::string>{"lower\\bdmv", "plain\\BDMV", "systemBdmv\\BDMV\\BDMV",
                                       "systemDir\\m\\BDMV"}));
+}
+
+// Images are files: a hidden or system one is no target, and a leading "." hides nothing.
+TEST(WindowsAttributesTest, HiddenAndSystemImagesAreNoTargets) {
+  TempTree tree;
+  for (const char* name : {"plain.iso", "hidden.iso", "system.iso", ".dot.iso", "dir\\in.iso"}) {
+    fs::create_directories((tree / name).parent_path());
+    testimage::WriteImage(tree / name, testimage::DiscFiles(0), {});
+  }
+  AddAttributes(tree / "hidden.iso", FILE_ATTRIBUTE_HIDDEN);
+  AddAttributes(tree / "system.iso", FILE_ATTRIBUTE_SYSTEM);
+  AddAttributes(tree / "dir", FILE_ATTRIBUTE_HIDDEN);
+
+  EXPECT_EQ(SortedTargets(tree, true), (std::vector<std::string>{".dot.iso", "plain.iso"}));
+  EXPECT_EQ(SortedTargets(tree), std::vector<std::string>{});
 }
 
 class WindowsReadOnlyTest : public ::testing::Test {
