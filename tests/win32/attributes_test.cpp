@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "bdmv/index_table.h"
+#include "disc_image/disc_image.h"
 #include "pass/bdmv_folder_walker.h"
 #include "platform/fault_injection.h"
 #include "platform/utf16_win32.h"
@@ -322,6 +323,41 @@ TEST_F(WindowsReadOnlyTest, TheMovieObjectGetsTheTimeOfThePatchInWholeSeconds) {
   EXPECT_GE(ticks(data.ftLastWriteTime), ticks(start) - ticks(start) % kSecond);
   EXPECT_EQ(ticks(data.ftLastAccessTime), ticks(old) - ticks(old) % kSecond)
       << "the access time is kept, cut to whole seconds";
+}
+
+// The file beside a patched image has no leading dot to hide it here; it carries the attribute
+// through the rewrite that records the patch complete, and a reader that lets others write does
+// not keep Restore from the image while a writer does.
+TEST(WindowsImageTest, TheFileBesideAnImageIsHiddenAndAWriterOfTheImageIsASharingViolation) {
+  TempTree tree;
+  const fs::path image = tree / "Movie.iso";
+  testimage::WriteImage(image, testimage::DiscFiles(0x50), {});
+  const platform::Directory dir = platform::Directory::OpenFolder(Utf8(tree.Root()));
+  ASSERT_EQ(disc_image::ModifyDiscImage(dir, "Movie.iso", Utf8(image), false).kind,
+            FolderOutcome::Kind::kPatched);
+  const fs::path beside = tree / "Movie.iso.quorvel";
+  ASSERT_NE(AttributesOf(beside), INVALID_FILE_ATTRIBUTES);
+  EXPECT_TRUE(AttributesOf(beside) & FILE_ATTRIBUTE_HIDDEN);
+
+  HANDLE writer = CreateFileW(image.wstring().c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+  try {
+    disc_image::RestoreDiscImage(dir, "Movie.iso", Utf8(image));
+    ADD_FAILURE() << "the image was opened while another program wrote it";
+  } catch (const FileError& error) {
+    EXPECT_EQ(error.Cause(), FileErrorCause::kSharingViolation);
+  }
+  CloseHandle(writer);
+
+  HANDLE reader =
+      CreateFileW(image.wstring().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(disc_image::RestoreDiscImage(dir, "Movie.iso", Utf8(image)).kind,
+            FolderOutcome::Kind::kRestored);
+  CloseHandle(reader);
+  EXPECT_FALSE(fs::exists(beside));
 }
 
 }  // namespace
