@@ -202,14 +202,13 @@ void SetModificationTime(std::span<std::uint8_t> entry, const FileEntry& file,
 
 void SetRecordDate(SectorEdits& edits, const iso9660::Record& record,
                    const platform::LocalTime& time, std::optional<std::uint32_t> length) {
-  const std::size_t at = record.offset % kSectorSize;
-  edits.Edit(record.offset / kSectorSize, [&](std::span<std::uint8_t> bytes) {
+  const auto date = udf::RecordDate(time);
+  edits.Edit(record.offset, iso9660::kDateOffset + date.size(), [&](std::span<std::uint8_t> bytes) {
     if (length) {
-      udf::PutLe32(bytes, at + iso9660::kDataLengthOffset, *length);
-      udf::PutBe32(bytes, at + iso9660::kDataLengthOffset + 4, *length);
+      udf::PutLe32(bytes, iso9660::kDataLengthOffset, *length);
+      udf::PutBe32(bytes, iso9660::kDataLengthOffset + 4, *length);
     }
-    const auto date = udf::RecordDate(time);
-    std::copy(date.begin(), date.end(), bytes.begin() + at + iso9660::kDateOffset);
+    std::copy(date.begin(), date.end(), bytes.begin() + iso9660::kDateOffset);
   });
 }
 
@@ -217,7 +216,7 @@ void TouchMovieObject(const udf::Volume& volume, const FileEntry& movieObject,
                       const std::vector<iso9660::View>& views, const platform::LocalTime& time,
                       SectorEdits& edits) {
   for (const std::uint64_t sector : volume.SectorCopies(movieObject.address)) {
-    edits.Edit(sector, [&](std::span<std::uint8_t> entry) {
+    edits.Edit(sector * kSectorSize, movieObject.UsedSize(), [&](std::span<std::uint8_t> entry) {
       SetModificationTime(entry, movieObject, time);
       udf::SealTag(entry);
     });
@@ -257,19 +256,20 @@ void PatchEmbedded(const udf::Volume& volume, const FileEntry& index,
   const std::size_t lengthOffset =
       index.extended ? udf::kEfeAllocationLengthOffset : udf::kFeAllocationLengthOffset;
   for (const std::uint64_t sector : volume.SectorCopies(index.address)) {
-    edits.Edit(sector, [&](std::span<std::uint8_t> entry) {
-      for (const index_table::BytePatch& change : changes) {
-        SetBytes(entry, index.dataOffset + change.offset, change.bytes);
-      }
-      udf::PutLe32(entry, lengthOffset, index.dataLength + kBlockSize);
-      const std::uint16_t crcLength = udf::Le16(entry, udf::kTagCrcLengthOffset);
-      if (crcLength == index.UsedSize() - udf::kTagSize) {
-        udf::PutLe16(entry, udf::kTagCrcLengthOffset,
-                     static_cast<std::uint16_t>(crcLength + kBlockSize));
-      }
-      GrowEntry(entry, index, time);
-      udf::SealTag(entry);
-    });
+    edits.Edit(sector * kSectorSize, index.UsedSize() + kBlockSize,
+               [&](std::span<std::uint8_t> entry) {
+                 for (const index_table::BytePatch& change : changes) {
+                   SetBytes(entry, index.dataOffset + change.offset, change.bytes);
+                 }
+                 udf::PutLe32(entry, lengthOffset, index.dataLength + kBlockSize);
+                 const std::uint16_t crcLength = udf::Le16(entry, udf::kTagCrcLengthOffset);
+                 if (crcLength == index.UsedSize() - udf::kTagSize) {
+                   udf::PutLe16(entry, udf::kTagCrcLengthOffset,
+                                static_cast<std::uint16_t>(crcLength + kBlockSize));
+                 }
+                 GrowEntry(entry, index, time);
+                 udf::SealTag(entry);
+               });
   }
 }
 
@@ -310,7 +310,7 @@ void PatchExtents(const udf::Volume& volume, const FileEntry& index,
   }
   const std::size_t lastLength = index.extents.back().descriptorOffset;
   for (const std::uint64_t sector : volume.SectorCopies(index.address)) {
-    edits.Edit(sector, [&](std::span<std::uint8_t> entry) {
+    edits.Edit(sector * kSectorSize, index.UsedSize(), [&](std::span<std::uint8_t> entry) {
       // The type bits above the length stay.
       udf::PutLe32(entry, lastLength, udf::Le32(entry, lastLength) + kBlockSize);
       GrowEntry(entry, index, time);

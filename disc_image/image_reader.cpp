@@ -14,9 +14,9 @@ std::vector<std::uint8_t> ImageReader::Read(std::uint64_t offset, std::size_t le
   return bytes;
 }
 
-std::vector<std::uint8_t> ImageReader::ReadSector(std::uint64_t sector) const {
+std::vector<std::uint8_t> ImageReader::ReadSector(std::uint64_t sector, std::size_t length) const {
   if (sector > std::numeric_limits<std::uint64_t>::max() / kSectorSize) RefuseDamaged();
-  return Read(sector * kSectorSize, kSectorSize);
+  return Read(sector * kSectorSize, length);
 }
 
 }  // namespace disc_image

@@ -11,7 +11,8 @@ namespace disc_image {
 inline constexpr std::size_t kSectorSize = 2048;
 
 // Reads an image, which is untrusted: a read that reaches past its end refuses it as damaged.
-// A failing read throws FileError.
+// A failing read throws FileError. Only the bytes asked for are read, so that planning a patch
+// reads a few kilobytes of an image of gigabytes.
 class ImageReader {
  public:
   explicit ImageReader(const platform::File& file) : m_file(file), m_size(file.Size()) {}
@@ -23,7 +24,9 @@ class ImageReader {
   }
 
   std::vector<std::uint8_t> Read(std::uint64_t offset, std::size_t length) const;
-  std::vector<std::uint8_t> ReadSector(std::uint64_t sector) const;
+  // The first `length` bytes of a sector.
+  std::vector<std::uint8_t> ReadSector(std::uint64_t sector,
+                                       std::size_t length = kSectorSize) const;
 
  private:
   const platform::File& m_file;

@@ -20,6 +20,7 @@ using disc_image::RefuseDamaged;
 constexpr std::uint64_t kFirstDescriptorSector = 16;
 constexpr std::uint64_t kMaxDescriptors = 32;
 constexpr std::size_t kRootRecordOffset = 156;
+constexpr std::size_t kRootRecordSize = 34;
 constexpr std::size_t kMinRecordSize = 33;
 constexpr std::uint32_t kMaxDirectorySize = 4 << 20;
 
@@ -50,11 +51,12 @@ std::vector<Entry> ReadDirectory(const ImageReader& reader, const Record& direct
   const std::uint64_t sectors = (directory.length + kSectorSize - 1) / kSectorSize;
   for (std::uint64_t i = 0; i < sectors; ++i) {
     const std::uint64_t sector = directory.extent + i;
-    const std::vector<std::uint8_t> bytes = reader.ReadSector(sector);
-    for (std::size_t at = 0; at < kSectorSize;) {
+    const std::vector<std::uint8_t> bytes = reader.ReadSector(
+        sector, std::min<std::size_t>(kSectorSize, directory.length - i * kSectorSize));
+    for (std::size_t at = 0; at < bytes.size();) {
       const std::uint8_t length = bytes[at];
       if (length == 0) break;
-      if (length < kMinRecordSize || at + length > kSectorSize) RefuseDamaged();
+      if (length < kMinRecordSize || at + length > bytes.size()) RefuseDamaged();
       const std::span<const std::uint8_t> recordBytes = std::span(bytes).subspan(at, length);
       const bool self = recordBytes[32] == 1 && (recordBytes[33] == 0 || recordBytes[33] == 1);
       at += length;
@@ -94,10 +96,12 @@ std::vector<View> ReadBdmvRecords(const ImageReader& reader) {
   for (std::uint64_t sector = kFirstDescriptorSector;
        sector < kFirstDescriptorSector + kMaxDescriptors; ++sector) {
     if (!reader.Holds(sector * kSectorSize, kSectorSize)) break;
-    std::vector<std::uint8_t> descriptor = reader.ReadSector(sector);
+    const std::vector<std::uint8_t> identifier = reader.ReadSector(sector, 6);
     // Past the ISO 9660 descriptors come UDF's own ("BEA01", "NSR03"), or nothing.
-    if (!std::equal(descriptor.begin() + 1, descriptor.begin() + 6, "CD001")) break;
-    if (descriptor[0] == kTerminator) break;
+    if (!std::equal(identifier.begin() + 1, identifier.end(), "CD001")) break;
+    if (identifier[0] == kTerminator) break;
+    std::vector<std::uint8_t> descriptor =
+        reader.ReadSector(sector, kRootRecordOffset + kRootRecordSize);
     if (descriptor[0] == kPrimary && !primary)
       primary = std::move(descriptor);
     else if (descriptor[0] == kSupplementary && !joliet && IsJoliet(descriptor)) {
@@ -110,7 +114,7 @@ std::vector<View> ReadBdmvRecords(const ImageReader& reader) {
        {std::pair(&primary, false), std::pair(&joliet, true)}) {
     if (!*descriptor) continue;
     const std::span<const std::uint8_t> rootBytes =
-        std::span(**descriptor).subspan(kRootRecordOffset, 34);
+        std::span(**descriptor).subspan(kRootRecordOffset, kRootRecordSize);
     const Record root = ParseRecord(rootBytes, 0, isJoliet);
     View view;
     if (const auto bdmv =

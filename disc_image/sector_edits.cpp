@@ -2,25 +2,31 @@
 
 #include <algorithm>
 
+#include "disc_image/image_refusal.h"
+
 namespace disc_image {
 
-void SectorEdits::Edit(std::uint64_t sector,
+void SectorEdits::Edit(std::uint64_t offset, std::size_t length,
                        const std::function<void(std::span<std::uint8_t>)>& change) {
-  auto found = m_sectors.find(sector);
-  if (found == m_sectors.end())
-    found = m_sectors.emplace(sector, m_reader.ReadSector(sector)).first;
-  std::vector<std::uint8_t>& before = found->second;
+  if (length == 0 || offset % kSectorSize + length > kSectorSize) RefuseDamaged();
+  std::vector<std::uint8_t> before = m_reader.Read(offset, length);
+  for (auto it = m_changed.lower_bound(offset);
+       it != m_changed.end() && it->first < offset + length; ++it) {
+    before[it->first - offset] = it->second;
+  }
   std::vector<std::uint8_t> after = before;
   change(after);
-  const auto first = std::mismatch(before.begin(), before.end(), after.begin());
-  if (first.first == before.end()) return;
-  const auto last = std::mismatch(before.rbegin(), before.rend(), after.rbegin());
-  const auto begin = first.first - before.begin();
-  const auto end = before.rend() - last.first;
-  m_regions.push_back({sector * kSectorSize + static_cast<std::uint64_t>(begin),
+  const auto first = std::mismatch(before.begin(), before.end(), after.begin()).first;
+  if (first == before.end()) return;
+  const auto begin = first - before.begin();
+  const auto end =
+      before.rend() - std::mismatch(before.rbegin(), before.rend(), after.rbegin()).first;
+  for (auto i = begin; i < end; ++i) {
+    m_changed[offset + static_cast<std::uint64_t>(i)] = after[static_cast<std::size_t>(i)];
+  }
+  m_regions.push_back({offset + static_cast<std::uint64_t>(begin),
                        {before.begin() + begin, before.begin() + end},
                        {after.begin() + begin, after.begin() + end}});
-  before = std::move(after);
 }
 
 void SectorEdits::Set(const std::vector<std::pair<std::uint64_t, std::uint8_t>>& bytes) {
@@ -31,9 +37,16 @@ void SectorEdits::Set(const std::vector<std::pair<std::uint64_t, std::uint8_t>>&
     }
   }
   for (const std::uint64_t sector : sectors) {
-    Edit(sector, [&](std::span<std::uint8_t> sectorBytes) {
+    std::uint64_t first = UINT64_MAX;
+    std::uint64_t last = 0;
+    for (const auto& [offset, value] : bytes) {
+      if (offset / kSectorSize != sector) continue;
+      first = std::min(first, offset);
+      last = std::max(last, offset);
+    }
+    Edit(first, static_cast<std::size_t>(last - first + 1), [&](std::span<std::uint8_t> window) {
       for (const auto& [offset, value] : bytes) {
-        if (offset / kSectorSize == sector) sectorBytes[offset % kSectorSize] = value;
+        if (offset / kSectorSize == sector) window[offset - first] = value;
       }
     });
   }

@@ -18,6 +18,8 @@ using disc_image::RefuseDamaged;
 namespace msg = image_messages;
 
 constexpr std::uint64_t kAnchorSector = 256;
+// The logical volume descriptor up to its partition maps.
+constexpr std::size_t kLogicalVolumeSize = 440;
 // More than any real sequence holds; a damaged length must not make the read go on and on.
 constexpr std::uint64_t kMaxSequenceSectors = 64;
 // Far beyond any directory a disc's path crosses.
@@ -49,21 +51,26 @@ void KeepNewest(std::vector<std::uint8_t>& kept, std::vector<std::uint8_t> descr
 std::optional<VolumeDescriptors> ReadSequence(const ImageReader& reader, std::uint32_t length,
                                               std::uint32_t location) {
   constexpr std::size_t kPartitionNumberOffset = 22;
+  constexpr std::size_t kPartitionDescriptorSize = 196;  // up to the partition's length
+  constexpr std::size_t kMapTableLengthOffset = 264;
   VolumeDescriptors found;
   const std::uint64_t count = std::min<std::uint64_t>(length / kSectorSize, kMaxSequenceSectors);
   for (std::uint64_t sector = location; sector < location + count; ++sector) {
     if (!reader.Holds(sector * kSectorSize, kSectorSize)) return std::nullopt;
-    std::vector<std::uint8_t> descriptor = reader.ReadSector(sector);
-    const std::uint16_t identifier = Le16(descriptor, 0);
-    if (!HasTag(descriptor, identifier) || Le32(descriptor, kTagLocationOffset) != sector) {
-      return std::nullopt;
-    }
+    const std::vector<std::uint8_t> tag = reader.ReadSector(sector, kTagSize);
+    const std::uint16_t identifier = Le16(tag, 0);
+    if (!HasTag(tag, identifier) || Le32(tag, kTagLocationOffset) != sector) return std::nullopt;
     if (identifier == kTerminatingTag) break;
     if (identifier == kPartitionTag) {
+      std::vector<std::uint8_t> descriptor = reader.ReadSector(sector, kPartitionDescriptorSize);
       const std::uint16_t number = Le16(descriptor, kPartitionNumberOffset);
       KeepNewest(found.partitions[number], std::move(descriptor));
     } else if (identifier == kLogicalVolumeTag) {
-      KeepNewest(found.logicalVolume, std::move(descriptor));
+      const std::uint32_t mapTableLength =
+          Le32(reader.ReadSector(sector, kLogicalVolumeSize), kMapTableLengthOffset);
+      if (mapTableLength > kSectorSize - kLogicalVolumeSize) return std::nullopt;
+      KeepNewest(found.logicalVolume,
+                 reader.ReadSector(sector, kLogicalVolumeSize + mapTableLength));
     }
   }
   if (found.logicalVolume.empty()) return std::nullopt;
@@ -95,8 +102,9 @@ std::optional<std::vector<std::uint8_t>> FindAnchor(const ImageReader& reader) {
   std::vector<std::uint64_t> candidates = {kAnchorSector};
   if (reader.SectorCount() > kAnchorSector + 1) candidates.push_back(reader.SectorCount() - 1);
   for (const std::uint64_t sector : candidates) {
+    constexpr std::size_t kAnchorSize = 32;
     if (!reader.Holds(sector * kSectorSize, kSectorSize)) continue;
-    std::vector<std::uint8_t> anchor = reader.ReadSector(sector);
+    std::vector<std::uint8_t> anchor = reader.ReadSector(sector, kAnchorSize);
     if (HasTag(anchor, kAnchorTag) && Le32(anchor, kTagLocationOffset) == sector) return anchor;
   }
   return std::nullopt;
@@ -107,10 +115,11 @@ Volume Volume::Open(const ImageReader& reader) {
   constexpr std::size_t kFileSetOffset = 248;
   constexpr std::size_t kMapTableLengthOffset = 264;
   constexpr std::size_t kMapCountOffset = 268;
-  constexpr std::size_t kMapsOffset = 440;
+  constexpr std::size_t kMapsOffset = kLogicalVolumeSize;
   constexpr std::size_t kPartitionStartOffset = 188;
   constexpr std::size_t kPartitionLengthOffset = 192;
   constexpr std::size_t kRootDirectoryOffset = 400;
+  constexpr std::size_t kFileSetSize = kRootDirectoryOffset + 16;
 
   const std::optional<std::vector<std::uint8_t>> anchor = FindAnchor(reader);
   if (!anchor) throw ImageRefusal(msg::kModifyNotUdf);
@@ -195,7 +204,8 @@ Volume Volume::Open(const ImageReader& reader) {
   }
 
   const BlockAddress fileSet = LongAdAddress(lvd, kFileSetOffset);
-  const std::vector<std::uint8_t> fsd = reader.ReadSector(volume.SectorCopies(fileSet).front());
+  const std::vector<std::uint8_t> fsd =
+      reader.ReadSector(volume.SectorCopies(fileSet).front(), kFileSetSize);
   if (!HasTag(fsd, kFileSetTag) || Le32(fsd, kTagLocationOffset) != fileSet.block) RefuseDamaged();
   volume.m_root = LongAdAddress(fsd, kRootDirectoryOffset);
   return volume;
@@ -218,7 +228,18 @@ std::vector<std::uint64_t> Volume::SectorCopies(const BlockAddress& address) con
 }
 
 FileEntry Volume::ReadEntry(const BlockAddress& address) const {
-  return ParseEntry(address, m_reader->ReadSector(SectorCopies(address).front()));
+  // The fixed part of the larger kind of entry first; the descriptors beyond it, when there are.
+  const std::uint64_t sector = SectorCopies(address).front();
+  std::vector<std::uint8_t> bytes = m_reader->ReadSector(sector, kEfeAllocationLengthOffset + 4);
+  FileEntry entry = ParseEntry(address, bytes);
+  if (entry.UsedSize() > bytes.size()) {
+    const std::vector<std::uint8_t> rest =
+        m_reader->Read(sector * kSectorSize + bytes.size(), entry.UsedSize() - bytes.size());
+    bytes.insert(bytes.end(), rest.begin(), rest.end());
+    entry = ParseEntry(address, bytes);
+  }
+  entry.bytes.resize(entry.UsedSize());
+  return entry;
 }
 
 FileEntry Volume::ParseEntry(const BlockAddress& address, std::vector<std::uint8_t> bytes) const {
@@ -238,11 +259,13 @@ FileEntry Volume::ParseEntry(const BlockAddress& address, std::vector<std::uint8
   const std::uint32_t extendedAttributes = Le32(bytes, lengthsOffset);
   entry.dataLength = Le32(bytes, lengthsOffset + 4);
   entry.dataOffset = lengthsOffset + 8;
-  if (extendedAttributes > bytes.size() || entry.dataLength > bytes.size() ||
-      entry.dataOffset + extendedAttributes + entry.dataLength > bytes.size()) {
+  if (extendedAttributes > kSectorSize || entry.dataLength > kSectorSize ||
+      entry.dataOffset + extendedAttributes + entry.dataLength > kSectorSize) {
     RefuseDamaged();
   }
   entry.dataOffset += extendedAttributes;
+  // The rest is parsed once the entry is read whole.
+  if (entry.UsedSize() > bytes.size()) return entry;
 
   enum : std::uint16_t { kShort = 0, kLong = 1, kExtended = 2, kEmbedded = 3 };
   const std::uint16_t kind = Le16(bytes, kFlagsOffset) & 0x7;
@@ -403,11 +426,7 @@ std::vector<SectorRange> Volume::SectorsOf(const FileEntry& file) const {
 void Volume::CheckCopiesAgree(const FileEntry& entry) const {
   const std::vector<std::uint64_t> sectors = SectorCopies(entry.address);
   for (std::size_t i = 1; i < sectors.size(); ++i) {
-    const std::vector<std::uint8_t> copy = m_reader->ReadSector(sectors[i]);
-    if (!std::equal(copy.begin(), copy.begin() + static_cast<std::ptrdiff_t>(entry.UsedSize()),
-                    entry.bytes.begin())) {
-      RefuseDamaged();
-    }
+    if (m_reader->ReadSector(sectors[i], entry.UsedSize()) != entry.bytes) RefuseDamaged();
   }
 }
 

@@ -34,7 +34,7 @@ enum class FileType : std::uint8_t { kDirectory = 4, kFile = 5 };
 // A file entry (FE) or extended file entry (EFE), as its main copy holds it.
 struct FileEntry {
   BlockAddress address;
-  std::vector<std::uint8_t> bytes;  // the whole block
+  std::vector<std::uint8_t> bytes;  // as far as its descriptors or embedded data reach
   bool extended = false;
   std::uint8_t fileType = 0;
   std::uint16_t linkCount = 0;
