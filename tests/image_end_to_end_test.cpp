@@ -238,8 +238,8 @@ Bytes WithoutTouchTimes(Bytes image, const std::vector<ImageFile>& files,
 // Restore from there gives the original bytes back.
 TEST_F(ImageEndToEndTest, APatchInterruptedAfterAnyWriteReadsWholeAndFinishesEitherWay) {
   const auto patchable = testimage::PatchableVariants();
-  for (const std::string name :
-       {"2.50 EFE long, bridge", "1.02 FE embedded", "2.50 fragmented index"}) {
+  for (const std::string name : {"2.50 EFE long, bridge", "1.02 FE embedded",
+                                 "2.50 fragmented index", "2.01 fragmented index, bridge"}) {
     const ImageVariant& variant = *std::find_if(
         patchable.begin(), patchable.end(), [&](const ImageVariant& v) { return v.name == name; });
     SCOPED_TRACE(variant.name);

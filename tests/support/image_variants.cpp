@@ -24,6 +24,9 @@ std::vector<ImageVariant> PatchableVariants() {
   ImageVariant fragmentedShort{"1.02 fragmented index, short",
                                Options(Revision::k102, false, Allocation::kShort), 5000};
   fragmentedShort.options.fragmentIndex = true;
+  ImageVariant fragmentedBridge{"2.01 fragmented index, bridge",
+                                Options(Revision::k201, false, Allocation::kLong, true), 5000};
+  fragmentedBridge.options.fragmentIndex = true;
   ImageVariant sparse{"2.50 sparse 64 MiB", Options(Revision::k250, true, Allocation::kLong)};
   sparse.options.sizeInSectors = kSparseSectors;
   return {
@@ -38,6 +41,7 @@ std::vector<ImageVariant> PatchableVariants() {
       {"2.50 EFE long, bridge", Options(Revision::k250, true, Allocation::kLong, true)},
       fragmented,
       fragmentedShort,
+      fragmentedBridge,
       sparse,
   };
 }
