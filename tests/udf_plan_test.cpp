@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "bdmv/folder_messages.h"
+#include "disc_image/disc_image.h"
 #include "disc_image/image_messages.h"
 #include "disc_image/image_patch.h"
 #include "platform/file.h"
@@ -373,6 +374,54 @@ TEST(UdfPlanTest, FindsTheIndexByTheFolderRulesAndLeavesOthersAlone) {
 
   testing_support::WriteBytes(tree / "plain.iso", Bytes(300 * kSectorSize, 0));
   EXPECT_EQ(Plan(tree / "plain.iso", false, kWriterTime).refusal, image_messages::kModifyNotUdf);
+}
+
+// Readers find the volume from the anchor at sector 256, else from the one in the last sector,
+// and its descriptors from the main sequence, else from the reserve one; the plan does too.
+TEST(UdfPlanTest, TheVolumeIsFoundThroughEitherAnchorAndEitherSequence) {
+  testing_support::TempTree tree;
+  const Bytes image = testimage::BuildImage(testimage::DiscFiles(0), ImageOptions{});
+  const std::size_t anchor = 256 * kSectorSize;
+  const std::size_t mainSequence =
+      (Le16(image, anchor + 20) | std::size_t{Le16(image, anchor + 22)} << 16) * kSectorSize;
+  auto zeroed = [&image](std::vector<std::size_t> sectorsAt) {
+    Bytes copy = image;
+    for (const std::size_t at : sectorsAt)
+      std::fill_n(copy.begin() + static_cast<std::ptrdiff_t>(at), kSectorSize, 0);
+    return copy;
+  };
+  struct Case {
+    const char* name;
+    Bytes image;
+    bool isUdf;
+  };
+  const std::vector<Case> cases = {
+      {"both anchors", image, true},
+      {"the last sector's anchor", zeroed({anchor}), true},
+      {"the reserve sequence", zeroed({mainSequence}), true},
+      {"no anchor", zeroed({anchor, image.size() - kSectorSize}), false},
+      {"zeros", Bytes(image.size(), 0), false},
+      {"shorter than sector 256", Bytes(image.begin(), image.begin() + anchor), false},
+  };
+  const std::vector<disc_image::Region> expected = [&] {
+    testing_support::WriteBytes(tree / "disc.iso", image);
+    return Plan(tree / "disc.iso", false, kWriterTime).regions;
+  }();
+  ASSERT_FALSE(expected.empty());
+  const platform::Directory dir = platform::Directory::OpenFolder(tree.Root().string());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    testing_support::WriteBytes(tree / "disc.iso", c.image);
+    EXPECT_EQ(disc_image::IsUdfImage(dir, "disc.iso"), c.isUdf);
+    const disc_image::ImagePatch patch = Plan(tree / "disc.iso", false, kWriterTime);
+    EXPECT_EQ(patch.refusal, c.isUdf ? "" : image_messages::kModifyNotUdf);
+    if (!c.isUdf) continue;
+    ASSERT_EQ(patch.regions.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+      EXPECT_EQ(patch.regions[i].offset, expected[i].offset);
+      EXPECT_EQ(patch.regions[i].after, expected[i].after);
+    }
+  }
 }
 
 // Bytes of the sector overwritten at random (with the tag resealed, so that the reader trusts
