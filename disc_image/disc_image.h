@@ -19,7 +19,8 @@ bool IsImageName(std::string_view name);
 std::string BackupNameFor(std::string_view imageName);
 
 // Whether the file holds a UDF volume (an anchor at sector 256, or at the last sector). A walk
-// takes nothing else for a disc; a raw 2352-byte image or another container is no target.
+// takes nothing else for a disc; a raw 2352-byte image or another container is no target. Reads
+// a few bytes; throws FileError when the file cannot be opened or read.
 bool IsUdfImage(const platform::Directory& dir, const std::string& name);
 
 // Patches the disc in the image as ModifyBdmvFolder patches a folder, with the same outcomes and
