@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
+#include <functional>
 #include <optional>
 #include <random>
 #include <set>
@@ -421,6 +421,70 @@ TEST(UdfPlanTest, TheVolumeIsFoundThroughEitherAnchorAndEitherSequence) {
       EXPECT_EQ(patch.regions[i].offset, expected[i].offset);
       EXPECT_EQ(patch.regions[i].after, expected[i].after);
     }
+  }
+}
+
+// What the writer never makes, made by editing its image's descriptors (and resealing them): each
+// refused with its own text.
+TEST(UdfPlanTest, DescriptorsBeyondWhatCanBePatchedAreRefusedByName) {
+  namespace msg = image_messages;
+  const std::vector<ImageFile> files = testimage::DiscFiles(0);
+  const ImageOptions options;
+  const Bytes image = testimage::BuildImage(files, options);
+  const auto index = testimage::PlacementOf(files, options, "BDMV/index.bdmv");
+  const std::size_t anchor = 256 * kSectorSize;
+  const std::size_t mainSequence =
+      (Le16(image, anchor + 20) | std::size_t{Le16(image, anchor + 22)} << 16) * kSectorSize;
+  std::size_t logicalVolume = mainSequence;
+  while (Le16(image, logicalVolume) != 6) logicalVolume += kSectorSize;
+
+  using Edit = std::function<void(Bytes&)>;
+  auto inIndexEntries = [&index](const Edit& edit) {
+    return [&index, edit](Bytes& bytes) {
+      for (const std::uint64_t sector : index.entrySectors) {
+        Bytes entry(bytes.begin() + static_cast<std::ptrdiff_t>(sector * kSectorSize),
+                    bytes.begin() + static_cast<std::ptrdiff_t>((sector + 1) * kSectorSize));
+        edit(entry);
+        Reseal(entry.data());
+        std::copy(entry.begin(), entry.end(),
+                  bytes.begin() + static_cast<std::ptrdiff_t>(sector * kSectorSize));
+      }
+    };
+  };
+  struct Case {
+    const char* name;
+    Edit edit;
+    const char* refusal;
+  };
+  const std::vector<Case> cases = {
+      {"4096-byte blocks",
+       [&](Bytes& bytes) {
+         bytes[logicalVolume + 213] = 0x10;
+         Reseal(bytes.data() + logicalVolume);
+       },
+       msg::kModifyBlockSize},
+      {"extended allocation descriptors", inIndexEntries([](Bytes& e) { e[34] = 2; }),
+       msg::kModifyExtendedAllocation},
+      {"two names of the index file's entry", inIndexEntries([](Bytes& e) { e[48] = 2; }),
+       msg::kModifySharedData},
+      {"index data beyond the partition",
+       inIndexEntries([](Bytes& e) { std::fill_n(e.begin() + 216 + 4, 4, 0xEE); }),
+       msg::kModifyDamaged},
+      {"allocation descriptors beyond the block", inIndexEntries([](Bytes& e) { e[213] = 0x08; }),
+       msg::kModifyDamaged},
+      {"information length beyond the data",
+       inIndexEntries([](Bytes& e) { e[57] = static_cast<std::uint8_t>(e[57] + 8); }),
+       msg::kModifyUnsupportedLayout},
+  };
+  testing_support::TempTree tree;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Bytes edited = image;
+    c.edit(edited);
+    testing_support::WriteBytes(tree / "disc.iso", edited);
+    const disc_image::ImagePatch patch = Plan(tree / "disc.iso", false, kWriterTime);
+    EXPECT_EQ(patch.refusal, c.refusal);
+    EXPECT_TRUE(patch.regions.empty());
   }
 }
 
