@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -43,8 +44,10 @@ constexpr std::string_view kMovieObject = "BDMV/MovieObject.bdmv";
 
 std::set<std::uint64_t> ChangedSectors(const Bytes& before, const Bytes& after) {
   std::set<std::uint64_t> changed;
-  for (std::size_t at = 0; at < before.size() && at < after.size(); ++at) {
-    if (before[at] != after[at]) changed.insert(at / kSectorSize);
+  for (std::size_t at = 0; at < before.size() && at < after.size(); at += kSectorSize) {
+    const std::size_t n = std::min({kSectorSize, before.size() - at, after.size() - at});
+    if (std::memcmp(before.data() + at, after.data() + at, n) != 0)
+      changed.insert(at / kSectorSize);
   }
   return changed;
 }

@@ -13,7 +13,7 @@ ImageOptions Options(Revision revision, bool extendedEntries, Allocation allocat
   return o;
 }
 
-constexpr std::uint64_t kSparseSectors = (std::uint64_t{64} << 20) / kSectorSize;
+constexpr std::uint64_t kSparseSectors = (std::uint64_t{16} << 20) / kSectorSize;
 
 }  // namespace
 
@@ -27,7 +27,7 @@ std::vector<ImageVariant> PatchableVariants() {
   ImageVariant fragmentedBridge{"2.01 fragmented index, bridge",
                                 Options(Revision::k201, false, Allocation::kLong, true), 5000};
   fragmentedBridge.options.fragmentIndex = true;
-  ImageVariant sparse{"2.50 sparse 64 MiB", Options(Revision::k250, true, Allocation::kLong)};
+  ImageVariant sparse{"2.50 sparse 16 MiB", Options(Revision::k250, true, Allocation::kLong)};
   sparse.options.sizeInSectors = kSparseSectors;
   return {
       {"2.50 EFE long", Options(Revision::k250, true, Allocation::kLong)},
