@@ -5,7 +5,6 @@
 #include "bdmv/folder_messages.h"
 #include "disc_image/disc_image.h"
 #include "disc_image/image_backup_file.h"
-#include "disc_image/image_messages.h"
 #include "tests/support/temp_tree.h"
 #include "tests/support/udf_image.h"
 
@@ -89,41 +88,6 @@ TEST_F(DiscImageTest, APatchIsKeptBesideTheImageUntilRestoreGivesBackItsExactByt
     EXPECT_FALSE(fs::exists(BackupFile()));
     EXPECT_EQ(Patched(), "no");
     EXPECT_EQ(Restore().message, folder_messages::kRestoreNoBackup);
-  }
-}
-
-TEST_F(DiscImageTest, WhatCannotBePatchedInPlaceIsReportedWithNothingWritten) {
-  struct Case {
-    std::string name;
-    testimage::ImageOptions options;
-    Bytes image;  // written instead of the options' image when not empty
-    std::string message;
-  };
-  testimage::ImageOptions shared;
-  shared.shareIndexWithBackup = true;
-  std::vector<Case> cases = {
-      {"index data shared with the disc's own backup",
-       shared,
-       {},
-       image_messages::kModifySharedData},
-      {"no UDF volume",
-       {},
-       Bytes(600 * testimage::kSectorSize, 0x20),
-       image_messages::kModifyNotUdf},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    if (c.image.empty()) {
-      testimage::WriteImage(Image(), testimage::DiscFiles(kFlags3D), c.options);
-    } else {
-      WriteBytes(Image(), c.image);
-    }
-    const Bytes before = ReadBytes(Image());
-    const FolderOutcome outcome = Modify();
-    EXPECT_EQ(outcome.kind, Kind::kReported);
-    EXPECT_EQ(outcome.message, c.message);
-    EXPECT_EQ(DescribeDifference(before, ReadBytes(Image())), "");
-    EXPECT_FALSE(fs::exists(BackupFile()));
   }
 }
 
