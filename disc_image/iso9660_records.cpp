@@ -58,7 +58,7 @@ std::vector<Entry> ReadDirectory(const ImageReader& reader, const Record& direct
       if (length == 0) break;
       if (length < kMinRecordSize || at + length > bytes.size()) RefuseDamaged();
       const std::span<const std::uint8_t> recordBytes = std::span(bytes).subspan(at, length);
-      const bool self = recordBytes[32] == 1 && (recordBytes[33] == 0 || recordBytes[33] == 1);
+      const bool self = length > kMinRecordSize && recordBytes[32] == 1 && recordBytes[33] <= 1;
       at += length;
       if (self) continue;
       Record record = ParseRecord(recordBytes, sector * kSectorSize + at - length, joliet);
