@@ -5,10 +5,12 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -236,82 +238,160 @@ Bytes WithoutTouchTimes(Bytes image, const std::vector<ImageFile>& files,
   return image;
 }
 
+// The variants the interruption tests run over.
+std::vector<ImageVariant> InterruptedVariants() {
+  std::vector<ImageVariant> chosen;
+  for (const ImageVariant& v : testimage::PatchableVariants()) {
+    for (const std::string_view name : {"2.50 EFE long, bridge", "1.02 FE embedded",
+                                        "2.50 fragmented index", "2.01 fragmented index, bridge"}) {
+      if (v.name == name) chosen.push_back(v);
+    }
+  }
+  return chosen;
+}
+
+// What readers may find in an image of the variant, learnt from a patch and Restore without
+// interruption: the original disc, or the whole patch.
+struct WholeStates {
+  Bytes original, patched;  // the image's bytes; patched without its times
+  std::string originalInfo, patchedInfo;
+  // The index file as read: original, grown by the block its address does not point at yet
+  // (read as the original), or patched.
+  Bytes originalIndex, blockOnly, patchedIndex;
+};
+
+class ImageInterruptionTest : public ImageEndToEndTest {
+ protected:
+  void Learn(const ImageVariant& variant) {
+    files_ = testimage::VariantFiles(variant, testdisc::k3DFlags);
+    options_ = variant.options;
+    Reset();
+    s_.original = ReadBytes(Image());
+    s_.originalInfo = BdInfo(Image());
+    s_.originalIndex = files_.front().bytes;
+    const FolderOutcome uninterrupted = ModifyImage(true, images_);
+    ASSERT_EQ(uninterrupted.kind, FolderOutcome::Kind::kPatched) << uninterrupted.message;
+    s_.patched = Masked(Image());
+    s_.patchedInfo = BdInfo(Image());
+    s_.patchedIndex = *testimage::ReadImageFile(Image(), std::string(kIndex));
+    s_.blockOnly = s_.originalIndex;
+    s_.blockOnly.insert(
+        s_.blockOnly.end(),
+        s_.patchedIndex.begin() + static_cast<std::ptrdiff_t>(s_.originalIndex.size()),
+        s_.patchedIndex.end());
+    ASSERT_NE(s_.originalInfo, s_.patchedInfo) << "the 2D conversion shows in bd_info";
+    ASSERT_EQ(RestoreImage(images_).kind, FolderOutcome::Kind::kRestored);
+  }
+
+  void Reset() {
+    testimage::WriteImage(Image(), files_, options_);
+    fs::remove(Beside());
+  }
+
+  Bytes Masked(const fs::path& image) const {
+    return WithoutTouchTimes(ReadBytes(image), files_, options_);
+  }
+
+  // Runs the operation with the n-th write failing after it ran; returns whether it finished
+  // with fewer writes.
+  bool Finishes(int n, const std::function<FolderOutcome()>& operation,
+                FolderOutcome::Kind whenFinished) const {
+    const CrashAfterWrite crash(n);
+    try {
+      const FolderOutcome outcome = operation();
+      if (crash.Writes() < n) {
+        EXPECT_EQ(outcome.kind, whenFinished) << outcome.message;
+        return true;
+      }
+      EXPECT_EQ(outcome.kind, FolderOutcome::Kind::kReported) << "a failed write went unnoticed";
+    } catch (const FileError&) {
+      EXPECT_EQ(crash.Writes(), n);
+    }
+    return false;
+  }
+
+  void ExpectReadWhole() const {
+    const std::string info = BdInfo(Image());
+    EXPECT_TRUE(info == s_.originalInfo || info == s_.patchedInfo) << info;
+    const std::optional<Bytes> index = testimage::ReadImageFile(Image(), std::string(kIndex));
+    ASSERT_TRUE(index);
+    EXPECT_TRUE(*index == s_.originalIndex || *index == s_.blockOnly || *index == s_.patchedIndex)
+        << "neither original nor patched: " << DescribeDifference(s_.patchedIndex, *index);
+  }
+
+  // The image and the file beside it as the crash left them, in a folder of their own.
+  fs::path CopyOfCrashedState() const {
+    const fs::path copy = tree_ / "copy";
+    fs::remove_all(copy);
+    fs::create_directories(copy);
+    fs::copy(images_, copy);
+    return copy;
+  }
+
+  void ExpectRestoresTheOriginal(const fs::path& folder) const {
+    const bool untouched = ReadBytes(folder / kImageName) == s_.original;
+    const FolderOutcome restored = RestoreImage(folder);
+    EXPECT_TRUE(restored.Counted() || untouched) << restored.message;
+    EXPECT_EQ(DescribeDifference(s_.original, ReadBytes(folder / kImageName)), "") << "restored";
+    EXPECT_FALSE(fs::exists(folder / disc_image::BackupNameFor(kImageName)));
+  }
+
+  void ExpectCompletesThePatch(const fs::path& folder) const {
+    const FolderOutcome completed = ModifyImage(true, folder);
+    EXPECT_TRUE(completed.Counted()) << completed.message;
+    EXPECT_EQ(DescribeDifference(s_.patched, Masked(folder / kImageName)), "") << "completed";
+  }
+
+  std::vector<ImageFile> files_;
+  testimage::ImageOptions options_;
+  WholeStates s_;
+};
+
 // After every write a crash may follow: bd_info and libudfread then read the original disc or
 // the whole patch, a Modify from there finishes the very patch an uninterrupted one makes, and a
 // Restore from there gives the original bytes back.
-TEST_F(ImageEndToEndTest, APatchInterruptedAfterAnyWriteReadsWholeAndFinishesEitherWay) {
-  const auto patchable = testimage::PatchableVariants();
-  for (const std::string name : {"2.50 EFE long, bridge", "1.02 FE embedded",
-                                 "2.50 fragmented index", "2.01 fragmented index, bridge"}) {
-    const ImageVariant& variant = *std::find_if(
-        patchable.begin(), patchable.end(), [&](const ImageVariant& v) { return v.name == name; });
+TEST_F(ImageInterruptionTest, APatchInterruptedAfterAnyWriteReadsWholeAndFinishesEitherWay) {
+  for (const ImageVariant& variant : InterruptedVariants()) {
     SCOPED_TRACE(variant.name);
-    const auto files = testimage::VariantFiles(variant, testdisc::k3DFlags);
-    testimage::WriteImage(Image(), files, variant.options);
-    fs::remove(Beside());
-    const Bytes original = ReadBytes(Image());
-    const std::string originalInfo = BdInfo(Image());
-    const Bytes originalIndex = files.front().bytes;
-    const FolderOutcome uninterrupted = ModifyImage(true, images_);
-    ASSERT_EQ(uninterrupted.kind, FolderOutcome::Kind::kPatched) << uninterrupted.message;
-    const Bytes patched = WithoutTouchTimes(ReadBytes(Image()), files, variant.options);
-    const std::string patchedInfo = BdInfo(Image());
-    const Bytes patchedIndex = *testimage::ReadImageFile(Image(), std::string(kIndex));
-    // The block in the grown file before the address points at it: read as the original.
-    Bytes blockOnly = originalIndex;
-    blockOnly.insert(blockOnly.end(),
-                     patchedIndex.begin() + static_cast<std::ptrdiff_t>(originalIndex.size()),
-                     patchedIndex.end());
-    ASSERT_NE(originalInfo, patchedInfo) << "the 2D conversion shows in bd_info";
-    ASSERT_EQ(RestoreImage(images_).kind, FolderOutcome::Kind::kRestored);
-
+    Learn(variant);
     bool finished = false;
     for (int n = 1; !finished && n < 100; ++n) {
       SCOPED_TRACE("crash after write " + std::to_string(n));
-      testimage::WriteImage(Image(), files, variant.options);
-      fs::remove(Beside());
-      {
-        const CrashAfterWrite crash(n);
-        try {
-          const FolderOutcome outcome = ModifyImage(true, images_);
-          finished = crash.Writes() < n;
-          if (finished) {
-            EXPECT_EQ(outcome.kind, FolderOutcome::Kind::kPatched) << outcome.message;
-          } else {
-            EXPECT_EQ(outcome.kind, FolderOutcome::Kind::kReported)
-                << "a failed write went unnoticed";
-          }
-        } catch (const FileError&) {
-          EXPECT_EQ(crash.Writes(), n);
-        }
-      }
+      Reset();
+      finished = Finishes(
+          n, [&] { return ModifyImage(true, images_); }, FolderOutcome::Kind::kPatched);
       if (finished) break;
-
-      const std::string info = BdInfo(Image());
-      EXPECT_TRUE(info == originalInfo || info == patchedInfo) << info;
-      const std::optional<Bytes> index = testimage::ReadImageFile(Image(), std::string(kIndex));
-      ASSERT_TRUE(index);
-      EXPECT_TRUE(*index == originalIndex || *index == blockOnly || *index == patchedIndex)
-          << "neither original nor patched: " << DescribeDifference(patchedIndex, *index);
-
-      const fs::path copy = tree_ / "copy";
-      fs::remove_all(copy);
-      fs::create_directories(copy);
-      fs::copy(images_, copy);
-      const bool untouched = ReadBytes(copy / kImageName) == original;
-      const FolderOutcome restored = RestoreImage(copy);
-      EXPECT_TRUE(restored.Counted() || untouched) << restored.message;
-      EXPECT_EQ(DescribeDifference(original, ReadBytes(copy / kImageName)), "") << "restored";
-      EXPECT_FALSE(fs::exists(copy / disc_image::BackupNameFor(kImageName)));
-
-      const FolderOutcome completed = ModifyImage(true, images_);
-      EXPECT_TRUE(completed.Counted()) << completed.message;
-      EXPECT_EQ(DescribeDifference(patched,
-                                   WithoutTouchTimes(ReadBytes(Image()), files, variant.options)),
-                "")
-          << "completed";
+      ExpectReadWhole();
+      ExpectRestoresTheOriginal(CopyOfCrashedState());
+      ExpectCompletesThePatch(images_);
     }
     EXPECT_TRUE(finished) << "Modify never finished";
+  }
+}
+
+// The same for a Restore interrupted after any write: from there a Restore gives the original
+// bytes back and a Modify finishes the patch.
+TEST_F(ImageInterruptionTest, ARestoreInterruptedAfterAnyWriteReadsWholeAndFinishesEitherWay) {
+  for (const ImageVariant& variant : InterruptedVariants()) {
+    SCOPED_TRACE(variant.name);
+    Learn(variant);
+    bool finished = false;
+    for (int n = 1; !finished && n < 100; ++n) {
+      SCOPED_TRACE("crash after write " + std::to_string(n));
+      Reset();
+      ASSERT_EQ(ModifyImage(true, images_).kind, FolderOutcome::Kind::kPatched);
+      finished = Finishes(
+          n, [&] { return RestoreImage(images_); }, FolderOutcome::Kind::kRestored);
+      if (finished) {
+        EXPECT_EQ(DescribeDifference(s_.original, ReadBytes(Image())), "");
+        EXPECT_FALSE(fs::exists(Beside()));
+        break;
+      }
+      ExpectReadWhole();
+      ExpectCompletesThePatch(CopyOfCrashedState());
+      ExpectRestoresTheOriginal(images_);
+    }
+    EXPECT_TRUE(finished) << "Restore never finished";
   }
 }
 
