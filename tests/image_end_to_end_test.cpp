@@ -342,6 +342,32 @@ class ImageInterruptionTest : public ImageEndToEndTest {
     EXPECT_EQ(DescribeDifference(s_.patched, Masked(folder / kImageName)), "") << "completed";
   }
 
+  // For each variant, runs `operation` on the image `prepare` readies with its n-th write
+  // failing, for n = 1, 2, ... until it finishes, checking what readers read after each crash and
+  // handing the crashed state to `afterCrash`; `afterFinish` checks the image it finished.
+  void CrashAfterEachWrite(const std::function<void()>& prepare,
+                           const std::function<FolderOutcome()>& operation,
+                           FolderOutcome::Kind whenFinished,
+                           const std::function<void()>& afterCrash,
+                           const std::function<void()>& afterFinish) {
+    for (const ImageVariant& variant : InterruptedVariants()) {
+      SCOPED_TRACE(variant.name);
+      Learn(variant);
+      bool finished = false;
+      for (int n = 1; !finished && n < 100; ++n) {
+        SCOPED_TRACE("crash after write " + std::to_string(n));
+        Reset();
+        prepare();
+        finished = Finishes(n, operation, whenFinished);
+        if (finished) break;
+        ExpectReadWhole();
+        afterCrash();
+      }
+      EXPECT_TRUE(finished) << "never finished";
+      afterFinish();
+    }
+  }
+
   std::vector<ImageFile> files_;
   testimage::ImageOptions options_;
   WholeStates s_;
@@ -351,48 +377,29 @@ class ImageInterruptionTest : public ImageEndToEndTest {
 // the whole patch, a Modify from there finishes the very patch an uninterrupted one makes, and a
 // Restore from there gives the original bytes back.
 TEST_F(ImageInterruptionTest, APatchInterruptedAfterAnyWriteReadsWholeAndFinishesEitherWay) {
-  for (const ImageVariant& variant : InterruptedVariants()) {
-    SCOPED_TRACE(variant.name);
-    Learn(variant);
-    bool finished = false;
-    for (int n = 1; !finished && n < 100; ++n) {
-      SCOPED_TRACE("crash after write " + std::to_string(n));
-      Reset();
-      finished = Finishes(
-          n, [&] { return ModifyImage(true, images_); }, FolderOutcome::Kind::kPatched);
-      if (finished) break;
-      ExpectReadWhole();
-      ExpectRestoresTheOriginal(CopyOfCrashedState());
-      ExpectCompletesThePatch(images_);
-    }
-    EXPECT_TRUE(finished) << "Modify never finished";
-  }
+  CrashAfterEachWrite([] {}, [this] { return ModifyImage(true, images_); },
+                      FolderOutcome::Kind::kPatched,
+                      [this] {
+                        ExpectRestoresTheOriginal(CopyOfCrashedState());
+                        ExpectCompletesThePatch(images_);
+                      },
+                      [this] { EXPECT_EQ(DescribeDifference(s_.patched, Masked(Image())), ""); });
 }
 
 // The same for a Restore interrupted after any write: from there a Restore gives the original
 // bytes back and a Modify finishes the patch.
 TEST_F(ImageInterruptionTest, ARestoreInterruptedAfterAnyWriteReadsWholeAndFinishesEitherWay) {
-  for (const ImageVariant& variant : InterruptedVariants()) {
-    SCOPED_TRACE(variant.name);
-    Learn(variant);
-    bool finished = false;
-    for (int n = 1; !finished && n < 100; ++n) {
-      SCOPED_TRACE("crash after write " + std::to_string(n));
-      Reset();
-      ASSERT_EQ(ModifyImage(true, images_).kind, FolderOutcome::Kind::kPatched);
-      finished = Finishes(
-          n, [&] { return RestoreImage(images_); }, FolderOutcome::Kind::kRestored);
-      if (finished) {
+  CrashAfterEachWrite(
+      [this] { ASSERT_EQ(ModifyImage(true, images_).kind, FolderOutcome::Kind::kPatched); },
+      [this] { return RestoreImage(images_); }, FolderOutcome::Kind::kRestored,
+      [this] {
+        ExpectCompletesThePatch(CopyOfCrashedState());
+        ExpectRestoresTheOriginal(images_);
+      },
+      [this] {
         EXPECT_EQ(DescribeDifference(s_.original, ReadBytes(Image())), "");
         EXPECT_FALSE(fs::exists(Beside()));
-        break;
-      }
-      ExpectReadWhole();
-      ExpectCompletesThePatch(CopyOfCrashedState());
-      ExpectRestoresTheOriginal(images_);
-    }
-    EXPECT_TRUE(finished) << "Restore never finished";
-  }
+      });
 }
 
 }  // namespace
