@@ -188,7 +188,7 @@ class ImageOperationsTest : public ::testing::Test {
 
 TEST_F(ImageOperationsTest, EveryInterruptionOfModifyOrRestoreIsFinishedExactly) {
   std::mt19937 random(20261207);
-  for (int round = 0; round < 6; ++round) {
+  for (int round = 0; round < 16; ++round) {
     const RandomPatch patch = MakeRandomPatch(random);
     plannedRegions = patch.regions;
     SCOPED_TRACE("round " + std::to_string(round) + ": " + std::to_string(patch.regions.size()) +
