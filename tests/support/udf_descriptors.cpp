@@ -1,5 +1,6 @@
 #include "tests/support/udf_descriptors.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace testimage::udf {
@@ -45,8 +46,8 @@ void PutCharSpec(Bytes& b, std::size_t at) {
 
 Bytes Cs0(std::string_view text) {
   constexpr std::uint8_t kEightBitCharacters = 8;
-  Bytes name{kEightBitCharacters};
-  name.insert(name.end(), text.begin(), text.end());
+  Bytes name(1 + text.size(), kEightBitCharacters);
+  std::copy(text.begin(), text.end(), name.begin() + 1);
   return name;
 }
 
