@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <random>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -22,13 +23,16 @@
 namespace {
 
 namespace fs = std::filesystem;
+using testimage::Allocation;
 using testimage::ImageFile;
 using testimage::ImageVariant;
 using testimage::kSectorSize;
+using testimage::Revision;
 using testing_support::Bytes;
 using testing_support::DescribeDifference;
 using testing_support::kBdInfo;
 using testing_support::kBdListTitles;
+using testing_support::ReadBytes;
 
 std::uint16_t Le16(const Bytes& b, std::size_t at) {
   return static_cast<std::uint16_t>(b[at] | b[at + 1] << 8);
@@ -254,6 +258,17 @@ std::string Ucs2(std::string_view name) {
   return ucs2;
 }
 
+// The path's names as Joliet records spell them.
+std::vector<std::string> JolietNames(const std::string& path) {
+  std::vector<std::string> names;
+  for (std::size_t at = 0; at < path.size();) {
+    const std::size_t slash = std::min(path.find('/', at), path.size());
+    names.push_back(Ucs2(path.substr(at, slash - at)));
+    at = slash + 1;
+  }
+  return names;
+}
+
 TEST(UdfImageTest, BridgeRecordsPointAtTheFilesData) {
   // The level 1 names, spelled out.
   const std::vector<std::vector<std::string>> isoNames = {
@@ -276,15 +291,49 @@ TEST(UdfImageTest, BridgeRecordsPointAtTheFilesData) {
       const std::optional<Bytes> iso = ReadIsoFile(image, 16, isoNames[i]);
       ASSERT_TRUE(iso);
       EXPECT_EQ(DescribeDifference(files[i].bytes, *iso), "");
-      std::vector<std::string> joliet;
-      for (std::size_t at = 0; at < files[i].path.size();) {
-        const std::size_t slash = std::min(files[i].path.find('/', at), files[i].path.size());
-        joliet.push_back(Ucs2(files[i].path.substr(at, slash - at)));
-        at = slash + 1;
-      }
-      const std::optional<Bytes> fromJoliet = ReadIsoFile(image, 17, joliet);
+      const std::optional<Bytes> fromJoliet = ReadIsoFile(image, 17, JolietNames(files[i].path));
       ASSERT_TRUE(fromJoliet);
       EXPECT_EQ(DescribeDifference(files[i].bytes, *fromJoliet), "");
+    }
+  }
+}
+
+// Random trees of files of random sizes (empty, one byte short of a block, a block, a block
+// and a byte, many blocks) under random options: libudfread, and the Joliet view of a bridge,
+// read back every file.
+TEST(UdfImageTest, RandomFilesReadBackUnderRandomOptions) {
+  std::mt19937 random(20261207);
+  auto pick = [&random](std::size_t n) {
+    return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
+  };
+  const std::vector<std::string> folders = {"", "BDMV/", "BDMV/PLAYLIST/", "a/b/c/d/"};
+  const std::vector<std::size_t> sizes = {0, 1, 120, 2047, 2048, 2049, 6000, 20000};
+  testing_support::TempTree tree;
+  for (int round = 0; round < 40; ++round) {
+    testimage::ImageOptions options;
+    options.revision = std::vector{Revision::k102, Revision::k201, Revision::k250}[pick(3)];
+    options.extendedEntries = options.revision != Revision::k102 && pick(2) == 1;
+    options.allocation =
+        std::vector{Allocation::kShort, Allocation::kLong, Allocation::kEmbedded}[pick(3)];
+    if (options.revision == Revision::k250 && options.allocation == Allocation::kShort) {
+      options.allocation = Allocation::kLong;
+    }
+    options.bridge = pick(2) == 1;
+    std::vector<ImageFile> files;
+    for (std::size_t i = 0, count = 1 + pick(12); i < count; ++i) {
+      Bytes bytes(sizes[pick(sizes.size())]);
+      for (auto& b : bytes) b = static_cast<std::uint8_t>(random());
+      files.push_back({folders[pick(folders.size())] + "file" + std::to_string(i) + ".bin", bytes});
+    }
+    SCOPED_TRACE("round " + std::to_string(round));
+    testimage::WriteImage(tree / "random.iso", files, options);
+    ExpectLibudfreadReads(tree / "random.iso", files);
+    if (!options.bridge) continue;
+    const Bytes image = ReadBytes(tree / "random.iso");
+    for (const ImageFile& file : files) {
+      const std::optional<Bytes> joliet = ReadIsoFile(image, 17, JolietNames(file.path));
+      ASSERT_TRUE(joliet) << file.path;
+      EXPECT_EQ(DescribeDifference(file.bytes, *joliet), "") << file.path;
     }
   }
 }
