@@ -33,5 +33,10 @@ inline constexpr const char* kRestoreImageDiffers =
     "Resume fail,disc image differs from its backup file";
 inline constexpr const char* kRestoreNotTaken =
     "Resume fail,disc image did not take back its original bytes";
+// An image is only ever written in place, which would change it under its other names too.
+inline constexpr const char* kModifyHardLinked =
+    "Modify Fail,disc image has other names (hard links)";
+inline constexpr const char* kRestoreHardLinked =
+    "Resume fail,disc image has other names (hard links)";
 
 }  // namespace image_messages

@@ -47,6 +47,7 @@ FolderOutcome Modify(const platform::Directory& dir, const std::string& name,
   if (platform::IsReadOnly(dir, name)) return FolderOutcome::Reported(msg::kModifyReadOnly);
   platform::File image = platform::File::OpenForWriting(dir, name);
   if (!image.IsRegular()) return FolderOutcome::Reported(image_msg::kModifyNotUdf);
+  if (image.LinkCount() > 1) return FolderOutcome::Reported(image_msg::kModifyHardLinked);
 
   const std::string backupName = BackupNameFor(name);
   const ImageBackupFile found = ReadImageBackupFile(dir, backupName);

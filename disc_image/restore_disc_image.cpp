@@ -27,6 +27,7 @@ FolderOutcome Restore(const platform::Directory& dir, const std::string& name,
   if (platform::IsReadOnly(dir, name)) return FolderOutcome::Reported(msg::kRestoreReadOnly);
 
   platform::File image = platform::File::OpenForWriting(dir, name);
+  if (image.LinkCount() > 1) return FolderOutcome::Reported(image_msg::kRestoreHardLinked);
   const ImageBackup& backup = *found.backup;
   const RegionsState state = CompareRegions(image, backup);
   if (!state.known) return FolderOutcome::Reported(image_msg::kRestoreImageDiffers);

@@ -328,22 +328,27 @@ TEST_F(ImageOperationsTest, OutcomesWithNothingToWriteAreAFolders) {
     std::string refusal;
     bool planned;
     bool readOnly;
+    bool linked;
     bool restore;
     Kind kind;
     std::string message;
   };
   const std::vector<Case> cases = {
-      {"refused by its plan", "Modify Fail,index file shares its data", true, false, false,
+      {"refused by its plan", "Modify Fail,index file shares its data", true, false, false, false,
        Kind::kReported, "Modify Fail,index file shares its data"},
-      {"already patched", "", false, false, false, Kind::kAlreadyPatched, ""},
-      {"read-only", "", true, true, false, Kind::kReported, folder_messages::kModifyReadOnly},
-      {"no backup to restore", "", true, false, true, Kind::kReported,
+      {"already patched", "", false, false, false, false, Kind::kAlreadyPatched, ""},
+      {"read-only", "", true, true, false, false, Kind::kReported,
+       folder_messages::kModifyReadOnly},
+      {"another name", "", true, false, true, false, Kind::kReported,
+       image_messages::kModifyHardLinked},
+      {"no backup to restore", "", true, false, false, true, Kind::kReported,
        folder_messages::kRestoreNoBackup},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     WriteBytes(Image(), patch.original);
     SetReadOnly(Image(), c.readOnly);
+    if (c.linked) fs::create_hard_link(Image(), tree / "copy.iso");
     refusal = c.refusal;
     plannedRegions = c.planned ? patch.regions : std::vector<Region>{};
     const std::optional<FolderOutcome> outcome = c.restore ? Restore() : Modify();
@@ -351,16 +356,20 @@ TEST_F(ImageOperationsTest, OutcomesWithNothingToWriteAreAFolders) {
     EXPECT_EQ(outcome->kind, c.kind);
     EXPECT_EQ(outcome->message, c.message);
     SetReadOnly(Image(), false);
+    fs::remove(tree / "copy.iso");
     ExpectOriginal(patch);
   }
 
-  // A read-only image keeps its patch and the file that would undo it.
+  // A read-only image, or one with another name, keeps its patch and the file that would undo it.
   refusal.clear();
   plannedRegions = patch.regions;
   ASSERT_EQ(Modify()->kind, Kind::kPatched);
   SetReadOnly(Image(), true);
   EXPECT_EQ(Restore()->message, folder_messages::kRestoreReadOnly);
   SetReadOnly(Image(), false);
+  fs::create_hard_link(Image(), tree / "copy.iso");
+  EXPECT_EQ(Restore()->message, image_messages::kRestoreHardLinked);
+  fs::remove(tree / "copy.iso");
   ExpectPatchedWholly(patch);
 }
 
