@@ -4,6 +4,7 @@
 // files and options always give the same bytes.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -24,7 +25,9 @@ enum class Revision {
 enum class Allocation {
   kShort,  // k102 and k201 only: a 2.50 file's data lies outside its entry's partition
   kLong,
-  kEmbedded,  // a file's data inside its entry when it fits there; larger files get long ones
+  // A file's data inside its entry when it fits there; larger files get long ones. In a bridge
+  // the ISO 9660 view points at a copy of the data in blocks of its own.
+  kEmbedded,
 };
 
 // The last two make images a patch must refuse; readers still find the files through the
@@ -36,10 +39,12 @@ using ImageFile = testdisc::DiscFile;
 
 struct ImageOptions {
   Revision revision = Revision::k250;
-  bool extendedEntries = true;  // EFE (tag 266), or FE (tag 261); k102 has FE only
+  bool extendedEntries = true;  // EFE (tag 266), or FE (tag 261); k102 has FE only: false
   Allocation allocation = Allocation::kLong;
-  bool bridge = false;         // ISO 9660 and Joliet records for the same data
-  bool fragmentIndex = false;  // BDMV/index.bdmv's data in two extents a block apart (> 2048 bytes)
+  bool bridge = false;  // ISO 9660 and Joliet records for the same data
+  // BDMV/index.bdmv's data in two extents a block apart; the index must be longer than a block.
+  // A bridge lists it in one ISO 9660 record per extent.
+  bool fragmentIndex = false;
   // BDMV/BACKUP/index.bdmv: an entry of its own over the same extent as BDMV/index.bdmv, as an
   // image made from hard links has it. The writer adds it.
   bool shareIndexWithBackup = false;
@@ -54,7 +59,8 @@ struct ImageOptions {
 std::vector<std::uint8_t> BuildImage(const std::vector<ImageFile>& files,
                                      const ImageOptions& options);
 
-// Writes the image without the sectors that are all zero, which stay holes of a sparse file.
+// Writes the sectors the volume's structures and files fill; the others stay holes of a sparse
+// file.
 // Throws std::runtime_error when the file cannot be written.
 void WriteImage(const std::filesystem::path& image, const std::vector<ImageFile>& files,
                 const ImageOptions& options);
