@@ -51,10 +51,11 @@ std::uint64_t InodeOf(const fs::path& path) {
 }
 
 // The walk in its plainest form: recursion, readdir, and the rules written out once more.
-void ReferenceWalk(const fs::path& dir, const std::string& shown, WalkResult& result) {
+void ReferenceWalk(const fs::path& dir, const std::string& shown, WalkResult& result,
+                   bool failing = true) {
   struct stat status;
   DIR* listing = opendir(dir.c_str());
-  if (!listing || stat(dir.c_str(), &status) != 0 || Unreadable(status.st_ino)) {
+  if (!listing || stat(dir.c_str(), &status) != 0 || (failing && Unreadable(status.st_ino))) {
     if (listing) closedir(listing);
     result.unreadable.push_back(shown);
     return;
@@ -69,7 +70,9 @@ void ReferenceWalk(const fs::path& dir, const std::string& shown, WalkResult& re
   for (const auto& name : subdirectories) {
     if (strcasecmp(name.c_str(), "BDMV") == 0) result.targets.push_back(shown + "/" + name);
   }
-  for (const auto& name : subdirectories) ReferenceWalk(dir / name, shown + "/" + name, result);
+  for (const auto& name : subdirectories) {
+    ReferenceWalk(dir / name, shown + "/" + name, result, failing);
+  }
 }
 
 // How many listings a walk made, the threads' included, and how many of them the threads made.
@@ -215,16 +218,17 @@ TEST(WalkPropertyTest, AWalkGoesOnWhereItsReadingThreadsCannotStart) {
   TempTree tree(TreesParent());
   fs::create_directories(tree / "outside");
   GrowRandomTree(tree / "start", tree / "outside", 1);
-  g_startInode = InodeOf(tree / "start");
+  // No directory fails here: one that failed near the top could leave too few for the walk to
+  // find itself slow, and the threads would never be asked for.
   WalkResult expected;
-  ReferenceWalk(tree / "start", ".", expected);
+  ReferenceWalk(tree / "start", ".", expected, false);
 
   for (const int started : {0, 2}) {
     SCOPED_TRACE(std::to_string(started) + " threads start");
     int attempts = 0;
     platform::SetThreadStartFaultHook([&] { return attempts++ < started ? 0 : EAGAIN; });
     Listings listings;
-    const WalkResult walked = QuorvelWalk(tree / "start", 0, 8, true, listings);
+    const WalkResult walked = QuorvelWalk(tree / "start", 0, 8, false, listings);
     platform::SetThreadStartFaultHook(nullptr);
     EXPECT_EQ(walked.targets, expected.targets);
     EXPECT_EQ(walked.unreadable, expected.unreadable);
