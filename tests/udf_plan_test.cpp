@@ -19,6 +19,7 @@
 #include "disc_image/image_patch.h"
 #include "platform/file.h"
 #include "tests/support/bd_disc.h"
+#include "tests/support/image_variants.h"
 #include "tests/support/temp_tree.h"
 #include "tests/support/udf_descriptors.h"
 #include "tests/support/udf_image.h"
@@ -31,6 +32,7 @@ using testimage::Allocation;
 using testimage::ImageFile;
 using testimage::ImageOptions;
 using testimage::kSectorSize;
+using testimage::Options;
 using testimage::PartitionKind;
 using testimage::Revision;
 using testing_support::Bytes;
@@ -93,16 +95,6 @@ std::vector<ImageFile> WithIndex(std::vector<ImageFile> files, const Bytes& inde
     if (file.path == "BDMV/index.bdmv") file.bytes = index;
   }
   return files;
-}
-
-ImageOptions Options(Revision revision, bool extendedEntries, Allocation allocation,
-                     bool bridge = false) {
-  ImageOptions options;
-  options.revision = revision;
-  options.extendedEntries = extendedEntries;
-  options.allocation = allocation;
-  options.bridge = bridge;
-  return options;
 }
 
 struct Variant {

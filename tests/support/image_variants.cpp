@@ -1,10 +1,8 @@
 #include "tests/support/image_variants.h"
 
 namespace testimage {
-namespace {
 
-ImageOptions Options(Revision revision, bool extendedEntries, Allocation allocation,
-                     bool bridge = false) {
+ImageOptions Options(Revision revision, bool extendedEntries, Allocation allocation, bool bridge) {
   ImageOptions o;
   o.revision = revision;
   o.extendedEntries = extendedEntries;
@@ -12,6 +10,8 @@ ImageOptions Options(Revision revision, bool extendedEntries, Allocation allocat
   o.bridge = bridge;
   return o;
 }
+
+namespace {
 
 constexpr std::uint64_t kSparseSectors = (std::uint64_t{16} << 20) / kSectorSize;
 

@@ -11,6 +11,10 @@
 
 namespace testimage {
 
+// The options most variants differ in; the rest as ImageOptions has them.
+ImageOptions Options(Revision revision, bool extendedEntries, Allocation allocation,
+                     bool bridge = false);
+
 struct ImageVariant {
   std::string name;
   ImageOptions options;
