@@ -296,8 +296,14 @@ TEST_F(ImageOperationsTest, RefusalsChangeNothing) {
        encoded(recorded, [](ImageBackup& b) { b.regions.back().after.push_back(0); }), unusable,
        unusableRestore, "a region's two copies differ in length"},
       {"overlapping regions", patch.Patched(),
-       encoded(recorded, [](ImageBackup& b) { b.regions.push_back(b.regions.front()); }), unusable,
-       unusableRestore, "two regions overlap"},
+       // The first region of the image twice: the overlap is between the first two in place.
+       encoded(recorded,
+               [](ImageBackup& b) {
+                 b.regions.push_back(*std::min_element(
+                     b.regions.begin(), b.regions.end(),
+                     [](const Region& x, const Region& y) { return x.offset < y.offset; }));
+               }),
+       unusable, unusableRestore, "two regions overlap"},
       {"a byte changed by another program", foreignByte, disc_image::EncodeImageBackup(recorded),
        differs, differsRestore, ""},
       {"another size", longer, disc_image::EncodeImageBackup(recorded), differs, differsRestore,

@@ -467,6 +467,10 @@ TEST(UdfPlanTest, DescriptorsBeyondWhatCanBePatchedAreRefusedByName) {
       {"information length beyond the data",
        inIndexEntries([](Bytes& e) { e[57] = static_cast<std::uint8_t>(e[57] + 8); }),
        msg::kModifyUnsupportedLayout},
+      // A download that stopped early.
+      {"image cut short before the index file's data",
+       [&](Bytes& bytes) { bytes.resize(index.dataSectors.front() * kSectorSize); },
+       msg::kModifyDamaged},
   };
   testing_support::TempTree tree;
   for (const Case& c : cases) {
