@@ -5,6 +5,8 @@
 
 #include "tests/support/bd_disc.h"
 #include "tests/support/cli_in_process.h"
+#include "tests/support/cli_runner.h"
+#include "tests/support/privileges.h"
 #include "tests/support/temp_tree.h"
 #include "tests/support/udf_image.h"
 #include "tests/support/udf_reader.h"
@@ -133,3 +135,22 @@ TEST_F(CliImageTest, AnImageNamedOnTheCommandLineIsHandledAlone) {
 }
 
 }  // namespace
+
+// A Restore whose image takes back its bytes but whose folder will not let the file beside it
+// go ends the pass with the system's cause, and keeps the file: it is not told restored.
+TEST_F(CliImageTest, ARestoreThatCannotRemoveTheFileBesideEndsWithItsCause) {
+  SKIP_UNLESS_ROOT("keep an ordinary user from writing the image's folder");
+  ASSERT_EQ(CliInProcess({"modify", a.string()}).exitStatus, 0);
+  fs::permissions(tree.Root(), fs::perms::owner_all | fs::perms::group_read |
+                                   fs::perms::group_exec | fs::perms::others_read |
+                                   fs::perms::others_exec);
+  fs::permissions(a, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                         fs::perms::group_write | fs::perms::others_read | fs::perms::others_write);
+
+  const auto run = CliAsNobody({"restore", a.string()});
+  EXPECT_EQ(run.exitStatus, 2) << run.out << run.err;
+  EXPECT_NE(run.err.find("(Permission denied)"), std::string::npos) << run.err;
+  EXPECT_EQ(run.out.find("Resume  1 files successful"), std::string::npos) << run.out;
+  EXPECT_EQ(DescribeDifference(original, ReadBytes(a)), "");
+  EXPECT_TRUE(fs::exists(tree / "a.iso.quorvel"));
+}

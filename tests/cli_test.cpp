@@ -363,14 +363,6 @@ TEST_F(CliTest, ScanListsFoldersAndChangesNothing) {
             (std::vector<std::string>{"MovieObject.bdmv", "index.bdmv"}));
 }
 
-// As root nothing is unreadable or unwritable: these run quorvel-cli as an ordinary user.
-ProcessResult CliAsNobody(std::vector<std::string> arguments) {
-  arguments.insert(arguments.begin(), QUORVEL_CLI_PATH);
-  const auto user = AsOrdinaryUser();
-  arguments.insert(arguments.begin(), user.begin(), user.end());
-  return RunProcess(arguments);
-}
-
 // An unreadable folder is skipped, named with the system's cause, and makes the exit status 1,
 // in every command and in JSON; as root nothing is unreadable, so it runs as "nobody".
 TEST_F(CliTest, UnreadableFoldersAreReportedAndThePassGoesOn) {
