@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "tests/support/bd_disc.h"
+#include "tests/support/cli_as_nobody.h"
 #include "tests/support/cli_in_process.h"
 #include "tests/support/cli_runner.h"
 #include "tests/support/privileges.h"

@@ -15,6 +15,7 @@
 
 #include "cli/progress_line.h"
 #include "cli/utf8.h"
+#include "tests/support/cli_as_nobody.h"
 #include "tests/support/cli_in_process.h"
 #include "tests/support/cli_runner.h"
 #include "tests/support/disc_row.h"
