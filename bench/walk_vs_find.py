@@ -3,7 +3,9 @@
 
 Warm (everything cached): against `find -type d -name BDMV` and a single-threaded raw
 getdents64 walk (bench/raw_walk.cpp). Cold (page cache dropped before every run, as root):
-against `fd -u -t d -g BDMV` and find, and for several `--threads`.
+against `fd -u -t d -g BDMV`, find and the unordered many-threaded listing
+(bench/unordered_walk.cpp), and for several `--threads`. Share (`--share`, as root): the same
+over sshfs through an sshd of its own on loopback, mounted afresh for every run.
 Reports wall time (median, and the median of per-round ratios), CPU time and the
 peak RSS of quorvel-cli on the full tree and on a tree ten times smaller.
 It reports; it does not judge. Exit status is non-zero only if a step failed to run.
@@ -15,6 +17,8 @@ import json
 import os
 import random
 import shutil
+import signal
+import socket
 import statistics
 import subprocess
 import sys
@@ -34,11 +38,18 @@ DISC_DIRS = 5
 DEPTH_WEIGHTS = {2: 3, 3: 10, 4: 22, 5: 25, 6: 20, 7: 12, 8: 8}
 GENERIC_FILES = ("folder.jpg", "info.nfo", "notes.txt")
 
-# Targets: warm, quorvel/find and quorvel/raw walk; cold, quorvel/fd.
+# Targets: warm, quorvel/find and quorvel/raw walk; cold and share, quorvel/fd and
+# quorvel/unordered floor.
 FIND_TARGET = 0.6
 RAW_TARGET = 1.05
-FD_TARGET = 0.5
+COLD_FD_TARGET = 0.35
+COLD_FLOOR_TARGET = 1.6
+SHARE_FD_TARGET = 0.5
+SHARE_FLOOR_TARGET = 1.3
+SHARE_FLOOR_THREADS = 16
 RSS_TARGET_MIB = 16.0
+# How long sshd and sshfs get to come up before the share mode gives up.
+START_TIMEOUT = 30.0
 
 
 def index_bdmv():
@@ -190,11 +201,18 @@ class Run:
 def run_measured(argv):
     """Run argv with stdout to /dev/null; wall time, exit status and the child's own rusage."""
     with tempfile.NamedTemporaryFile(prefix="walk_vs_find-", suffix=".err") as err:
-        script = '"$@" </dev/null >/dev/null 2>"$0" &'
+        # The shell tells the child's pid, so that only it is reaped here and not sshd or sshfs,
+        # which are children of this script too.
+        script = '"$@" </dev/null >/dev/null 2>"$0" & echo $!'
+        pid_out, pid_in = os.pipe()
         started = time.perf_counter()
-        shell = os.posix_spawn("/bin/sh", ["sh", "-c", script, err.name] + argv, os.environ)
+        shell = os.posix_spawn("/bin/sh", ["sh", "-c", script, err.name] + argv, os.environ,
+                               file_actions=[(os.POSIX_SPAWN_DUP2, pid_in, 1)])
+        os.close(pid_in)
+        with os.fdopen(pid_out) as f:
+            pid = int(f.read())
         os.waitpid(shell, 0)
-        pid, status, rusage = os.wait4(-1, 0)
+        _, status, rusage = os.wait4(pid, 0)
         seconds = time.perf_counter() - started
         return Run(seconds, os.waitstatus_to_exitcode(status), rusage, err.read().decode(errors="replace"))
 
@@ -219,6 +237,14 @@ def patch(cli, tree, bdmv_paths):
     print(f"patch run: {expected!r}, all {len(bdmv_paths)} discs have BACKUP/index.bdmv and a changed index.bdmv")
 
 
+def check_count(argv, expected):
+    """Runs a walker that prints how many BDMV directories it found, and checks the count."""
+    result = subprocess.run(argv, capture_output=True, text=True)
+    if result.returncode != 0 or result.stdout.strip() != str(expected):
+        raise Failure(f"{' '.join(argv)}: exit {result.returncode}, printed {result.stdout.strip()!r}, "
+                      f"expected {expected}\nstderr: {result.stderr.strip()}")
+
+
 def drop_caches():
     """Empties the page cache, so that the next walk reads the disk. Needs root."""
     os.sync()
@@ -234,18 +260,18 @@ def can_drop_caches():
         return False
 
 
-def bench(tools, rounds, cold):
-    """Runs each tool once a round, in an order that turns every round. Cold runs start from an
-    empty page cache; warm ones after one run of each tool to fill it."""
-    if not cold:
+def bench(tools, rounds, make_cold=None):
+    """Runs each tool once a round, in an order that turns every round. With make_cold, it is
+    called before every run; without, each tool runs once first to fill the cache."""
+    if make_cold is None:
         for name, argv in tools.items():
             checked(name, run_measured(argv))
     runs = {name: [] for name in tools}
     names = list(tools)
     for r in range(rounds):
         for name in names[r % len(names):] + names[:r % len(names)]:
-            if cold:
-                drop_caches()
+            if make_cold is not None:
+                make_cold()
             runs[name].append(checked(name, run_measured(tools[name])))
     return runs
 
@@ -260,7 +286,7 @@ def summarise(label, runs, comparisons):
     rounds = len(next(iter(runs.values())))
     print(f"[{label}] {rounds} rounds")
     for name, rs in runs.items():
-        print(f"  {name:18s} wall median {med(rs, 'seconds') * 1000:8.1f} ms  "
+        print(f"  {name:20s} wall median {med(rs, 'seconds') * 1000:8.1f} ms  "
               f"(min {min(x.seconds for x in rs) * 1000:.1f}, max {max(x.seconds for x in rs) * 1000:.1f})  "
               f"cpu median {med(rs, 'cpu') * 1000:8.1f} ms  peak RSS {mib(max(x.maxrss_kib for x in rs)):.2f} MiB")
     for name, other, target in comparisons:
@@ -274,8 +300,41 @@ def summarise(label, runs, comparisons):
     return rss
 
 
-def measure(args, cli, tree, label):
-    """Warm and, where allowed, cold runs on one tree; returns quorvel's peak RSS."""
+def fd_command():
+    fd = shutil.which("fdfind") or shutil.which("fd")
+    return fd and [fd, "-u", "-t", "d", "-g", "BDMV", "."]
+
+
+def floor_name(threads):
+    return f"floor {threads}"
+
+
+def cold_tools(args, cli, folder, floor_threads):
+    """quorvel (default and each --threads), find, fd if installed and the unordered floor if
+    built, on folder."""
+    fd = fd_command()
+    tools = {"quorvel": [cli, "modify", "--quiet", folder], "find": ["find", folder, "-type", "d", "-name", "BDMV"]}
+    if fd:
+        tools["fd"] = fd + [folder]
+    if args.unordered:
+        tools[floor_name(floor_threads)] = [os.path.abspath(args.unordered), str(floor_threads), folder]
+    for threads in args.threads:
+        tools[f"quorvel --threads {threads}"] = [cli, "--threads", str(threads), "modify", "--quiet", folder]
+    return tools
+
+
+def cold_comparisons(tools, floor_threads, fd_target, floor_target):
+    """Every quorvel against fd and the floor, where they ran; the default with its targets."""
+    quorvels = [name for name in tools if name.startswith("quorvel")]
+    comparisons = []
+    for other, target in (("fd", fd_target), (floor_name(floor_threads), floor_target)):
+        if other in tools:
+            comparisons += [(name, other, target if name == "quorvel" else None) for name in quorvels]
+    return comparisons
+
+
+def measure(args, cli, tree, discs, label):
+    """Warm and, where allowed, cold runs on one tree of discs discs; returns quorvel's peak RSS."""
     quorvel = [cli, "modify", "--quiet", tree]
     warm = {"quorvel": quorvel, "find": ["find", tree, "-type", "d", "-name", "BDMV"]}
     if args.raw:
@@ -283,21 +342,155 @@ def measure(args, cli, tree, label):
     comparisons = [("quorvel", "find", FIND_TARGET)]
     if args.raw:
         comparisons.append(("quorvel", "raw walk", RAW_TARGET))
-    rss = summarise(f"{label}, warm", bench(warm, args.rounds, False), comparisons)
+    rss = summarise(f"{label}, warm", bench(warm, args.rounds), comparisons)
     if not args.cold:
         return rss
-    cold = {"quorvel": quorvel, "find": warm["find"]}
-    fd = shutil.which("fdfind") or shutil.which("fd")
-    if fd:
-        cold["fd"] = [fd, "-u", "-t", "d", "-g", "BDMV", ".", tree]
-    comparisons = [("quorvel", "fd", FD_TARGET)] if fd else []
-    comparisons.append(("quorvel", "find", None))
-    for threads in args.threads:
-        name = f"quorvel --threads {threads}"
-        cold[name] = [cli, "--threads", str(threads), "modify", "--quiet", tree]
-        if fd:
-            comparisons.append((name, "fd", None))
-    return max(rss, summarise(f"{label}, cold", bench(cold, args.cold_rounds, True), comparisons))
+    cold = cold_tools(args, cli, tree, args.floor_threads)
+    if args.unordered:
+        check_count(cold[floor_name(args.floor_threads)], discs)
+    comparisons = [("quorvel", "find", None)] + cold_comparisons(cold, args.floor_threads, COLD_FD_TARGET,
+                                                                 COLD_FLOOR_TARGET)
+    return max(rss, summarise(f"{label}, cold", bench(cold, args.cold_rounds, drop_caches), comparisons))
+
+
+# ---------------------------------------------------------------- network share
+
+SSH_HOST = "walk-vs-find"
+
+
+def free_loopback_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def wait_until(ready, process, what, log):
+    """Polls ready() until it holds; fails if process ends first or it takes too long."""
+    deadline = time.monotonic() + START_TIMEOUT
+    while not ready():
+        if process.poll() is not None or time.monotonic() > deadline:
+            with open(log) as f:
+                raise Failure(f"{what} did not come up (exit {process.poll()}): {f.read().strip()}")
+        time.sleep(0.05)
+
+
+def port_open(port):
+    try:
+        socket.create_connection(("127.0.0.1", port), timeout=1).close()
+        return True
+    except OSError:
+        return False
+
+
+class Share:
+    """The tree as a network share: an sshd of its own on a loopback port, with a host key and
+    a client key made for the run, and sshfs mounts of the tree through it. Nothing outside its
+    temporary folders is changed, except that sshd's privilege separation folder is made if
+    missing. Use it in a with block: it always unmounts and stops sshd."""
+
+    def __init__(self, tree):
+        self.tree = tree
+        self.keys = tempfile.mkdtemp(prefix="walk_vs_find-ssh-")
+        # Apart from the keys, so that nothing ever deletes a folder while the tree is mounted there.
+        self.mount_point = tempfile.mkdtemp(prefix="walk_vs_find-share-")
+        self.sshd = None
+        self.sshfs = None
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        try:
+            self.unmount()
+        finally:
+            if self.sshd:
+                self.sshd.terminate()
+                self.sshd.wait()
+            shutil.rmtree(self.keys)
+            os.rmdir(self.mount_point)
+
+    def path(self, name):
+        return os.path.join(self.keys, name)
+
+    def write(self, name, text):
+        with open(self.path(name), "w") as f:
+            f.write(text)
+
+    def start(self):
+        for key in ("host_key", "client_key"):
+            subprocess.run(["ssh-keygen", "-q", "-t", "ed25519", "-N", "", "-f", self.path(key)], check=True)
+        shutil.copy(self.path("client_key.pub"), self.path("authorized_keys"))
+        port = free_loopback_port()
+        # StrictModes would refuse keys below the world-writable /tmp.
+        self.write("sshd_config", f"""ListenAddress 127.0.0.1:{port}
+HostKey {self.path("host_key")}
+PidFile none
+AuthorizedKeysFile {self.path("authorized_keys")}
+AuthenticationMethods publickey
+PermitRootLogin prohibit-password
+AllowUsers root
+UsePAM no
+StrictModes no
+X11Forwarding no
+Subsystem sftp internal-sftp
+""")
+        with open(self.path("host_key.pub")) as f:
+            self.write("known_hosts", f"[127.0.0.1]:{port} {f.read()}")
+        self.write("ssh_config", f"""Host {SSH_HOST}
+HostName 127.0.0.1
+Port {port}
+User root
+IdentityFile {self.path("client_key")}
+IdentitiesOnly yes
+UserKnownHostsFile {self.path("known_hosts")}
+GlobalKnownHostsFile /dev/null
+StrictHostKeyChecking yes
+BatchMode yes
+""")
+        # sshd refuses to start without its privilege separation folder.
+        os.makedirs("/run/sshd", mode=0o755, exist_ok=True)
+        with open(self.path("sshd.log"), "w") as log:
+            self.sshd = subprocess.Popen(["/usr/sbin/sshd", "-D", "-e", "-f", self.path("sshd_config")],
+                                         stdin=subprocess.DEVNULL, stdout=log, stderr=log)
+        wait_until(lambda: port_open(port), self.sshd, "sshd", self.path("sshd.log"))
+        print(f"sshd on 127.0.0.1:{port}, sshfs mounts at {self.mount_point}")
+
+    def mount(self):
+        with open(self.path("sshfs.log"), "w") as log:
+            self.sshfs = subprocess.Popen(["sshfs", "-f", "-F", self.path("ssh_config"),
+                                           f"{SSH_HOST}:{self.tree}", self.mount_point],
+                                          stdin=subprocess.DEVNULL, stdout=log, stderr=log)
+        wait_until(lambda: os.path.ismount(self.mount_point), self.sshfs, "sshfs", self.path("sshfs.log"))
+
+    def unmount(self):
+        if self.sshfs is None:
+            return
+        if os.path.ismount(self.mount_point) and subprocess.run(["umount", self.mount_point]).returncode != 0:
+            subprocess.run(["umount", "--lazy", self.mount_point])
+        try:
+            self.sshfs.wait(timeout=START_TIMEOUT)
+        except subprocess.TimeoutExpired:
+            self.sshfs.kill()
+            self.sshfs.wait()
+        self.sshfs = None
+
+    def remount(self):
+        """A fresh mount, so that the client has nothing cached; the server's cache is dropped too."""
+        self.unmount()
+        drop_caches()
+        self.mount()
+
+
+def measure_share(args, cli, tree, discs):
+    """Every tool once a round, each on a fresh sshfs mount of tree."""
+    with Share(tree) as share:
+        share.start()
+        tools = cold_tools(args, cli, share.mount_point, SHARE_FLOOR_THREADS)
+        share.remount()
+        check_count(tools[floor_name(SHARE_FLOOR_THREADS)], discs)
+        runs = bench(tools, args.rounds, share.remount)
+    summarise(f"{args.dirs} dirs over sshfs", runs,
+              cold_comparisons(tools, SHARE_FLOOR_THREADS, SHARE_FD_TARGET, SHARE_FLOOR_TARGET))
 
 
 def main():
@@ -308,11 +501,18 @@ def main():
     parser.add_argument("--bdmv", type=int, default=300)
     parser.add_argument("--rounds", type=int, default=9)
     parser.add_argument("--raw", help="the raw getdents64 walker (build/bench/raw_walk)")
+    parser.add_argument("--unordered", help="the unordered many-threaded walker (build/bench/unordered_walk), "
+                        "the floor of the cold and share runs")
+    parser.add_argument("--floor-threads", type=int, default=32,
+                        help="threads of the unordered floor in the cold runs (default 32)")
     parser.add_argument("--cold", action="store_true",
                         help="also run with the page cache dropped before every run (root)")
     parser.add_argument("--cold-rounds", type=int, default=3)
     parser.add_argument("--threads", type=lambda v: [int(t) for t in v.split(",")], default=[1, 4, 32],
-                        help="--threads values also measured cold (default 1,4,32)")
+                        help="--threads values also measured cold and over the share (default 1,4,32)")
+    parser.add_argument("--share", action="store_true",
+                        help="instead of the warm and cold runs, run --rounds rounds over sshfs, each run on a "
+                        "fresh mount (root; needs --unordered, sshd and sshfs)")
     parser.add_argument("--small-tree", help="tree ten times smaller, for the RSS comparison "
                         "(default: TREE-small)")
     parser.add_argument("--skip-small", action="store_true", help="do not run the smaller tree")
@@ -322,6 +522,8 @@ def main():
     if not os.access(cli, os.X_OK):
         raise Failure(f"{cli} is not executable; build it or pass --cli")
     tree = os.path.abspath(args.tree or f"/tmp/quorvel-walk-{args.dirs}-{args.bdmv}")
+    if args.share and (os.geteuid() != 0 or not args.unordered):
+        raise Failure("--share needs root (sshd logs in as root) and --unordered")
     become_subreaper()
 
     floor = run_measured(["/bin/true"])
@@ -332,24 +534,39 @@ def main():
         args.cold = False
 
     bdmv_paths = ensure_tree(tree, args.dirs, args.bdmv)
+    # Patched on the local path, so that the runs over the share only walk.
     patch(cli, tree, bdmv_paths)
-    big_rss = measure(args, cli, tree, f"{args.dirs} dirs")
+    if args.share:
+        measure_share(args, cli, tree, len(bdmv_paths))
+        return 0
+    big_rss = measure(args, cli, tree, len(bdmv_paths), f"{args.dirs} dirs")
 
     if not args.skip_small:
         small_dirs, small_bdmv = args.dirs // 10, max(1, args.bdmv // 10)
         small = os.path.abspath(args.small_tree or f"{tree}-small")
         small_paths = ensure_tree(small, small_dirs, small_bdmv)
         patch(cli, small, small_paths)
-        small_rss = measure(args, cli, small, f"{small_dirs} dirs")
+        small_rss = measure(args, cli, small, len(small_paths), f"{small_dirs} dirs")
         print(f"quorvel peak RSS: {small_rss:.2f} MiB at {small_dirs} dirs, "
               f"{big_rss:.2f} MiB at {args.dirs} dirs "
               f"(growth {big_rss - small_rss:+.2f} MiB for {args.dirs - small_dirs} more dirs)")
     return 0
 
 
+def stop_on_sigterm():
+    """SIGTERM ends the script as Ctrl-C does, through every clean-up on the way out."""
+    def handler(signum, frame):
+        raise KeyboardInterrupt
+    signal.signal(signal.SIGTERM, handler)
+
+
 if __name__ == "__main__":
+    stop_on_sigterm()
     try:
         sys.exit(main())
     except Failure as e:
         print(f"walk_vs_find: {e}", file=sys.stderr)
         sys.exit(1)
+    except KeyboardInterrupt:
+        print("walk_vs_find: stopped", file=sys.stderr)
+        sys.exit(130)
