@@ -16,11 +16,6 @@ using Clock = std::chrono::steady_clock;
 constexpr std::size_t kReservedDescriptors = 10;
 // Directories kept open on the way down; the rest are reopened when the walk returns to them.
 constexpr std::size_t kMaxOpenLevels = 48;
-// Directories are listed ahead of the walk once visits take this long on average, over about the
-// last 64: the disk is being read. A cached visit takes a few microseconds; a big directory or
-// another program taking the processor makes a single visit slow, not the average.
-constexpr std::chrono::duration<double, std::micro> kSlowAverageVisit{30};
-
 }  // namespace
 
 CBdmvFolderWalker::CBdmvFolderWalker(const std::string& startFolder, std::string pattern,
@@ -65,6 +60,7 @@ void CBdmvFolderWalker::HandleStartImage(const TargetHandler& handler) {
 void CBdmvFolderWalker::Walk(const TargetHandler& handler, PassFrontEnd* frontEnd,
                              unsigned threads) {
   m_listedAhead = 0;
+  m_foundListedAhead = 0;
   if (m_levels.empty()) return;
   m_frontEnd = frontEnd;
   if (!m_startImage.empty()) {
@@ -80,10 +76,15 @@ void CBdmvFolderWalker::Walk(const TargetHandler& handler, PassFrontEnd* frontEn
       threads > 1 ? static_cast<unsigned>(std::min<std::size_t>(threads, forThreads)) : 0;
   if (readers > 0) {
     platform::Directory own = m_levels.front().dir.OpenSubdirectory(".");
-    if (own.IsOpen()) m_prefetcher = std::make_unique<DirectoryPrefetcher>(std::move(own), readers);
+    const std::size_t handles =
+        std::min<std::size_t>(forThreads - readers, DirectoryPrefetcher::kWindow);
+    if (own.IsOpen()) {
+      m_prefetcher = std::make_unique<DirectoryPrefetcher>(std::move(own), readers, handles);
+      m_judge = ReadAheadJudge();
+    }
   }
 
-  Visit(handler, Clock::now());
+  Visit(handler, {}, false);
   for (;;) {
     if (Cancelled()) {
       // A stop asked for once nothing is left changes nothing: the walk is whole.
@@ -110,12 +111,16 @@ bool CBdmvFolderWalker::AnySubdirectoryLeft() const {
 }
 
 // One listing serves the targets and the descent; targets come first.
-void CBdmvFolderWalker::Visit(const TargetHandler& handler, Clock::time_point started) {
+void CBdmvFolderWalker::Visit(const TargetHandler& handler, ReadAheadJudge::Duration opening,
+                              bool listedAhead) {
   Level& level = m_levels.back();
   ++m_directoriesVisited;
   if (m_frontEnd) m_frontEnd->DirectoryVisited(m_path);
+  const auto started = Clock::now();
   // Images are files: only a walk that takes them lists more than the subdirectories.
-  if (const std::optional<FileError> error = level.dir.List(m_entries, !m_images)) {
+  const std::optional<FileError> error = level.dir.List(m_entries, !m_images);
+  const ReadAheadJudge::Duration took = opening + (Clock::now() - started);
+  if (error) {
     // A directory that cannot be listed contributes nothing.
     ReportUnreadable(*error);
     return;
@@ -132,7 +137,7 @@ void CBdmvFolderWalker::Visit(const TargetHandler& handler, Clock::time_point st
     if (entry.kind != platform::EntryKind::kDirectory || entry.hidden) continue;
     level.subdirectories.push_back(std::move(entry.name));
   }
-  ReadAheadIfSlow(started);
+  JudgeReadAhead(took, listedAhead);
   ScanForTargets(handler);
 }
 
@@ -177,26 +182,29 @@ void CBdmvFolderWalker::ScanForTargets(const TargetHandler& handler) {
 }
 
 void CBdmvFolderWalker::Descend(const TargetHandler& handler) {
-  const auto started = Clock::now();
   Level& parent = m_levels.back();
   const std::size_t index = parent.next++;
   std::string name = std::move(parent.subdirectories[index]);
+  m_key.push_back(static_cast<std::uint32_t>(index));
+  const bool listedAhead = m_prefetcher && m_prefetcher->Reach(m_key);
+  const auto started = Clock::now();
   platform::Directory child = OpenWithinLimit(parent.dir, name);
+  const ReadAheadJudge::Duration opening = Clock::now() - started;
   const std::size_t parentLength = m_path.size();
   platform::AppendToPath(m_path, name);
   if (!child.IsOpen()) {
     ReportUnreadable(*child.OpenError());
     m_path.resize(parentLength);
+    m_key.pop_back();
     return;
   }
   Level& level = m_levels.Push();
   level.dir = std::move(child);
   level.name = std::move(name);
   level.pathLength = m_path.size();
-  m_key.push_back(static_cast<std::uint32_t>(index));
   while (OpenLevels() > m_openLimit && CloseFarLevel()) {
   }
-  Visit(handler, started);
+  Visit(handler, opening, listedAhead);
 }
 
 void CBdmvFolderWalker::Ascend() {
@@ -285,16 +293,33 @@ void CBdmvFolderWalker::ReportUnreadable(const FileError& cause) {
   if (m_frontEnd) m_frontEnd->FolderUnreadable(m_path, cause.Description());
 }
 
-void CBdmvFolderWalker::ReadAheadIfSlow(Clock::time_point started) {
+// Reading ahead starts, stays and stops by what it saves the walk's own listings.
+void CBdmvFolderWalker::JudgeReadAhead(ReadAheadJudge::Duration took, bool listedAhead) {
   if (!m_prefetcher) return;
-  if (m_prefetcher->Engaged()) {
-    m_prefetcher->Advance(m_key);
-    return;
+  if (listedAhead) ++m_foundListedAhead;
+  switch (m_judge.Listed(took, m_prefetcher->Engaged(), listedAhead)) {
+    case ReadAheadJudge::Verdict::kGoOn:
+      return;
+    case ReadAheadJudge::Verdict::kTry:
+      // Without a thread to read ahead, the walk goes on alone.
+      if (!m_prefetcher->Engage(m_key, PendingBelowStart(), DirectoryPrefetcher::kProbeWindow)) {
+        StopReadingAhead();
+      }
+      return;
+    case ReadAheadJudge::Verdict::kConfirm:
+      m_prefetcher->Widen(DirectoryPrefetcher::kWindow);
+      return;
+    case ReadAheadJudge::Verdict::kResume:
+      m_prefetcher->Engage(m_key, PendingBelowStart(), DirectoryPrefetcher::kWindow);
+      return;
+    case ReadAheadJudge::Verdict::kStop:
+      m_prefetcher->Pause();
+      return;
   }
-  m_averageVisit += (Clock::now() - started - m_averageVisit) / 64;
-  if (m_averageVisit < kSlowAverageVisit) return;
-  m_averageVisit = {};
-  // Every directory found and not yet visited, from the start folder down.
+}
+
+// Every directory found and not yet visited, from the start folder down.
+std::vector<DirectoryPrefetcher::Pending> CBdmvFolderWalker::PendingBelowStart() const {
   std::vector<DirectoryPrefetcher::Pending> pending;
   std::string relative;
   for (std::size_t i = 0; i < m_levels.size(); ++i) {
@@ -309,8 +334,7 @@ void CBdmvFolderWalker::ReadAheadIfSlow(Clock::time_point started) {
       key.pop_back();
     }
   }
-  // Without a thread to read ahead, the walk goes on alone.
-  if (!m_prefetcher->Engage(m_key, std::move(pending))) StopReadingAhead();
+  return pending;
 }
 
 void CBdmvFolderWalker::StopReadingAhead() {

@@ -12,6 +12,7 @@
 #include "pass/directory_prefetcher.h"
 #include "pass/disc_location.h"
 #include "pass/pass_front_end.h"
+#include "pass/read_ahead_judge.h"
 #include "platform/directory.h"
 #include "platform/file_error.h"
 
@@ -44,8 +45,10 @@ class CBdmvFolderWalker {
   void Walk(const TargetHandler& handler, PassFrontEnd* frontEnd = nullptr,
             unsigned threads = kDefaultThreads);
 
-  // How many directories the reading threads listed ahead of the last Walk.
+  // How many directories the reading threads listed ahead of the last Walk, and how many of the
+  // walk's own listings found their directory listed ahead already.
   std::uint64_t ListedAhead() const { return m_listedAhead; }
+  std::uint64_t FoundListedAhead() const { return m_foundListedAhead; }
 
   // After Walk: whether the front end stopped it before it had visited everything, and how many
   // directories it visited, the start folder included.
@@ -99,7 +102,8 @@ class CBdmvFolderWalker {
   bool HoldsUdfVolume(const platform::Directory& dir, const std::string& name);
   void EnterImage(const std::string& startPath);
   void HandleStartImage(const TargetHandler& handler);
-  void Visit(const TargetHandler& handler, std::chrono::steady_clock::time_point started);
+  // `opening`: how long the directory took to open.
+  void Visit(const TargetHandler& handler, ReadAheadJudge::Duration opening, bool listedAhead);
   void ScanForTargets(const TargetHandler& handler);
   std::size_t OpenLevels() const { return 1 + m_levels.size() - m_firstOpen; }
   void Descend(const TargetHandler& handler);
@@ -112,7 +116,8 @@ class CBdmvFolderWalker {
   void ReportUnreadable(const FileError& cause);
   bool Cancelled() const { return m_frontEnd && m_frontEnd->CancelRequested(); }
   bool AnySubdirectoryLeft() const;
-  void ReadAheadIfSlow(std::chrono::steady_clock::time_point started);
+  void JudgeReadAhead(ReadAheadJudge::Duration took, bool listedAhead);
+  std::vector<DirectoryPrefetcher::Pending> PendingBelowStart() const;
   void StopReadingAhead();
 
   std::string m_strPattern;
@@ -129,9 +134,10 @@ class CBdmvFolderWalker {
   std::vector<Target> m_targets;              // of the directory being visited
   PassFrontEnd* m_frontEnd = nullptr;
   std::unique_ptr<DirectoryPrefetcher> m_prefetcher;
+  ReadAheadJudge m_judge;
   std::uint64_t m_listedAhead = 0;
+  std::uint64_t m_foundListedAhead = 0;
   DirectoryPrefetcher::Key m_key;  // the visited directory's place in the walk
-  std::chrono::duration<double, std::micro> m_averageVisit{};  // over about the last 64 visits
   std::size_t m_directoriesVisited = 0;
   bool m_targetLeft = false;  // a stop came before the last target of a directory
   bool m_stopped = false;

@@ -1,22 +1,23 @@
 #include "pass/directory_prefetcher.h"
 
 #include <algorithm>
+#include <chrono>
 #include <system_error>
 
 #include "platform/thread_start.h"
 
 namespace {
 
-// How far the threads read ahead of the walk, in directories: enough to keep a disk busy, little
-// enough to stay in the cache and in memory whatever the tree.
-constexpr std::size_t kWindow = 512;
+// A listing this slow read the disk.
+constexpr auto kSlow = std::chrono::microseconds(100);
 // After this many listings without one that read the disk, there is nothing to gain.
 constexpr unsigned kListingsToStop = 64;
 
 }  // namespace
 
-DirectoryPrefetcher::DirectoryPrefetcher(platform::Directory start, unsigned threads)
-    : m_start(std::move(start)), m_threadCount(threads) {
+DirectoryPrefetcher::DirectoryPrefetcher(platform::Directory start, unsigned threads,
+                                         std::size_t handles)
+    : m_start(std::move(start)), m_threadCount(threads), m_handles(handles) {
   // A thread started is never lost to a vector that cannot grow.
   m_threads.reserve(threads);
 }
@@ -29,37 +30,41 @@ void DirectoryPrefetcher::Stop() {
   {
     std::lock_guard lock(m_mutex);
     m_stopping = true;
+    m_engaged = false;
   }
   m_wake.notify_all();
   for (std::thread& thread : m_threads) thread.join();
   m_threads.clear();
+  std::lock_guard lock(m_mutex);
+  m_toList.clear();
 }
 
-bool DirectoryPrefetcher::Engage(const Key& position, std::vector<Pending> pending) {
+bool DirectoryPrefetcher::Engage(const Key& position, std::vector<Pending> pending,
+                                 std::size_t window) {
   {
     std::lock_guard lock(m_mutex);
     m_position = position;
     m_toList.clear();
-    m_listedAhead.clear();
-    for (Pending& directory : pending) m_toList.insert(std::move(directory));
+    for (auto& [key, path] : pending)
+      m_toList.emplace(std::move(key), ToList{std::move(path), nullptr, {}});
+    DropPassed();
+    m_window = window;
     m_recentSlow = 0;
     m_listedSinceEngaged = 0;
-    m_windowFull = false;
+    m_windowFull = m_listedAhead.size() + m_inFlight >= m_window;
     m_engaged = true;
   }
   StartThreads();
   if (m_threads.empty()) {
-    std::lock_guard lock(m_mutex);
-    m_engaged = false;
-    m_toList.clear();
+    Pause();
     return false;
   }
   m_wake.notify_all();
   return true;
 }
 
-// Threads start only when a disk proves slow: a walk of cached directories never pays for them.
-// Where the system will start no more, those that did start do the work.
+// Threads start only when reading ahead is tried: a walk of cached directories never pays for
+// them. Where the system will start no more, those that did start do the work.
 void DirectoryPrefetcher::StartThreads() {
   try {
     while (m_threads.size() < m_threadCount) {
@@ -71,18 +76,36 @@ void DirectoryPrefetcher::StartThreads() {
   }
 }
 
-void DirectoryPrefetcher::Advance(const Key& position) {
+void DirectoryPrefetcher::Widen(std::size_t window) {
+  {
+    std::lock_guard lock(m_mutex);
+    m_window = window;
+    m_windowFull = m_listedAhead.size() + m_inFlight >= m_window;
+  }
+  m_wake.notify_all();
+}
+
+void DirectoryPrefetcher::Pause() {
+  std::lock_guard lock(m_mutex);
+  m_engaged = false;
+  m_toList.clear();
+}
+
+bool DirectoryPrefetcher::Reach(const Key& position) {
+  bool listed = false;
   bool roomAgain = false;
   {
     std::lock_guard lock(m_mutex);
+    listed = m_listedAhead.count(position) != 0;
     m_position = position;
     DropPassed();
     // Waking the threads for each step would cost the walk more than it saves: they wait until
     // half the window is free.
-    roomAgain = m_windowFull && m_listedAhead.size() + m_inFlight < kWindow / 2;
+    roomAgain = m_windowFull && m_listedAhead.size() + m_inFlight < m_window / 2;
     if (roomAgain) m_windowFull = false;
   }
   if (roomAgain) m_wake.notify_all();
+  return listed;
 }
 
 void DirectoryPrefetcher::DropPassed() {
@@ -107,6 +130,20 @@ void DirectoryPrefetcher::Run() {
   }
 }
 
+// A listed directory stays open for its subdirectories while descriptors allow: opening one
+// relative to it costs the system one name, where a path from the start costs one per level.
+std::shared_ptr<const platform::Directory> DirectoryPrefetcher::KeepOpen(platform::Directory dir) {
+  if (m_kept.fetch_add(1) >= m_handles) {
+    --m_kept;
+    return nullptr;
+  }
+  return std::shared_ptr<const platform::Directory>(new platform::Directory(std::move(dir)),
+                                                    [this](const platform::Directory* kept) {
+                                                      delete kept;
+                                                      --m_kept;
+                                                    });
+}
+
 // Lists the first directory the walk will need that nobody lists yet, and queues what it holds.
 void DirectoryPrefetcher::ListAhead(std::unique_lock<std::mutex>& lock) {
   auto directory = m_toList.extract(m_toList.begin());
@@ -115,10 +152,15 @@ void DirectoryPrefetcher::ListAhead(std::unique_lock<std::mutex>& lock) {
 
   const auto started = std::chrono::steady_clock::now();
   std::vector<platform::DirEntry> entries;
-  const platform::Directory opened = m_start.OpenBelow(directory.mapped());
+  ToList& what = directory.mapped();
+  platform::Directory opened =
+      what.parent ? what.parent->OpenSubdirectory(what.name) : m_start.OpenBelow(what.path);
+  what.parent.reset();
   const bool listed = opened.IsOpen();
   const bool failed = !listed || opened.List(entries, true);
   const bool slow = std::chrono::steady_clock::now() - started >= kSlow;
+  std::shared_ptr<const platform::Directory> parent;
+  if (!failed && !entries.empty()) parent = KeepOpen(std::move(opened));
 
   lock.lock();
   --m_inFlight;
@@ -127,21 +169,22 @@ void DirectoryPrefetcher::ListAhead(std::unique_lock<std::mutex>& lock) {
   if (++m_listedSinceEngaged >= kListingsToStop && m_recentSlow == 0) {
     m_engaged = false;
     m_toList.clear();
-    m_listedAhead.clear();
     return;
   }
   // The walk reports what cannot be read; here it only means there is nothing to read ahead.
   if (failed || directory.key() <= m_position) return;
   m_listedAhead.insert(directory.key());
-  if (m_listedAhead.size() + m_inFlight >= kWindow) m_windowFull = true;
+  if (m_listedAhead.size() + m_inFlight >= m_window) m_windowFull = true;
+  if (!m_engaged) return;
   // The same rule as the walk's descent, so that the keys match the walk's.
   std::uint32_t index = 0;
-  for (const platform::DirEntry& entry : entries) {
+  for (platform::DirEntry& entry : entries) {
     if (entry.kind != platform::EntryKind::kDirectory || entry.hidden) continue;
     Key key = directory.key();
     key.push_back(index++);
-    if (directory.mapped().size() + entry.name.size() + 1 > kMaxRelativePath) continue;
-    m_toList.emplace(std::move(key), directory.mapped() + '/' + entry.name);
+    if (what.path.size() + entry.name.size() + 1 > kMaxRelativePath) continue;
+    m_toList.emplace(std::move(key),
+                     ToList{what.path + '/' + entry.name, parent, std::move(entry.name)});
   }
   // One thread for each directory found; waking them all would only make them queue.
   for (std::uint32_t woken = 0; woken < std::min(index, m_threadCount); ++woken) {

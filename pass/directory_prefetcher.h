@@ -1,10 +1,11 @@
 #pragma once
 
 #include <atomic>
-#include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
@@ -15,9 +16,9 @@
 #include "platform/directory.h"
 
 // Lists, on a few I/O threads, the directories that a depth-first walk will visit next, so that a
-// cold disk always has many requests in flight and the walk finds what it needs in the system's
-// cache. It only reads: the walk still opens and lists every directory itself, so its order and
-// its results are those of a walk without it. Nothing is opened through a link.
+// slow file system always has many requests in flight and the walk finds what it needs in the
+// system's cache. It only reads: the walk still opens and lists every directory itself, so its
+// order and its results are those of a walk without it. Nothing is opened through a link.
 class DirectoryPrefetcher {
  public:
   // A directory's place in the walk: the index of each subdirectory on the way from the start
@@ -28,26 +29,38 @@ class DirectoryPrefetcher {
 
   // Deeper directories are left to the walk: the system opens no longer relative path.
   static constexpr std::size_t kMaxRelativePath = 4000;
+  // How far the threads read ahead of the walk, in directories: enough to keep a disk or a
+  // network busy, little enough to stay in the cache and in memory whatever the tree.
+  static constexpr std::size_t kWindow = 512;
+  // While read-ahead is only being tried: enough to show a gain, little to waste where there is
+  // none.
+  static constexpr std::size_t kProbeWindow = 64;
 
-  // `start` is a handle of its own on the start folder.
-  DirectoryPrefetcher(platform::Directory start, unsigned threads);
+  // `start` is a handle of its own on the start folder. Up to `handles` descriptors beyond one a
+  // thread keep listed directories open, so that their subdirectories open relative to them.
+  DirectoryPrefetcher(platform::Directory start, unsigned threads, std::size_t handles);
   ~DirectoryPrefetcher();
   DirectoryPrefetcher(const DirectoryPrefetcher&) = delete;
   DirectoryPrefetcher& operator=(const DirectoryPrefetcher&) = delete;
 
-  // A listing or a visit this slow read the disk.
-  static constexpr auto kSlow = std::chrono::microseconds(100);
-
-  // Whether the threads are reading ahead; they stop once what they read comes from the cache.
+  // Whether the threads are reading ahead; they stop by themselves once what they read comes
+  // from the cache.
   bool Engaged() const { return m_engaged.load(std::memory_order_relaxed); }
 
-  // Starts reading ahead from the walk's position, beginning with the directories it has found.
-  // False, and nothing is read ahead, when the system starts no thread (a limit on processes);
-  // the threads that did start serve every later engagement.
-  bool Engage(const Key& position, std::vector<Pending> pending);
+  // Starts reading ahead, at most `window` directories, from the walk's position, beginning with
+  // the directories it has found. False, and nothing is read ahead, when the system starts no
+  // thread (a limit on processes); the threads that did start serve every later engagement.
+  bool Engage(const Key& position, std::vector<Pending> pending, std::size_t window);
 
-  // The walk has reached `position`: what lies before it is no longer needed.
-  void Advance(const Key& position);
+  // Lets the threads read up to `window` directories ahead from now on.
+  void Widen(std::size_t window);
+
+  // The threads take no more directories; what they listed is still known to Reach.
+  void Pause();
+
+  // The walk is about to list the directory at `position`: what lies before it is no longer
+  // needed. True when the threads listed it already.
+  bool Reach(const Key& position);
 
   // Ends the threads' work and waits for them; nothing is read ahead afterwards.
   void Stop();
@@ -59,9 +72,17 @@ class DirectoryPrefetcher {
   }
 
  private:
+  // A directory to list: by its parent, when that was kept open, else by its path.
+  struct ToList {
+    std::string path;
+    std::shared_ptr<const platform::Directory> parent;
+    std::string name;
+  };
+
   void StartThreads();
   void Run();
   void ListAhead(std::unique_lock<std::mutex>& lock);
+  std::shared_ptr<const platform::Directory> KeepOpen(platform::Directory dir);
   void DropPassed();
   bool CanListAhead() const;
 
@@ -73,8 +94,11 @@ class DirectoryPrefetcher {
   std::atomic<bool> m_engaged{false};
   bool m_stopping = false;
   Key m_position;
-  std::map<Key, std::string> m_toList;  // found, not listed, not yet passed by the walk
-  std::set<Key> m_listedAhead;          // listed, not yet passed by the walk
+  const std::size_t m_handles;
+  std::atomic<std::size_t> m_kept{0};  // listed directories kept open; before what holds them
+  std::map<Key, ToList> m_toList;      // found, not listed, not yet passed by the walk
+  std::set<Key> m_listedAhead;         // listed, not yet passed by the walk
+  std::size_t m_window = kWindow;
   unsigned m_inFlight = 0;
   bool m_windowFull = false;       // set when the window fills, cleared when half of it is free
   std::uint64_t m_recentSlow = 0;  // one bit for each of the last 64 listings: it read the disk
