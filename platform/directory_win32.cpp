@@ -1,6 +1,7 @@
 #include "platform/directory.h"
 
 #include <windows.h>
+#include <winternl.h>
 
 #include "platform/fault_injection.h"
 #include "platform/utf16_win32.h"
@@ -14,28 +15,55 @@ HANDLE Native(std::intptr_t handle) {
   return reinterpret_cast<HANDLE>(handle);
 }
 
+// Keeps an opened handle only where it is a directory, and not a junction or a symbolic link
+// opened as itself; closes it otherwise. Returns the failing call's error, if any.
+HANDLE KeepPlainDirectory(HANDLE handle, DWORD& failure) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(handle, &info)) {
+    failure = GetLastError();
+  } else if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    failure = ERROR_DIRECTORY;
+  } else if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+    failure = ERROR_CANT_ACCESS_FILE;
+  }
+  if (failure == 0) return handle;
+  CloseHandle(handle);
+  return INVALID_HANDLE_VALUE;
+}
+
 // Opens a directory for listing and for its identity; with followLinks false, a junction or a
-// symbolic link is opened as itself and refused. Returns the failing call's error, if any.
+// symbolic link is opened as itself and refused.
 HANDLE OpenDirectoryHandle(const std::wstring& path, bool followLinks, DWORD& failure) {
   const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (followLinks ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
   HANDLE handle = CreateFileW(path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, kShareAll,
                               nullptr, OPEN_EXISTING, flags, nullptr);
   failure = handle == INVALID_HANDLE_VALUE ? GetLastError() : 0;
-  BY_HANDLE_FILE_INFORMATION info;
-  if (handle != INVALID_HANDLE_VALUE) {
-    if (!GetFileInformationByHandle(handle, &info)) {
-      failure = GetLastError();
-    } else if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-      failure = ERROR_DIRECTORY;
-    } else if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-      failure = ERROR_CANT_ACCESS_FILE;
-    }
-    if (failure != 0) {
-      CloseHandle(handle);
-      handle = INVALID_HANDLE_VALUE;
-    }
+  return handle == INVALID_HANDLE_VALUE ? handle : KeepPlainDirectory(handle, failure);
+}
+
+// Opens one name inside an open directory, relative to its handle: the system looks up that name
+// alone, not every name of a full path, which keeps a deep walk's opens cheap. A junction or a
+// symbolic link is opened as itself and refused.
+HANDLE OpenChildHandle(HANDLE parent, const std::wstring& name, DWORD& failure) {
+  UNICODE_STRING objectName;
+  objectName.Buffer = const_cast<PWSTR>(name.c_str());
+  objectName.Length = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+  objectName.MaximumLength = objectName.Length;
+  // Case-insensitive, as CreateFileW opens names.
+  OBJECT_ATTRIBUTES attributes;
+  InitializeObjectAttributes(&attributes, &objectName, OBJ_CASE_INSENSITIVE, parent, nullptr);
+  IO_STATUS_BLOCK io;
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  const NTSTATUS status = NtCreateFile(
+      &handle, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE, &attributes, &io, nullptr,
+      0, kShareAll, FILE_OPEN,
+      FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
+  if (!NT_SUCCESS(status)) {
+    failure = RtlNtStatusToDosError(status);
+    return INVALID_HANDLE_VALUE;
   }
-  return handle;
+  failure = 0;
+  return KeepPlainDirectory(handle, failure);
 }
 
 EntryKind KindOf(DWORD attributes) {
@@ -104,25 +132,34 @@ Directory Directory::OpenFolder(const std::string& path) {
 }
 
 Directory Directory::OpenSubdirectory(const std::string& name) const {
+  if (!IsOpen()) {
+    return Unopened(FileError(SystemError(ERROR_INVALID_HANDLE), FileOperation::kOpen, name));
+  }
   std::wstring path = ChildPath(m_nativePath, name);
+  // "." and ".." name no entry of their own in a relative open; their full paths are resolved.
+  const bool ownName = !name.empty() && name != "." && name != "..";
   DWORD failure = 0;
-  HANDLE handle = OpenDirectoryHandle(path, false, failure);
+  HANDLE handle = ownName ? OpenChildHandle(Native(m_handle), Widen(name), failure)
+                          : OpenDirectoryHandle(path, false, failure);
   if (handle == INVALID_HANDLE_VALUE) {
     return Unopened(FileError(SystemError(static_cast<int>(failure)), FileOperation::kOpen, name));
   }
   return Directory(reinterpret_cast<std::intptr_t>(handle), std::move(path));
 }
 
-// Each step is opened as itself, so no junction or link on the way is followed.
+// Each step is opened as itself, relative to the one before, so no junction or link on the way is
+// followed and each costs one open.
 Directory Directory::OpenBelow(const std::string& relativePath) const {
-  Directory current = OpenSubdirectory(".");
-  for (std::size_t start = 0; current.IsOpen() && start < relativePath.size();) {
+  Directory current;
+  const Directory* from = this;
+  for (std::size_t start = 0; from->IsOpen() && start < relativePath.size();) {
     std::size_t end = relativePath.find_first_of("/\\", start);
     if (end == std::string::npos) end = relativePath.size();
-    current = current.OpenSubdirectory(relativePath.substr(start, end - start));
+    current = from->OpenSubdirectory(relativePath.substr(start, end - start));
+    from = &current;
     start = end + 1;
   }
-  return current;
+  return from == this ? OpenSubdirectory(".") : std::move(current);
 }
 
 std::optional<FileError> Directory::CreateSubdirectory(const std::string& name) const {
