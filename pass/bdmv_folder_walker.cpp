@@ -79,7 +79,8 @@ void CBdmvFolderWalker::Walk(const TargetHandler& handler, PassFrontEnd* frontEn
     const std::size_t handles =
         std::min<std::size_t>(forThreads - readers, DirectoryPrefetcher::kWindow);
     if (own.IsOpen()) {
-      m_prefetcher = std::make_unique<DirectoryPrefetcher>(std::move(own), readers, handles);
+      m_prefetcher =
+          std::make_unique<DirectoryPrefetcher>(std::move(own), readers, handles, !m_images);
       m_judge = ReadAheadJudge();
     }
   }
@@ -118,7 +119,8 @@ void CBdmvFolderWalker::Visit(const TargetHandler& handler, ReadAheadJudge::Dura
   if (m_frontEnd) m_frontEnd->DirectoryVisited(m_path);
   const auto started = Clock::now();
   // Images are files: only a walk that takes them lists more than the subdirectories.
-  const std::optional<FileError> error = level.dir.List(m_entries, !m_images);
+  std::optional<FileError> error;
+  if (!TakeListingAhead(level.dir)) error = level.dir.List(m_entries, !m_images);
   const ReadAheadJudge::Duration took = opening + (Clock::now() - started);
   if (error) {
     // A directory that cannot be listed contributes nothing.
@@ -139,6 +141,16 @@ void CBdmvFolderWalker::Visit(const TargetHandler& handler, ReadAheadJudge::Dura
   }
   JudgeReadAhead(took, listedAhead);
   ScanForTargets(handler);
+}
+
+// A listing made ahead serves the walk only for the very directory the walk opened.
+bool CBdmvFolderWalker::TakeListingAhead(const platform::Directory& dir) {
+  if (!m_listingAhead) return false;
+  std::optional<FileError> error;
+  const bool same = dir.Identity(error) == m_listingAhead->identity && !error;
+  if (same) m_entries = std::move(m_listingAhead->entries);
+  m_listingAhead.reset();
+  return same;
 }
 
 // Hidden and system entries are never targets, as on the disks the walk is made for.
@@ -186,8 +198,8 @@ void CBdmvFolderWalker::Descend(const TargetHandler& handler) {
   const std::size_t index = parent.next++;
   std::string name = std::move(parent.subdirectories[index]);
   m_key.push_back(static_cast<std::uint32_t>(index));
-  const bool listedAhead = m_prefetcher && m_prefetcher->Reach(m_key);
   const auto started = Clock::now();
+  const bool listedAhead = m_prefetcher && m_prefetcher->Reach(m_key, m_listingAhead);
   platform::Directory child = OpenWithinLimit(parent.dir, name);
   const ReadAheadJudge::Duration opening = Clock::now() - started;
   const std::size_t parentLength = m_path.size();

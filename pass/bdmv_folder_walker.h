@@ -98,6 +98,7 @@ class CBdmvFolderWalker {
     bool image = false;  // a disc image file, else a BDMV folder
   };
 
+  bool TakeListingAhead(const platform::Directory& dir);
   bool IsTarget(const platform::DirEntry& entry) const;
   bool HoldsUdfVolume(const platform::Directory& dir, const std::string& name);
   void EnterImage(const std::string& startPath);
@@ -134,6 +135,7 @@ class CBdmvFolderWalker {
   std::vector<Target> m_targets;              // of the directory being visited
   PassFrontEnd* m_frontEnd = nullptr;
   std::unique_ptr<DirectoryPrefetcher> m_prefetcher;
+  std::optional<DirectoryPrefetcher::Listing> m_listingAhead;  // of the directory being entered
   ReadAheadJudge m_judge;
   std::uint64_t m_listedAhead = 0;
   std::uint64_t m_foundListedAhead = 0;

@@ -16,8 +16,11 @@ constexpr unsigned kListingsToStop = 64;
 }  // namespace
 
 DirectoryPrefetcher::DirectoryPrefetcher(platform::Directory start, unsigned threads,
-                                         std::size_t handles)
-    : m_start(std::move(start)), m_threadCount(threads), m_handles(handles) {
+                                         std::size_t handles, bool directoriesOnly)
+    : m_start(std::move(start)),
+      m_threadCount(threads),
+      m_handles(handles),
+      m_directoriesOnly(directoriesOnly) {
   // A thread started is never lost to a vector that cannot grow.
   m_threads.reserve(threads);
 }
@@ -91,12 +94,15 @@ void DirectoryPrefetcher::Pause() {
   m_toList.clear();
 }
 
-bool DirectoryPrefetcher::Reach(const Key& position) {
+bool DirectoryPrefetcher::Reach(const Key& position, std::optional<Listing>& listing) {
   bool listed = false;
   bool roomAgain = false;
+  listing.reset();
   {
     std::lock_guard lock(m_mutex);
-    listed = m_listedAhead.count(position) != 0;
+    const auto found = m_listedAhead.find(position);
+    listed = found != m_listedAhead.end();
+    if (listed) listing = std::move(found->second);
     m_position = position;
     DropPassed();
     // Waking the threads for each step would cost the walk more than it saves: they wait until
@@ -112,7 +118,9 @@ void DirectoryPrefetcher::DropPassed() {
   while (!m_toList.empty() && m_toList.begin()->first <= m_position) {
     m_toList.erase(m_toList.begin());
   }
-  while (!m_listedAhead.empty() && *m_listedAhead.begin() <= m_position) {
+  while (!m_listedAhead.empty() && m_listedAhead.begin()->first <= m_position) {
+    const std::optional<Listing>& passed = m_listedAhead.begin()->second;
+    if (passed) m_keptNames -= passed->entries.size();
     m_listedAhead.erase(m_listedAhead.begin());
   }
 }
@@ -157,7 +165,10 @@ void DirectoryPrefetcher::ListAhead(std::unique_lock<std::mutex>& lock) {
       what.parent ? what.parent->OpenSubdirectory(what.name) : m_start.OpenBelow(what.path);
   what.parent.reset();
   const bool listed = opened.IsOpen();
-  const bool failed = !listed || opened.List(entries, true);
+  std::optional<FileError> error;
+  const bool failed = !listed || opened.List(entries, m_directoriesOnly);
+  const platform::FileIdentity identity =
+      failed ? platform::FileIdentity{} : opened.Identity(error);
   const bool slow = std::chrono::steady_clock::now() - started >= kSlow;
   std::shared_ptr<const platform::Directory> parent;
   if (!failed && !entries.empty()) parent = KeepOpen(std::move(opened));
@@ -173,19 +184,22 @@ void DirectoryPrefetcher::ListAhead(std::unique_lock<std::mutex>& lock) {
   }
   // The walk reports what cannot be read; here it only means there is nothing to read ahead.
   if (failed || directory.key() <= m_position) return;
-  m_listedAhead.insert(directory.key());
-  if (m_listedAhead.size() + m_inFlight >= m_window) m_windowFull = true;
-  if (!m_engaged) return;
   // The same rule as the walk's descent, so that the keys match the walk's.
   std::uint32_t index = 0;
-  for (platform::DirEntry& entry : entries) {
+  for (const platform::DirEntry& entry : entries) {
     if (entry.kind != platform::EntryKind::kDirectory || entry.hidden) continue;
     Key key = directory.key();
     key.push_back(index++);
-    if (what.path.size() + entry.name.size() + 1 > kMaxRelativePath) continue;
-    m_toList.emplace(std::move(key),
-                     ToList{what.path + '/' + entry.name, parent, std::move(entry.name)});
+    if (!m_engaged || what.path.size() + entry.name.size() + 1 > kMaxRelativePath) continue;
+    m_toList.emplace(std::move(key), ToList{what.path + '/' + entry.name, parent, entry.name});
   }
+  // A listing whose identity cannot be had is one the walk could not match with its own.
+  std::optional<Listing>& kept = m_listedAhead[directory.key()];
+  if (!error && m_keptNames + entries.size() <= kMaxKeptNames) {
+    m_keptNames += entries.size();
+    kept = Listing{identity, std::move(entries)};
+  }
+  if (m_listedAhead.size() + m_inFlight >= m_window) m_windowFull = true;
   // One thread for each directory found; waking them all would only make them queue.
   for (std::uint32_t woken = 0; woken < std::min(index, m_threadCount); ++woken) {
     m_wake.notify_one();

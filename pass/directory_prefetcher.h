@@ -7,7 +7,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <set>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -16,9 +16,9 @@
 #include "platform/directory.h"
 
 // Lists, on a few I/O threads, the directories that a depth-first walk will visit next, so that a
-// slow file system always has many requests in flight and the walk finds what it needs in the
-// system's cache. It only reads: the walk still opens and lists every directory itself, so its
-// order and its results are those of a walk without it. Nothing is opened through a link.
+// slow file system always has many requests in flight. It only reads: the walk still opens every
+// directory itself and takes a listing made ahead only for the directory it opened, so its order
+// and its results are those of a walk without it. Nothing is opened through a link.
 class DirectoryPrefetcher {
  public:
   // A directory's place in the walk: the index of each subdirectory on the way from the start
@@ -26,6 +26,12 @@ class DirectoryPrefetcher {
   using Key = std::vector<std::uint32_t>;
   // A directory the walk has found and not yet visited, by its key and its path below the start.
   using Pending = std::pair<Key, std::string>;
+
+  // A directory listed ahead, as the walk would have listed it.
+  struct Listing {
+    platform::FileIdentity identity;
+    std::vector<platform::DirEntry> entries;
+  };
 
   // Deeper directories are left to the walk: the system opens no longer relative path.
   static constexpr std::size_t kMaxRelativePath = 4000;
@@ -36,9 +42,14 @@ class DirectoryPrefetcher {
   // none.
   static constexpr std::size_t kProbeWindow = 64;
 
+  // Names kept from listings made ahead, at most: beyond it the walk lists for itself.
+  static constexpr std::size_t kMaxKeptNames = 32768;
+
   // `start` is a handle of its own on the start folder. Up to `handles` descriptors beyond one a
   // thread keep listed directories open, so that their subdirectories open relative to them.
-  DirectoryPrefetcher(platform::Directory start, unsigned threads, std::size_t handles);
+  // Directories are listed as the walk lists them: with `directoriesOnly`, only subdirectories.
+  DirectoryPrefetcher(platform::Directory start, unsigned threads, std::size_t handles,
+                      bool directoriesOnly);
   ~DirectoryPrefetcher();
   DirectoryPrefetcher(const DirectoryPrefetcher&) = delete;
   DirectoryPrefetcher& operator=(const DirectoryPrefetcher&) = delete;
@@ -59,8 +70,9 @@ class DirectoryPrefetcher {
   void Pause();
 
   // The walk is about to list the directory at `position`: what lies before it is no longer
-  // needed. True when the threads listed it already.
-  bool Reach(const Key& position);
+  // needed. True when the threads listed it already; their listing, when they kept it, goes to
+  // `listing`.
+  bool Reach(const Key& position, std::optional<Listing>& listing);
 
   // Ends the threads' work and waits for them; nothing is read ahead afterwards.
   void Stop();
@@ -97,7 +109,10 @@ class DirectoryPrefetcher {
   const std::size_t m_handles;
   std::atomic<std::size_t> m_kept{0};  // listed directories kept open; before what holds them
   std::map<Key, ToList> m_toList;      // found, not listed, not yet passed by the walk
-  std::set<Key> m_listedAhead;         // listed, not yet passed by the walk
+  // Listed, not yet passed by the walk; without a listing where it was not kept.
+  std::map<Key, std::optional<Listing>> m_listedAhead;
+  std::size_t m_keptNames = 0;
+  const bool m_directoriesOnly;
   std::size_t m_window = kWindow;
   unsigned m_inFlight = 0;
   bool m_windowFull = false;       // set when the window fills, cleared when half of it is free
