@@ -311,6 +311,7 @@ void CBdmvFolderWalker::JudgeReadAhead(ReadAheadJudge::Duration took, bool liste
   if (listedAhead) ++m_foundListedAhead;
   switch (m_judge.Listed(took, m_prefetcher->Engaged(), listedAhead)) {
     case ReadAheadJudge::Verdict::kGoOn:
+      if (m_prefetcher->Starved()) m_prefetcher->Refill(PendingBelowStart());
       return;
     case ReadAheadJudge::Verdict::kTry:
       // Without a thread to read ahead, the walk goes on alone.
@@ -330,19 +331,23 @@ void CBdmvFolderWalker::JudgeReadAhead(ReadAheadJudge::Duration took, bool liste
   }
 }
 
-// Every directory found and not yet visited, from the start folder down.
+// The directories found and not yet visited that the walk visits first, as many as the read-ahead
+// queue takes: the rest of the deepest level first, then of each level above it.
 std::vector<DirectoryPrefetcher::Pending> CBdmvFolderWalker::PendingBelowStart() const {
+  std::vector<std::string> relative(m_levels.size());
+  for (std::size_t i = 1; i < m_levels.size(); ++i) {
+    relative[i] = i == 1 ? m_levels[i].name : relative[i - 1] + '/' + m_levels[i].name;
+  }
   std::vector<DirectoryPrefetcher::Pending> pending;
-  std::string relative;
-  for (std::size_t i = 0; i < m_levels.size(); ++i) {
+  for (std::size_t i = m_levels.size(); i-- > 0;) {
+    if (relative[i].size() > DirectoryPrefetcher::kMaxRelativePath) continue;
     const Level& level = m_levels[i];
-    if (i > 0) relative = i == 1 ? level.name : relative + '/' + level.name;
-    if (relative.size() > DirectoryPrefetcher::kMaxRelativePath) break;
     DirectoryPrefetcher::Key key(m_key.begin(), m_key.begin() + static_cast<std::ptrdiff_t>(i));
     for (std::size_t j = level.next; j < level.subdirectories.size(); ++j) {
+      if (pending.size() == DirectoryPrefetcher::kMaxQueued) return pending;
       key.push_back(static_cast<std::uint32_t>(j));
       const std::string& name = level.subdirectories[j];
-      pending.emplace_back(key, relative.empty() ? name : relative + '/' + name);
+      pending.emplace_back(key, relative[i].empty() ? name : relative[i] + '/' + name);
       key.pop_back();
     }
   }

@@ -48,8 +48,8 @@ bool DirectoryPrefetcher::Engage(const Key& position, std::vector<Pending> pendi
     std::lock_guard lock(m_mutex);
     m_position = position;
     m_toList.clear();
-    for (auto& [key, path] : pending)
-      m_toList.emplace(std::move(key), ToList{std::move(path), nullptr, {}});
+    m_leftOut = false;
+    QueueFound(std::move(pending));
     DropPassed();
     m_window = window;
     m_recentSlow = 0;
@@ -88,6 +88,32 @@ void DirectoryPrefetcher::Widen(std::size_t window) {
   m_wake.notify_all();
 }
 
+void DirectoryPrefetcher::Refill(std::vector<Pending> pending) {
+  {
+    std::lock_guard lock(m_mutex);
+    m_leftOut = false;
+    m_starved = false;
+    QueueFound(std::move(pending));
+  }
+  m_wake.notify_all();
+}
+
+// Directories the walk found; a full list from the walk may have left more out.
+void DirectoryPrefetcher::QueueFound(std::vector<Pending> pending) {
+  if (pending.size() >= kMaxQueued) m_leftOut = true;
+  for (auto& [key, path] : pending) {
+    if (key <= m_position || m_listedAhead.count(key) != 0) continue;
+    Queue(std::move(key), ToList{std::move(path), nullptr, {}});
+  }
+}
+
+void DirectoryPrefetcher::Queue(Key key, ToList directory) {
+  m_toList.emplace(std::move(key), std::move(directory));
+  if (m_toList.size() <= kMaxQueued) return;
+  m_toList.erase(std::prev(m_toList.end()));
+  m_leftOut = true;
+}
+
 void DirectoryPrefetcher::Pause() {
   std::lock_guard lock(m_mutex);
   m_engaged = false;
@@ -105,6 +131,7 @@ bool DirectoryPrefetcher::Reach(const Key& position, std::optional<Listing>& lis
     if (listed) listing = std::move(found->second);
     m_position = position;
     DropPassed();
+    m_starved = m_engaged && m_leftOut && m_toList.size() < kMaxQueued / 4;
     // Waking the threads for each step would cost the walk more than it saves: they wait until
     // half the window is free.
     roomAgain = m_windowFull && m_listedAhead.size() + m_inFlight < m_window / 2;
@@ -191,7 +218,7 @@ void DirectoryPrefetcher::ListAhead(std::unique_lock<std::mutex>& lock) {
     Key key = directory.key();
     key.push_back(index++);
     if (!m_engaged || what.path.size() + entry.name.size() + 1 > kMaxRelativePath) continue;
-    m_toList.emplace(std::move(key), ToList{what.path + '/' + entry.name, parent, entry.name});
+    Queue(std::move(key), ToList{what.path + '/' + entry.name, parent, entry.name});
   }
   // A listing whose identity cannot be had is one the walk could not match with its own.
   std::optional<Listing>& kept = m_listedAhead[directory.key()];

@@ -43,7 +43,10 @@ class DirectoryPrefetcher {
   static constexpr std::size_t kProbeWindow = 64;
 
   // Names kept from listings made ahead, at most: beyond it the walk lists for itself.
-  static constexpr std::size_t kMaxKeptNames = 32768;
+  static constexpr std::size_t kMaxKeptNames = 16384;
+  // Directories waiting to be listed, at most: those farthest ahead of the walk are left out, and
+  // found again from the walk when the queue runs low. Memory stays small in the widest folder.
+  static constexpr std::size_t kMaxQueued = 4096;
 
   // `start` is a handle of its own on the start folder. Up to `handles` descriptors beyond one a
   // thread keep listed directories open, so that their subdirectories open relative to them.
@@ -65,6 +68,11 @@ class DirectoryPrefetcher {
 
   // Lets the threads read up to `window` directories ahead from now on.
   void Widen(std::size_t window);
+
+  // Whether directories were left out of a queue that is now running low: the walk then hands
+  // them over again with Refill.
+  bool Starved() const { return m_starved.load(std::memory_order_relaxed); }
+  void Refill(std::vector<Pending> pending);
 
   // The threads take no more directories; what they listed is still known to Reach.
   void Pause();
@@ -96,6 +104,8 @@ class DirectoryPrefetcher {
   void ListAhead(std::unique_lock<std::mutex>& lock);
   std::shared_ptr<const platform::Directory> KeepOpen(platform::Directory dir);
   void DropPassed();
+  void Queue(Key key, ToList directory);
+  void QueueFound(std::vector<Pending> pending);
   bool CanListAhead() const;
 
   platform::Directory m_start;
@@ -112,6 +122,8 @@ class DirectoryPrefetcher {
   // Listed, not yet passed by the walk; without a listing where it was not kept.
   std::map<Key, std::optional<Listing>> m_listedAhead;
   std::size_t m_keptNames = 0;
+  bool m_leftOut = false;  // the queue was full when a directory was found
+  std::atomic<bool> m_starved{false};
   const bool m_directoriesOnly;
   std::size_t m_window = kWindow;
   unsigned m_inFlight = 0;

@@ -2,6 +2,7 @@
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "pass/bdmv_folder_walker.h"
+#include "pass/directory_prefetcher.h"
 #include "platform/fault_injection.h"
 #include "tests/support/temp_tree.h"
 
@@ -49,33 +51,104 @@ Counts WalkOn(const fs::path& root, std::chrono::microseconds read) {
 }
 
 // 40 shares of 40 folders, each with a BDMV: 3,241 directories.
-fs::path MakeTree(const TempTree& tree) {
+std::size_t MakeShares(const fs::path& root) {
   for (int share = 0; share < 40; ++share) {
     for (int folder = 0; folder < 40; ++folder) {
-      fs::create_directories(tree / ("s" + std::to_string(share)) / ("f" + std::to_string(folder)) /
+      fs::create_directories(root / ("s" + std::to_string(share)) / ("f" + std::to_string(folder)) /
                              "BDMV");
     }
   }
-  return tree.Root();
+  return 1 + 40 + 40 * 40 * 2;
+}
+
+// One folder of 9,000 movies, each with a BDMV: wider than the read-ahead queue holds.
+std::size_t MakeWideFolder(const fs::path& root) {
+  for (int movie = 0; movie < 9000; ++movie) {
+    fs::create_directories(root / "movies" / ("m" + std::to_string(movie)) / "BDMV");
+  }
+  return 2 + 9000 * 2;
 }
 
 // Counted, not timed: what the walk found listed ahead is what reading ahead saved it. On a slow
-// file system reading ahead starts and serves most of the walk; where listings are instant it
-// never starts or stops at once. The walk finds every target in each case.
+// file system reading ahead starts and serves most of the walk, in the widest folder too; where
+// listings are instant it never starts or stops at once. The walk finds every target in each case.
 TEST(ReadAheadTest, ReadsAheadOnlyWhereTheWalkFindsItsDirectoriesListedAlready) {
+  for (const auto make : {MakeShares, MakeWideFolder}) {
+    const TempTree tree(fs::exists("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path());
+    const std::size_t directories = make(tree.Root());
+    const std::size_t targets = (directories - 1) / 2 - (make == MakeShares ? 20 : 0);
+    SCOPED_TRACE(std::to_string(directories) + " directories");
+
+    const Counts slow = WalkOn(tree.Root(), std::chrono::microseconds(200));
+    EXPECT_EQ(slow.directories, directories);
+    EXPECT_EQ(slow.targets, targets);
+    EXPECT_GE(slow.listedAhead, slow.foundListedAhead);
+    EXPECT_GT(slow.foundListedAhead, directories / 2) << slow.listedAhead << " listed ahead";
+
+    const Counts instant = WalkOn(tree.Root(), std::chrono::microseconds(0));
+    EXPECT_EQ(instant.targets, targets);
+    EXPECT_LT(instant.listedAhead, directories / 10);
+  }
+}
+
+// The walk over a folder wider than the queue: each directory it reaches was listed ahead, with
+// what it holds and under its own identity, once the walk has handed back what the full queue
+// left out.
+TEST(ReadAheadTest, AFolderWiderThanTheQueueIsListedAheadToItsEnd) {
+  constexpr std::uint32_t kWide = DirectoryPrefetcher::kMaxQueued + 1500;
   const TempTree tree(fs::exists("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path());
-  const fs::path root = MakeTree(tree);
-  constexpr std::size_t kDirectories = 1 + 40 + 40 * 40 * 2;
-
-  const Counts cold = WalkOn(root, std::chrono::microseconds(300));
-  EXPECT_EQ(cold.directories, kDirectories);
-  EXPECT_EQ(cold.targets, 1600u);
-  EXPECT_GE(cold.listedAhead, cold.foundListedAhead);
-  EXPECT_GT(cold.foundListedAhead, kDirectories / 2) << cold.listedAhead << " listed ahead";
-
-  const Counts instant = WalkOn(root, std::chrono::microseconds(0));
-  EXPECT_EQ(instant.targets, 1600u);
-  EXPECT_LT(instant.listedAhead, kDirectories / 10);
+  for (std::uint32_t i = 0; i < kWide; ++i)
+    fs::create_directories(tree / std::to_string(i) / "BDMV");
+  // Listings slow enough to be worth reading ahead: the threads go on.
+  platform::SetListingFaultHook([](const platform::FileIdentity&) {
+    std::this_thread::sleep_for(std::chrono::microseconds(120));
+    return 0;
+  });
+  const platform::Directory start = platform::Directory::OpenFolder(tree.Root().string());
+  DirectoryPrefetcher prefetcher(start.OpenSubdirectory("."), 4, 64, true);
+  // What the walk has found and not visited from `next` on, as much as the queue takes.
+  auto pendingFrom = [](std::uint32_t next) {
+    std::vector<DirectoryPrefetcher::Pending> pending;
+    for (std::uint32_t i = next; i < kWide && pending.size() < DirectoryPrefetcher::kMaxQueued;
+         ++i) {
+      pending.emplace_back(DirectoryPrefetcher::Key{i}, std::to_string(i));
+    }
+    return pending;
+  };
+  ASSERT_TRUE(prefetcher.Engage({}, pendingFrom(0), DirectoryPrefetcher::kWindow));
+  std::uint32_t found = 0;
+  std::uint32_t foundBeyondTheQueue = 0;
+  for (std::uint32_t i = 0; i < kWide; ++i) {
+    // Time for the threads to list this folder and its BDMV, and those they may have in hand,
+    // unless they have stopped listing: nothing is left for them.
+    const std::uint64_t listed = 2 * i + 2 + 4;
+    std::uint64_t seen = prefetcher.Listings();
+    auto progressed = std::chrono::steady_clock::now();
+    while (seen < listed &&
+           std::chrono::steady_clock::now() - progressed < std::chrono::milliseconds(50)) {
+      std::this_thread::sleep_for(std::chrono::microseconds(50));
+      if (prefetcher.Listings() != seen) {
+        seen = prefetcher.Listings();
+        progressed = std::chrono::steady_clock::now();
+      }
+    }
+    std::optional<DirectoryPrefetcher::Listing> listing;
+    if (prefetcher.Reach({i}, listing)) {
+      ++found;
+      if (i >= DirectoryPrefetcher::kMaxQueued) ++foundBeyondTheQueue;
+      ASSERT_TRUE(listing) << i;
+      ASSERT_EQ(listing->entries.size(), 1u) << i;
+      EXPECT_EQ(listing->entries[0].name, "BDMV");
+      std::optional<FileError> error;
+      EXPECT_EQ(listing->identity, start.OpenSubdirectory(std::to_string(i)).Identity(error)) << i;
+    }
+    if (prefetcher.Starved()) prefetcher.Refill(pendingFrom(i + 1));
+  }
+  // A thread slowed by the machine may still hold a folder when the walk reaches it.
+  EXPECT_GT(found, kWide * 9 / 10);
+  EXPECT_GT(foundBeyondTheQueue, 1000u);
+  prefetcher.Stop();
+  platform::SetListingFaultHook(nullptr);
 }
 
 }  // namespace
