@@ -223,8 +223,9 @@ def checked(name, run):
     return run
 
 
-def patch(cli, tree, bdmv_paths):
-    result = subprocess.run([cli, "modify", "--quiet", tree], capture_output=True, text=True)
+def patch(argv, tree, bdmv_paths):
+    """Runs argv, a Modify of tree, and checks that it patched every disc."""
+    result = subprocess.run(argv, capture_output=True, text=True)
     expected = f"Modify {len(bdmv_paths)} file successful"
     if result.returncode != 0 or expected not in result.stdout.splitlines():
         raise Failure(f"patch run: exit {result.returncode}, expected line {expected!r}\n"
@@ -260,19 +261,19 @@ def can_drop_caches():
         return False
 
 
-def bench(tools, rounds, make_cold=None):
+def bench(tools, rounds, make_cold=None, run=run_measured):
     """Runs each tool once a round, in an order that turns every round. With make_cold, it is
     called before every run; without, each tool runs once first to fill the cache."""
     if make_cold is None:
         for name, argv in tools.items():
-            checked(name, run_measured(argv))
+            checked(name, run(argv))
     runs = {name: [] for name in tools}
     names = list(tools)
     for r in range(rounds):
         for name in names[r % len(names):] + names[:r % len(names)]:
             if make_cold is not None:
                 make_cold()
-            runs[name].append(checked(name, run_measured(tools[name])))
+            runs[name].append(checked(name, run(tools[name])))
     return runs
 
 
@@ -535,7 +536,7 @@ def main():
 
     bdmv_paths = ensure_tree(tree, args.dirs, args.bdmv)
     # Patched on the local path, so that the runs over the share only walk.
-    patch(cli, tree, bdmv_paths)
+    patch([cli, "modify", "--quiet", tree], tree, bdmv_paths)
     if args.share:
         measure_share(args, cli, tree, len(bdmv_paths))
         return 0
@@ -545,7 +546,7 @@ def main():
         small_dirs, small_bdmv = args.dirs // 10, max(1, args.bdmv // 10)
         small = os.path.abspath(args.small_tree or f"{tree}-small")
         small_paths = ensure_tree(small, small_dirs, small_bdmv)
-        patch(cli, small, small_paths)
+        patch([cli, "modify", "--quiet", small], small, small_paths)
         small_rss = measure(args, cli, small, len(small_paths), f"{small_dirs} dirs")
         print(f"quorvel peak RSS: {small_rss:.2f} MiB at {small_dirs} dirs, "
               f"{big_rss:.2f} MiB at {args.dirs} dirs "
