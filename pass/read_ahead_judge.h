@@ -49,9 +49,6 @@ class ReadAheadJudge {
   // The threads stopped reading ahead of their own accord (what they read was all cached).
   void StoppedByThreads();
 
-  // Whether read-ahead is being tried, rather than known to pay.
-  bool Probing() const { return m_state == State::kProbing; }
-
  private:
   enum class State { kOff, kProbing, kOn, kPaused };
 
