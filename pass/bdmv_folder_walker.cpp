@@ -143,11 +143,23 @@ void CBdmvFolderWalker::Visit(const TargetHandler& handler, ReadAheadJudge::Dura
   ScanForTargets(handler);
 }
 
-// A listing made ahead serves the walk only for the very directory the walk opened.
+// The directory a thread listed and kept open, for the walk to visit without opening it again;
+// not open where none was kept. Nobody else holding it, the walk takes that very handle.
+platform::Directory CBdmvFolderWalker::TakeDirectoryAhead() {
+  m_directoryAhead = false;
+  if (!m_listingAhead || !m_listingAhead->dir) return {};
+  std::shared_ptr<platform::Directory> kept = std::move(m_listingAhead->dir);
+  platform::Directory dir = kept.use_count() == 1 ? std::move(*kept) : kept->Duplicate();
+  m_directoryAhead = dir.IsOpen();
+  return dir;
+}
+
+// A listing made ahead serves the walk only for the very directory it lists: one taken with it,
+// or one the walk opened that has the identity of the one listed.
 bool CBdmvFolderWalker::TakeListingAhead(const platform::Directory& dir) {
   if (!m_listingAhead) return false;
   std::optional<FileError> error;
-  const bool same = dir.Identity(error) == m_listingAhead->identity && !error;
+  const bool same = m_directoryAhead || (dir.Identity(error) == m_listingAhead->identity && !error);
   if (same) m_entries = std::move(m_listingAhead->entries);
   m_listingAhead.reset();
   return same;
@@ -200,7 +212,8 @@ void CBdmvFolderWalker::Descend(const TargetHandler& handler) {
   m_key.push_back(static_cast<std::uint32_t>(index));
   const auto started = Clock::now();
   const bool listedAhead = m_prefetcher && m_prefetcher->Reach(m_key, m_listingAhead);
-  platform::Directory child = OpenWithinLimit(parent.dir, name);
+  platform::Directory child = TakeDirectoryAhead();
+  if (!child.IsOpen()) child = OpenWithinLimit(parent.dir, name);
   const ReadAheadJudge::Duration opening = Clock::now() - started;
   const std::size_t parentLength = m_path.size();
   platform::AppendToPath(m_path, name);

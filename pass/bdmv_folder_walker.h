@@ -98,6 +98,7 @@ class CBdmvFolderWalker {
     bool image = false;  // a disc image file, else a BDMV folder
   };
 
+  platform::Directory TakeDirectoryAhead();
   bool TakeListingAhead(const platform::Directory& dir);
   bool IsTarget(const platform::DirEntry& entry) const;
   bool HoldsUdfVolume(const platform::Directory& dir, const std::string& name);
@@ -136,6 +137,7 @@ class CBdmvFolderWalker {
   PassFrontEnd* m_frontEnd = nullptr;
   std::unique_ptr<DirectoryPrefetcher> m_prefetcher;
   std::optional<DirectoryPrefetcher::Listing> m_listingAhead;  // of the directory being entered
+  bool m_directoryAhead = false;  // that directory's handle came with its listing
   ReadAheadJudge m_judge;
   std::uint64_t m_listedAhead = 0;
   std::uint64_t m_foundListedAhead = 0;

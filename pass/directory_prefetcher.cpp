@@ -165,18 +165,19 @@ void DirectoryPrefetcher::Run() {
   }
 }
 
-// A listed directory stays open for its subdirectories while descriptors allow: opening one
-// relative to it costs the system one name, where a path from the start costs one per level.
-std::shared_ptr<const platform::Directory> DirectoryPrefetcher::KeepOpen(platform::Directory dir) {
+// A listed directory stays open while descriptors allow: the walk need not open it again (on a
+// network share, a request saved), and opening a subdirectory relative to it costs the system
+// one name, where a path from the start costs one per level.
+std::shared_ptr<platform::Directory> DirectoryPrefetcher::KeepOpen(platform::Directory& dir) {
   if (m_kept.fetch_add(1) >= m_handles) {
     --m_kept;
     return nullptr;
   }
-  return std::shared_ptr<const platform::Directory>(new platform::Directory(std::move(dir)),
-                                                    [this](const platform::Directory* kept) {
-                                                      delete kept;
-                                                      --m_kept;
-                                                    });
+  return std::shared_ptr<platform::Directory>(new platform::Directory(std::move(dir)),
+                                              [this](const platform::Directory* kept) {
+                                                delete kept;
+                                                --m_kept;
+                                              });
 }
 
 // Lists the first directory the walk will need that nobody lists yet, and queues what it holds.
@@ -192,13 +193,13 @@ void DirectoryPrefetcher::ListAhead(std::unique_lock<std::mutex>& lock) {
       what.parent ? what.parent->OpenSubdirectory(what.name) : m_start.OpenBelow(what.path);
   what.parent.reset();
   const bool listed = opened.IsOpen();
-  std::optional<FileError> error;
   const bool failed = !listed || opened.List(entries, m_directoriesOnly);
-  const platform::FileIdentity identity =
-      failed ? platform::FileIdentity{} : opened.Identity(error);
   const bool slow = std::chrono::steady_clock::now() - started >= kSlow;
-  std::shared_ptr<const platform::Directory> parent;
-  if (!failed && !entries.empty()) parent = KeepOpen(std::move(opened));
+  std::shared_ptr<platform::Directory> kept;
+  if (!failed) kept = KeepOpen(opened);
+  std::optional<FileError> error;
+  const platform::FileIdentity identity =
+      failed || kept ? platform::FileIdentity{} : opened.Identity(error);
 
   lock.lock();
   --m_inFlight;
@@ -218,13 +219,13 @@ void DirectoryPrefetcher::ListAhead(std::unique_lock<std::mutex>& lock) {
     Key key = directory.key();
     key.push_back(index++);
     if (!m_engaged || what.path.size() + entry.name.size() + 1 > kMaxRelativePath) continue;
-    Queue(std::move(key), ToList{what.path + '/' + entry.name, parent, entry.name});
+    Queue(std::move(key), ToList{what.path + '/' + entry.name, kept, entry.name});
   }
   // A listing whose identity cannot be had is one the walk could not match with its own.
-  std::optional<Listing>& kept = m_listedAhead[directory.key()];
+  std::optional<Listing>& listing = m_listedAhead[directory.key()];
   if (!error && m_keptNames + entries.size() <= kMaxKeptNames) {
     m_keptNames += entries.size();
-    kept = Listing{identity, std::move(entries)};
+    listing = Listing{std::move(kept), identity, std::move(entries)};
   }
   if (m_listedAhead.size() + m_inFlight >= m_window) m_windowFull = true;
   // One thread for each directory found; waking them all would only make them queue.

@@ -27,9 +27,11 @@ class DirectoryPrefetcher {
   // A directory the walk has found and not yet visited, by its key and its path below the start.
   using Pending = std::pair<Key, std::string>;
 
-  // A directory listed ahead, as the walk would have listed it.
+  // A directory listed ahead, as the walk would have listed it: the walk takes the directory kept
+  // open where descriptors allowed, else it opens it and checks that it is the one listed.
   struct Listing {
-    platform::FileIdentity identity;
+    std::shared_ptr<platform::Directory> dir;
+    platform::FileIdentity identity;  // without the directory kept open
     std::vector<platform::DirEntry> entries;
   };
 
@@ -49,7 +51,8 @@ class DirectoryPrefetcher {
   static constexpr std::size_t kMaxQueued = 4096;
 
   // `start` is a handle of its own on the start folder. Up to `handles` descriptors beyond one a
-  // thread keep listed directories open, so that their subdirectories open relative to them.
+  // thread keep listed directories open, for the walk and for their subdirectories to open
+  // relative to them.
   // Directories are listed as the walk lists them: with `directoriesOnly`, only subdirectories.
   DirectoryPrefetcher(platform::Directory start, unsigned threads, std::size_t handles,
                       bool directoriesOnly);
@@ -102,7 +105,7 @@ class DirectoryPrefetcher {
   void StartThreads();
   void Run();
   void ListAhead(std::unique_lock<std::mutex>& lock);
-  std::shared_ptr<const platform::Directory> KeepOpen(platform::Directory dir);
+  std::shared_ptr<platform::Directory> KeepOpen(platform::Directory& dir);
   void DropPassed();
   void Queue(Key key, ToList directory);
   void QueueFound(std::vector<Pending> pending);

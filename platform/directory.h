@@ -56,6 +56,10 @@ class Directory {
 
   std::optional<FileError> CreateSubdirectory(const std::string& name) const;
 
+  // A second handle on the same open directory, for another owner; not open, with the cause,
+  // when the system gives none.
+  Directory Duplicate() const;
+
   bool IsOpen() const { return m_handle != kClosed; }
   // Why an open call returned this directory not open.
   const std::optional<FileError>& OpenError() const { return m_openError; }

@@ -73,6 +73,15 @@ Directory Directory::OpenSubdirectory(const std::string& name) const {
   return Directory(fd);
 }
 
+Directory Directory::Duplicate() const {
+  const int fd = fcntl(static_cast<int>(m_handle), F_DUPFD_CLOEXEC, 0);
+  if (fd < 0) return Unopened(FileError(LastSystemError(), FileOperation::kOpen));
+  Directory copy(fd);
+  // The copy shares the position of a listing already made: another listing must rewind.
+  copy.m_listed = true;
+  return copy;
+}
+
 std::optional<FileError> Directory::CreateSubdirectory(const std::string& name) const {
   if (mkdirat(static_cast<int>(m_handle), name.c_str(), 0777) == 0) return std::nullopt;
   return FileError(LastSystemError(), FileOperation::kMakeDirectory, name);

@@ -164,6 +164,15 @@ Directory Directory::OpenBelow(const std::string& relativePath) const {
   return from == this ? OpenSubdirectory(".") : std::move(current);
 }
 
+Directory Directory::Duplicate() const {
+  HANDLE copy = INVALID_HANDLE_VALUE;
+  if (!DuplicateHandle(GetCurrentProcess(), Native(m_handle), GetCurrentProcess(), &copy, 0, FALSE,
+                       DUPLICATE_SAME_ACCESS)) {
+    return Unopened(FileError(LastSystemError(), FileOperation::kOpen));
+  }
+  return Directory(reinterpret_cast<std::intptr_t>(copy), m_nativePath);
+}
+
 std::optional<FileError> Directory::CreateSubdirectory(const std::string& name) const {
   if (CreateDirectoryW(ChildPath(m_nativePath, name).c_str(), nullptr)) return std::nullopt;
   return FileError(LastSystemError(), FileOperation::kMakeDirectory, name);
