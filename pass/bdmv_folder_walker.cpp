@@ -85,7 +85,7 @@ void CBdmvFolderWalker::Walk(const TargetHandler& handler, PassFrontEnd* frontEn
     }
   }
 
-  Visit(handler, {}, false);
+  Visit(handler, Clock::now(), false);
   for (;;) {
     if (Cancelled()) {
       // A stop asked for once nothing is left changes nothing: the walk is whole.
@@ -112,16 +112,15 @@ bool CBdmvFolderWalker::AnySubdirectoryLeft() const {
 }
 
 // One listing serves the targets and the descent; targets come first.
-void CBdmvFolderWalker::Visit(const TargetHandler& handler, ReadAheadJudge::Duration opening,
+void CBdmvFolderWalker::Visit(const TargetHandler& handler, Clock::time_point started,
                               bool listedAhead) {
   Level& level = m_levels.back();
   ++m_directoriesVisited;
   if (m_frontEnd) m_frontEnd->DirectoryVisited(m_path);
-  const auto started = Clock::now();
   // Images are files: only a walk that takes them lists more than the subdirectories.
   std::optional<FileError> error;
   if (!TakeListingAhead(level.dir)) error = level.dir.List(m_entries, !m_images);
-  const ReadAheadJudge::Duration took = opening + (Clock::now() - started);
+  const ReadAheadJudge::Duration took = Clock::now() - started;
   if (error) {
     // A directory that cannot be listed contributes nothing.
     ReportUnreadable(*error);
@@ -211,10 +210,10 @@ void CBdmvFolderWalker::Descend(const TargetHandler& handler) {
   std::string name = std::move(parent.subdirectories[index]);
   m_key.push_back(static_cast<std::uint32_t>(index));
   const auto started = Clock::now();
-  const bool listedAhead = m_prefetcher && m_prefetcher->Reach(m_key, m_listingAhead);
+  const bool listedAhead =
+      m_prefetcher && m_prefetcher->Busy() && m_prefetcher->Reach(m_key, m_listingAhead);
   platform::Directory child = TakeDirectoryAhead();
   if (!child.IsOpen()) child = OpenWithinLimit(parent.dir, name);
-  const ReadAheadJudge::Duration opening = Clock::now() - started;
   const std::size_t parentLength = m_path.size();
   platform::AppendToPath(m_path, name);
   if (!child.IsOpen()) {
@@ -229,7 +228,7 @@ void CBdmvFolderWalker::Descend(const TargetHandler& handler) {
   level.pathLength = m_path.size();
   while (OpenLevels() > m_openLimit && CloseFarLevel()) {
   }
-  Visit(handler, opening, listedAhead);
+  Visit(handler, started, listedAhead);
 }
 
 void CBdmvFolderWalker::Ascend() {

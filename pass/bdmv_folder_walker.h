@@ -104,8 +104,9 @@ class CBdmvFolderWalker {
   bool HoldsUdfVolume(const platform::Directory& dir, const std::string& name);
   void EnterImage(const std::string& startPath);
   void HandleStartImage(const TargetHandler& handler);
-  // `opening`: how long the directory took to open.
-  void Visit(const TargetHandler& handler, ReadAheadJudge::Duration opening, bool listedAhead);
+  // `started`: when the walk set out to open the directory.
+  void Visit(const TargetHandler& handler, std::chrono::steady_clock::time_point started,
+             bool listedAhead);
   void ScanForTargets(const TargetHandler& handler);
   std::size_t OpenLevels() const { return 1 + m_levels.size() - m_firstOpen; }
   void Descend(const TargetHandler& handler);

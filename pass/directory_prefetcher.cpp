@@ -56,6 +56,7 @@ bool DirectoryPrefetcher::Engage(const Key& position, std::vector<Pending> pendi
     m_listedSinceEngaged = 0;
     m_windowFull = m_listedAhead.size() + m_inFlight >= m_window;
     m_engaged = true;
+    m_busy = true;
   }
   StartThreads();
   if (m_threads.empty()) {
@@ -132,6 +133,7 @@ bool DirectoryPrefetcher::Reach(const Key& position, std::optional<Listing>& lis
     m_position = position;
     DropPassed();
     m_starved = m_engaged && m_leftOut && m_toList.size() < kMaxQueued / 4;
+    m_busy = m_engaged || m_inFlight > 0 || !m_listedAhead.empty();
     // Waking the threads for each step would cost the walk more than it saves: they wait until
     // half the window is free.
     roomAgain = m_windowFull && m_listedAhead.size() + m_inFlight < m_window / 2;

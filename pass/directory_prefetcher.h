@@ -64,6 +64,10 @@ class DirectoryPrefetcher {
   // from the cache.
   bool Engaged() const { return m_engaged.load(std::memory_order_relaxed); }
 
+  // Whether anything was read ahead that the walk has not passed, or is being read: otherwise the
+  // walk need not tell where it is.
+  bool Busy() const { return m_busy.load(std::memory_order_relaxed); }
+
   // Starts reading ahead, at most `window` directories, from the walk's position, beginning with
   // the directories it has found. False, and nothing is read ahead, when the system starts no
   // thread (a limit on processes); the threads that did start serve every later engagement.
@@ -127,6 +131,7 @@ class DirectoryPrefetcher {
   std::size_t m_keptNames = 0;
   bool m_leftOut = false;  // the queue was full when a directory was found
   std::atomic<bool> m_starved{false};
+  std::atomic<bool> m_busy{false};
   const bool m_directoriesOnly;
   std::size_t m_window = kWindow;
   unsigned m_inFlight = 0;

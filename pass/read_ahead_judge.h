@@ -60,6 +60,8 @@ class ReadAheadJudge {
   State m_state = State::kOff;
   std::array<Duration, kSample> m_sample{};
   std::size_t m_count = 0;
+  Duration m_sum{};              // of the sample so far
+  Duration m_mean{};             // of the last whole sample
   std::size_t m_skip = 0;        // listings of a probe still to leave out
   std::size_t m_wait = 0;        // listings before the next probe
   std::size_t m_untilCheck = 0;  // listings with read-ahead before the next pause
