@@ -119,7 +119,8 @@ void CBdmvFolderWalker::Visit(const TargetHandler& handler, Clock::time_point st
   if (m_frontEnd) m_frontEnd->DirectoryVisited(m_path);
   // Images are files: only a walk that takes them lists more than the subdirectories.
   std::optional<FileError> error;
-  if (!TakeListingAhead(level.dir)) error = level.dir.List(m_entries, !m_images);
+  const bool takenAhead = TakeListingAhead(level.dir);
+  if (!takenAhead) error = level.dir.List(m_entries, !m_images);
   const ReadAheadJudge::Duration took = Clock::now() - started;
   if (error) {
     // A directory that cannot be listed contributes nothing.
@@ -139,7 +140,29 @@ void CBdmvFolderWalker::Visit(const TargetHandler& handler, Clock::time_point st
     level.subdirectories.push_back(std::move(entry.name));
   }
   JudgeReadAhead(took, listedAhead);
+  if (!takenAhead || !m_subdirectoriesQueued) QueueSubdirectories();
   ScanForTargets(handler);
+}
+
+// Subdirectories the reading threads cannot know of, from a listing the walk made itself or one
+// made while they were paused: without them, reading ahead would run dry below this directory.
+void CBdmvFolderWalker::QueueSubdirectories() {
+  if (!m_prefetcher || !m_prefetcher->Engaged()) return;
+  const Level& level = m_levels.back();
+  std::string relative = m_path.substr(m_levels.front().pathLength);
+  if (!relative.empty() && (relative.front() == '/' || relative.front() == '\\')) {
+    relative.erase(0, 1);
+  }
+  std::vector<DirectoryPrefetcher::Pending> pending;
+  DirectoryPrefetcher::Key key = m_key;
+  for (std::size_t j = 0; j < level.subdirectories.size(); ++j) {
+    if (pending.size() == DirectoryPrefetcher::kMaxQueued) break;
+    key.push_back(static_cast<std::uint32_t>(j));
+    const std::string& name = level.subdirectories[j];
+    pending.emplace_back(key, relative.empty() ? name : relative + '/' + name);
+    key.pop_back();
+  }
+  if (!pending.empty()) m_prefetcher->Add(std::move(pending));
 }
 
 // The directory a thread listed and kept open, for the walk to visit without opening it again;
@@ -160,6 +183,7 @@ bool CBdmvFolderWalker::TakeListingAhead(const platform::Directory& dir) {
   std::optional<FileError> error;
   const bool same = m_directoryAhead || (dir.Identity(error) == m_listingAhead->identity && !error);
   if (same) m_entries = std::move(m_listingAhead->entries);
+  m_subdirectoriesQueued = m_listingAhead->subdirectoriesQueued;
   m_listingAhead.reset();
   return same;
 }

@@ -100,6 +100,7 @@ class CBdmvFolderWalker {
 
   platform::Directory TakeDirectoryAhead();
   bool TakeListingAhead(const platform::Directory& dir);
+  void QueueSubdirectories();
   bool IsTarget(const platform::DirEntry& entry) const;
   bool HoldsUdfVolume(const platform::Directory& dir, const std::string& name);
   void EnterImage(const std::string& startPath);
@@ -138,7 +139,8 @@ class CBdmvFolderWalker {
   PassFrontEnd* m_frontEnd = nullptr;
   std::unique_ptr<DirectoryPrefetcher> m_prefetcher;
   std::optional<DirectoryPrefetcher::Listing> m_listingAhead;  // of the directory being entered
-  bool m_directoryAhead = false;  // that directory's handle came with its listing
+  bool m_directoryAhead = false;        // that directory's handle came with its listing
+  bool m_subdirectoriesQueued = false;  // and its subdirectories are queued for the threads
   ReadAheadJudge m_judge;
   std::uint64_t m_listedAhead = 0;
   std::uint64_t m_foundListedAhead = 0;

@@ -94,6 +94,13 @@ void DirectoryPrefetcher::Refill(std::vector<Pending> pending) {
     std::lock_guard lock(m_mutex);
     m_leftOut = false;
     m_starved = false;
+  }
+  Add(std::move(pending));
+}
+
+void DirectoryPrefetcher::Add(std::vector<Pending> pending) {
+  {
+    std::lock_guard lock(m_mutex);
     QueueFound(std::move(pending));
   }
   m_wake.notify_all();
@@ -227,7 +234,7 @@ void DirectoryPrefetcher::ListAhead(std::unique_lock<std::mutex>& lock) {
   std::optional<Listing>& listing = m_listedAhead[directory.key()];
   if (!error && m_keptNames + entries.size() <= kMaxKeptNames) {
     m_keptNames += entries.size();
-    listing = Listing{std::move(kept), identity, std::move(entries)};
+    listing = Listing{std::move(kept), identity, std::move(entries), m_engaged};
   }
   if (m_listedAhead.size() + m_inFlight >= m_window) m_windowFull = true;
   // One thread for each directory found; waking them all would only make them queue.

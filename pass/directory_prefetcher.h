@@ -33,6 +33,7 @@ class DirectoryPrefetcher {
     std::shared_ptr<platform::Directory> dir;
     platform::FileIdentity identity;  // without the directory kept open
     std::vector<platform::DirEntry> entries;
+    bool subdirectoriesQueued = false;  // to be listed ahead in turn
   };
 
   // Deeper directories are left to the walk: the system opens no longer relative path.
@@ -80,6 +81,9 @@ class DirectoryPrefetcher {
   // them over again with Refill.
   bool Starved() const { return m_starved.load(std::memory_order_relaxed); }
   void Refill(std::vector<Pending> pending);
+
+  // Directories found by the walk itself, to be read ahead too.
+  void Add(std::vector<Pending> pending);
 
   // The threads take no more directories; what they listed is still known to Reach.
   void Pause();
