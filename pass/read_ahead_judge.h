@@ -38,8 +38,8 @@ class ReadAheadJudge {
   // Unless listings become this many times slower than when it last gained nothing.
   static constexpr double kMuchSlower = 2;
   // Listings with read-ahead before the gain is checked again, doubling while it holds.
-  static constexpr std::size_t kFirstCheck = 1024;
-  static constexpr std::size_t kLastCheck = 8192;
+  static constexpr std::size_t kFirstCheck = 4096;
+  static constexpr std::size_t kLastCheck = 16384;
 
   // The walk opened and listed one directory in `took`. `engaged`: read-ahead was on;
   // `listedAhead`: the directory had been listed ahead, so its listing tells nothing of the
