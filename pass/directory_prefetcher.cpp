@@ -99,20 +99,28 @@ void DirectoryPrefetcher::Refill(std::vector<Pending> pending) {
 }
 
 void DirectoryPrefetcher::Add(std::vector<Pending> pending) {
+  std::size_t queued = 0;
   {
     std::lock_guard lock(m_mutex);
-    QueueFound(std::move(pending));
+    queued = QueueFound(std::move(pending));
   }
-  m_wake.notify_all();
+  // One thread for each directory queued: the walk adds a few at a time, and waking every thread
+  // each time would cost more processor than the listings.
+  for (std::size_t woken = 0; woken < std::min<std::size_t>(queued, m_threadCount); ++woken) {
+    m_wake.notify_one();
+  }
 }
 
-// Directories the walk found; a full list from the walk may have left more out.
-void DirectoryPrefetcher::QueueFound(std::vector<Pending> pending) {
+// Directories the walk found; a full list from the walk may have left more out. How many are new.
+std::size_t DirectoryPrefetcher::QueueFound(std::vector<Pending> pending) {
   if (pending.size() >= kMaxQueued) m_leftOut = true;
+  std::size_t queued = 0;
   for (auto& [key, path] : pending) {
     if (key <= m_position || m_listedAhead.count(key) != 0) continue;
     Queue(std::move(key), ToList{std::move(path), nullptr, {}});
+    ++queued;
   }
+  return queued;
 }
 
 void DirectoryPrefetcher::Queue(Key key, ToList directory) {

@@ -116,7 +116,7 @@ class DirectoryPrefetcher {
   std::shared_ptr<platform::Directory> KeepOpen(platform::Directory& dir);
   void DropPassed();
   void Queue(Key key, ToList directory);
-  void QueueFound(std::vector<Pending> pending);
+  std::size_t QueueFound(std::vector<Pending> pending);
   bool CanListAhead() const;
 
   platform::Directory m_start;
