@@ -1,3 +1,6 @@
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <map>
@@ -108,6 +111,47 @@ TEST(ReadAheadTest, ReadsAheadOnlyWhereTheWalkFindsItsDirectoriesListedAlready) 
     EXPECT_EQ(instant.targets, targets);
     EXPECT_LT(instant.listedAhead, directories / 10);
   }
+}
+
+// A folder the threads cannot list is the walk's to list: it is neither reported nor lost, and
+// what lies below it is still read ahead.
+TEST(ReadAheadTest, AFolderTheThreadsCannotListIsListedByTheWalkAndNothingIsLost) {
+  const TempTree tree(fs::exists("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path());
+  for (int i = 0; i < 150; ++i) fs::create_directories(tree / "a" / std::to_string(i) / "BDMV");
+  for (int i = 0; i < 40; ++i) {
+    for (int j = 0; j < 30; ++j) {
+      fs::create_directories(tree / "x" / std::to_string(i) / std::to_string(j) / "BDMV");
+    }
+  }
+  constexpr std::size_t kDirectories = 1 + 1 + 150 * 2 + 1 + 40 + 40 * 30 * 2;
+  struct stat status {};
+  ASSERT_EQ(stat((tree / "x").c_str(), &status), 0);
+  const std::uint64_t x = status.st_ino;
+  const std::thread::id walk = std::this_thread::get_id();
+  using Clock = std::chrono::steady_clock;
+  std::mutex mutex;
+  std::map<std::uint64_t, Clock::time_point> cached;
+  platform::SetListingFaultHook([&](const platform::FileIdentity& directory) {
+    if (directory.index == x && std::this_thread::get_id() != walk) return EIO;
+    Clock::time_point ready;
+    {
+      std::lock_guard lock(mutex);
+      ready = cached.try_emplace(directory.index, Clock::now() + std::chrono::microseconds(200))
+                  .first->second;
+    }
+    std::this_thread::sleep_until(ready);
+    return 0;
+  });
+  CBdmvFolderWalker walker(tree.Root().string(), "BDMV");
+  SteadyWalk frontEnd;
+  std::size_t targets = 0;
+  walker.Walk([&](const DiscLocation&) { ++targets; }, &frontEnd, 8);
+  platform::SetListingFaultHook(nullptr);
+  EXPECT_EQ(targets, 150u + 1200u);
+  EXPECT_EQ(frontEnd.unreadable.size(), 0u);
+  EXPECT_EQ(walker.DirectoriesVisited(), kDirectories);
+  EXPECT_GT(walker.FoundListedAhead(), kDirectories * 3 / 4)
+      << walker.ListedAhead() << " listed ahead";
 }
 
 // The walk over a folder wider than the queue: each directory it reaches was listed ahead, with
