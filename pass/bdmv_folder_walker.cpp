@@ -148,20 +148,8 @@ void CBdmvFolderWalker::Visit(const TargetHandler& handler, Clock::time_point st
 // made while they were paused: without them, reading ahead would run dry below this directory.
 void CBdmvFolderWalker::QueueSubdirectories() {
   if (!m_prefetcher || !m_prefetcher->Engaged()) return;
-  const Level& level = m_levels.back();
-  std::string relative = m_path.substr(m_levels.front().pathLength);
-  if (!relative.empty() && (relative.front() == '/' || relative.front() == '\\')) {
-    relative.erase(0, 1);
-  }
   std::vector<DirectoryPrefetcher::Pending> pending;
-  DirectoryPrefetcher::Key key = m_key;
-  for (std::size_t j = 0; j < level.subdirectories.size(); ++j) {
-    if (pending.size() == DirectoryPrefetcher::kMaxQueued) break;
-    key.push_back(static_cast<std::uint32_t>(j));
-    const std::string& name = level.subdirectories[j];
-    pending.emplace_back(key, relative.empty() ? name : relative + '/' + name);
-    key.pop_back();
-  }
+  AddPending(m_levels.size() - 1, pending);
   if (!pending.empty()) m_prefetcher->Add(std::move(pending));
 }
 
@@ -370,24 +358,33 @@ void CBdmvFolderWalker::JudgeReadAhead(ReadAheadJudge::Duration took, bool liste
 // The directories found and not yet visited that the walk visits first, as many as the read-ahead
 // queue takes: the rest of the deepest level first, then of each level above it.
 std::vector<DirectoryPrefetcher::Pending> CBdmvFolderWalker::PendingBelowStart() const {
-  std::vector<std::string> relative(m_levels.size());
-  for (std::size_t i = 1; i < m_levels.size(); ++i) {
-    relative[i] = i == 1 ? m_levels[i].name : relative[i - 1] + '/' + m_levels[i].name;
-  }
   std::vector<DirectoryPrefetcher::Pending> pending;
-  for (std::size_t i = m_levels.size(); i-- > 0;) {
-    if (relative[i].size() > DirectoryPrefetcher::kMaxRelativePath) continue;
-    const Level& level = m_levels[i];
-    DirectoryPrefetcher::Key key(m_key.begin(), m_key.begin() + static_cast<std::ptrdiff_t>(i));
-    for (std::size_t j = level.next; j < level.subdirectories.size(); ++j) {
-      if (pending.size() == DirectoryPrefetcher::kMaxQueued) return pending;
-      key.push_back(static_cast<std::uint32_t>(j));
-      const std::string& name = level.subdirectories[j];
-      pending.emplace_back(key, relative[i].empty() ? name : relative[i] + '/' + name);
-      key.pop_back();
-    }
+  for (std::size_t i = m_levels.size(); i-- > 0 && AddPending(i, pending);) {
   }
   return pending;
+}
+
+// Adds the subdirectories of level `index` not yet visited, while the read-ahead queue takes
+// them; false once it is full. A level too deep for the threads to open adds none.
+bool CBdmvFolderWalker::AddPending(std::size_t index,
+                                   std::vector<DirectoryPrefetcher::Pending>& pending) const {
+  const Level& level = m_levels[index];
+  // From the names, not the visited path: a name may hold what a start path ends with.
+  std::string relative;
+  for (std::size_t i = 1; i <= index; ++i) {
+    if (i > 1) relative += '/';
+    relative += m_levels[i].name;
+  }
+  if (relative.size() > DirectoryPrefetcher::kMaxRelativePath) return true;
+  DirectoryPrefetcher::Key key(m_key.begin(), m_key.begin() + static_cast<std::ptrdiff_t>(index));
+  for (std::size_t j = level.next; j < level.subdirectories.size(); ++j) {
+    if (pending.size() == DirectoryPrefetcher::kMaxQueued) return false;
+    key.push_back(static_cast<std::uint32_t>(j));
+    const std::string& name = level.subdirectories[j];
+    pending.emplace_back(key, relative.empty() ? name : relative + '/' + name);
+    key.pop_back();
+  }
+  return true;
 }
 
 void CBdmvFolderWalker::StopReadingAhead() {

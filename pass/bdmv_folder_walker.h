@@ -122,6 +122,7 @@ class CBdmvFolderWalker {
   bool AnySubdirectoryLeft() const;
   void JudgeReadAhead(ReadAheadJudge::Duration took, bool listedAhead);
   std::vector<DirectoryPrefetcher::Pending> PendingBelowStart() const;
+  bool AddPending(std::size_t index, std::vector<DirectoryPrefetcher::Pending>& pending) const;
   void StopReadingAhead();
 
   std::string m_strPattern;

@@ -54,7 +54,7 @@ bool DirectoryPrefetcher::Engage(const Key& position, std::vector<Pending> pendi
     m_window = window;
     m_recentSlow = 0;
     m_listedSinceEngaged = 0;
-    m_windowFull = m_listedAhead.size() + m_inFlight >= m_window;
+    m_windowFull = m_listedAhead.size() + m_listing.size() >= m_window;
     m_engaged = true;
     m_busy = true;
   }
@@ -84,7 +84,7 @@ void DirectoryPrefetcher::Widen(std::size_t window) {
   {
     std::lock_guard lock(m_mutex);
     m_window = window;
-    m_windowFull = m_listedAhead.size() + m_inFlight >= m_window;
+    m_windowFull = m_listedAhead.size() + m_listing.size() >= m_window;
   }
   m_wake.notify_all();
 }
@@ -141,17 +141,24 @@ bool DirectoryPrefetcher::Reach(const Key& position, std::optional<Listing>& lis
   bool roomAgain = false;
   listing.reset();
   {
-    std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
+    // A directory a thread is listing now: waiting for that listing costs less than a second one
+    // of the same directory, which on a network share is a second request behind the first.
+    m_awaited = position;
+    m_listed.wait(lock, [&] {
+      return std::find(m_listing.begin(), m_listing.end(), position) == m_listing.end();
+    });
+    m_awaited.clear();
     const auto found = m_listedAhead.find(position);
     listed = found != m_listedAhead.end();
     if (listed) listing = std::move(found->second);
     m_position = position;
     DropPassed();
     m_starved = m_engaged && m_leftOut && m_toList.size() < kMaxQueued / 4;
-    m_busy = m_engaged || m_inFlight > 0 || !m_listedAhead.empty();
+    m_busy = m_engaged || !m_listing.empty() || !m_listedAhead.empty();
     // Waking the threads for each step would cost the walk more than it saves: they wait until
     // half the window is free.
-    roomAgain = m_windowFull && m_listedAhead.size() + m_inFlight < m_window / 2;
+    roomAgain = m_windowFull && m_listedAhead.size() + m_listing.size() < m_window / 2;
     if (roomAgain) m_windowFull = false;
   }
   if (roomAgain) m_wake.notify_all();
@@ -200,7 +207,7 @@ std::shared_ptr<platform::Directory> DirectoryPrefetcher::KeepOpen(platform::Dir
 // Lists the first directory the walk will need that nobody lists yet, and queues what it holds.
 void DirectoryPrefetcher::ListAhead(std::unique_lock<std::mutex>& lock) {
   auto directory = m_toList.extract(m_toList.begin());
-  ++m_inFlight;
+  m_listing.push_back(directory.key());
   lock.unlock();
 
   const auto started = std::chrono::steady_clock::now();
@@ -219,7 +226,8 @@ void DirectoryPrefetcher::ListAhead(std::unique_lock<std::mutex>& lock) {
       failed || kept ? platform::FileIdentity{} : opened.Identity(error);
 
   lock.lock();
-  --m_inFlight;
+  m_listing.erase(std::find(m_listing.begin(), m_listing.end(), directory.key()));
+  if (m_awaited == directory.key()) m_listed.notify_all();
   if (listed) ++m_listings;
   m_recentSlow = (m_recentSlow << 1) | (slow ? 1 : 0);
   if (++m_listedSinceEngaged >= kListingsToStop && m_recentSlow == 0) {
@@ -244,7 +252,7 @@ void DirectoryPrefetcher::ListAhead(std::unique_lock<std::mutex>& lock) {
     m_keptNames += entries.size();
     listing = Listing{std::move(kept), identity, std::move(entries), m_engaged};
   }
-  if (m_listedAhead.size() + m_inFlight >= m_window) m_windowFull = true;
+  if (m_listedAhead.size() + m_listing.size() >= m_window) m_windowFull = true;
   // One thread for each directory found; waking them all would only make them queue.
   for (std::uint32_t woken = 0; woken < std::min(index, m_threadCount); ++woken) {
     m_wake.notify_one();

@@ -138,7 +138,9 @@ class DirectoryPrefetcher {
   std::atomic<bool> m_busy{false};
   const bool m_directoriesOnly;
   std::size_t m_window = kWindow;
-  unsigned m_inFlight = 0;
+  std::vector<Key> m_listing;  // the keys of the directories being listed now
+  Key m_awaited;               // the one the walk waits for, if any
+  std::condition_variable m_listed;
   bool m_windowFull = false;       // set when the window fills, cleared when half of it is free
   std::uint64_t m_recentSlow = 0;  // one bit for each of the last 64 listings: it read the disk
   unsigned m_listedSinceEngaged = 0;

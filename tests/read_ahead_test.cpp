@@ -1,3 +1,4 @@
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -9,11 +10,13 @@
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "pass/bdmv_folder_walker.h"
 #include "pass/directory_prefetcher.h"
+#include "platform/descriptors.h"
 #include "platform/fault_injection.h"
 #include "tests/support/recording_front_end.h"
 #include "tests/support/temp_tree.h"
@@ -152,6 +155,82 @@ TEST(ReadAheadTest, AFolderTheThreadsCannotListIsListedByTheWalkAndNothingIsLost
   EXPECT_EQ(walker.DirectoriesVisited(), kDirectories);
   EXPECT_GT(walker.FoundListedAhead(), kDirectories * 3 / 4)
       << walker.ListedAhead() << " listed ahead";
+}
+
+// Directories replaced while the walk goes on: a thread that lists a movie folder ahead renames
+// it away and puts another in its place. However the walk and the threads meet, each movie yields
+// the BDMV of the folder it listed, and nothing is reported: a listing made ahead never serves the
+// directory that replaced it. Once with the listed folders kept open for the walk, once without a
+// descriptor to keep them.
+TEST(ReadAheadTest, AFolderReplacedAfterItWasListedAheadIsWalkedAsTheWalkFindsIt) {
+  constexpr int kMovies = 150;
+  for (const bool keptOpen : {true, false}) {
+    SCOPED_TRACE(keptOpen ? "listed folders kept open" : "no descriptor to keep them");
+    const TempTree tree(fs::exists("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path());
+    std::map<std::uint64_t, int> movies;  // by inode
+    for (int i = 0; i < kMovies; ++i) {
+      const fs::path movie = tree / ("m" + std::to_string(i));
+      fs::create_directories(movie / "old" / "BDMV");
+      struct stat status {};
+      ASSERT_EQ(stat(movie.c_str(), &status), 0);
+      movies[status.st_ino] = i;
+    }
+    const std::thread::id walk = std::this_thread::get_id();
+    using Clock = std::chrono::steady_clock;
+    std::mutex mutex;
+    std::map<std::uint64_t, Clock::time_point> cached;
+    int replaced = 0;
+    platform::SetListingFaultHook([&](const platform::FileIdentity& directory) {
+      Clock::time_point ready;
+      {
+        std::lock_guard lock(mutex);
+        const auto movie = movies.find(directory.index);
+        if (movie != movies.end() && std::this_thread::get_id() != walk) {
+          const fs::path path = tree / ("m" + std::to_string(movie->second));
+          fs::rename(path, tree / (".gone" + std::to_string(movie->second)));
+          fs::create_directories(path / "new" / "BDMV");
+          movies.erase(movie);
+          ++replaced;
+        }
+        ready = cached.try_emplace(directory.index, Clock::now() + std::chrono::microseconds(200))
+                    .first->second;
+      }
+      std::this_thread::sleep_until(ready);
+      return 0;
+    });
+    // Descriptors for 4 threads to list with and none to keep a listed folder open.
+    rlimit saved{};
+    getrlimit(RLIMIT_NOFILE, &saved);
+    if (!keptOpen) {
+      ASSERT_NE(saved.rlim_cur, RLIM_INFINITY);
+      rlimit low = saved;
+      low.rlim_cur = saved.rlim_cur - platform::FreeDescriptors() + 21;
+      setrlimit(RLIMIT_NOFILE, &low);
+    }
+    CBdmvFolderWalker walker(tree.Root().string(), "BDMV");
+    SteadyWalk frontEnd;
+    std::map<int, std::vector<std::string>> found;
+    walker.Walk(
+        [&](const DiscLocation& disc) {
+          const fs::path path = fs::path(disc.Path()).lexically_relative(tree.Root());
+          found[std::stoi(path.begin()->string().substr(1))].push_back(
+              std::next(path.begin())->string());
+          EXPECT_TRUE(disc.Folder().IsOpen()) << disc.Path();
+        },
+        &frontEnd, 4);
+    setrlimit(RLIMIT_NOFILE, &saved);
+    platform::SetListingFaultHook(nullptr);
+
+    EXPECT_EQ(frontEnd.unreadable.size(), 0u)
+        << frontEnd.unreadable.front().first << ": " << frontEnd.unreadable.front().second;
+    ASSERT_EQ(found.size(), static_cast<std::size_t>(kMovies));
+    for (const auto& [movie, folders] : found) {
+      ASSERT_EQ(folders.size(), 1u) << movie;
+      EXPECT_TRUE(folders[0] == "old" || folders[0] == "new") << movie << ": " << folders[0];
+    }
+    // Reading ahead served the walk: most folders were replaced after a thread listed them.
+    EXPECT_GT(replaced, kMovies / 2);
+  }
 }
 
 // The walk over a folder wider than the queue: each directory it reaches was listed ahead, with
