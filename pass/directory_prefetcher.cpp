@@ -176,8 +176,14 @@ void DirectoryPrefetcher::DropPassed() {
   }
 }
 
+// A full window stops the threads from going farther ahead, not from listing a directory the walk
+// visits before one listed already: the walk would wait there, with all the threads idle, as it
+// does below a folder of folders on a network share. Twice the window stops even that.
 bool DirectoryPrefetcher::CanListAhead() const {
-  return m_engaged && !m_toList.empty() && !m_windowFull;
+  if (!m_engaged || m_toList.empty()) return false;
+  if (!m_windowFull) return true;
+  return !m_listedAhead.empty() && m_toList.begin()->first < m_listedAhead.rbegin()->first &&
+         m_listedAhead.size() + m_listing.size() < 2 * m_window;
 }
 
 void DirectoryPrefetcher::Run() {

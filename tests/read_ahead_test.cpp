@@ -7,6 +7,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <utility>
@@ -231,6 +232,52 @@ TEST(ReadAheadTest, AFolderReplacedAfterItWasListedAheadIsWalkedAsTheWalkFindsIt
     // Reading ahead served the walk: most folders were replaced after a thread listed them.
     EXPECT_GT(replaced, kMovies / 2);
   }
+}
+
+// A full window stops the threads from going farther ahead, not from listing what the walk visits
+// before what they listed: below a slow folder the walk would wait for each level in turn. Twice
+// the window stops even that.
+TEST(ReadAheadTest, AFullWindowStillListsWhatTheWalkVisitsBeforeWhatIsListed) {
+  constexpr std::size_t kWindow = 4;
+  const TempTree tree(fs::exists("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path());
+  std::set<std::uint64_t> slow;  // by inode: folder 0 and the chain below it
+  fs::path chain = tree / "0";
+  for (const char* name : {"a", "b", "c", "d", "e", ""}) {
+    fs::create_directories(chain);
+    struct stat status {};
+    ASSERT_EQ(stat(chain.c_str(), &status), 0);
+    slow.insert(status.st_ino);
+    chain /= name;
+  }
+  for (int i = 1; i < 10; ++i) fs::create_directories(tree / std::to_string(i));
+  platform::SetListingFaultHook([&](const platform::FileIdentity& directory) {
+    if (slow.count(directory.index) != 0)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    return 0;
+  });
+  const platform::Directory start = platform::Directory::OpenFolder(tree.Root().string());
+  DirectoryPrefetcher prefetcher(start.OpenSubdirectory("."), 2, 16, true);
+  std::vector<DirectoryPrefetcher::Pending> pending;
+  for (std::uint32_t i = 0; i < 10; ++i) {
+    pending.emplace_back(DirectoryPrefetcher::Key{i}, std::to_string(i));
+  }
+  ASSERT_TRUE(prefetcher.Engage({}, std::move(pending), kWindow));
+
+  // Folders 1 to 3 fill the window while 0 is listed; then 0's chain is listed to twice the window.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (prefetcher.Listings() < 2 * kWindow && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(prefetcher.Listings(), 2 * kWindow);
+  DirectoryPrefetcher::Key key{0};
+  std::optional<DirectoryPrefetcher::Listing> listing;
+  for (; key.size() <= kWindow; key.push_back(0)) {
+    EXPECT_TRUE(prefetcher.Reach(key, listing)) << key.size();
+    EXPECT_TRUE(listing) << key.size();
+  }
+  prefetcher.Stop();
+  platform::SetListingFaultHook(nullptr);
 }
 
 // The walk over a folder wider than the queue: each directory it reaches was listed ahead, with
