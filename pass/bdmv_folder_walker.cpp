@@ -120,7 +120,11 @@ void CBdmvFolderWalker::Visit(const TargetHandler& handler, Clock::time_point st
   // Images are files: only a walk that takes them lists more than the subdirectories.
   std::optional<FileError> error;
   const bool takenAhead = TakeListingAhead(level.dir);
-  if (!takenAhead) error = level.dir.List(m_entries, !m_images);
+  if (takenAhead) {
+    ++m_foundListedAhead;
+  } else {
+    error = level.dir.List(m_entries, !m_images);
+  }
   const ReadAheadJudge::Duration took = Clock::now() - started;
   if (error) {
     // A directory that cannot be listed contributes nothing.
@@ -332,7 +336,6 @@ void CBdmvFolderWalker::ReportUnreadable(const FileError& cause) {
 // Reading ahead starts, stays and stops by what it saves the walk's own listings.
 void CBdmvFolderWalker::JudgeReadAhead(ReadAheadJudge::Duration took, bool listedAhead) {
   if (!m_prefetcher) return;
-  if (listedAhead) ++m_foundListedAhead;
   switch (m_judge.Listed(took, m_prefetcher->Engaged(), listedAhead)) {
     case ReadAheadJudge::Verdict::kGoOn:
       if (m_prefetcher->Starved()) m_prefetcher->Refill(PendingBelowStart());

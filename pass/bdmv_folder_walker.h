@@ -45,8 +45,8 @@ class CBdmvFolderWalker {
   void Walk(const TargetHandler& handler, PassFrontEnd* frontEnd = nullptr,
             unsigned threads = kDefaultThreads);
 
-  // How many directories the reading threads listed ahead of the last Walk, and how many of the
-  // walk's own listings found their directory listed ahead already.
+  // How many directories the reading threads listed ahead of the last Walk, and how many of them
+  // the walk took as they were listed instead of listing them itself.
   std::uint64_t ListedAhead() const { return m_listedAhead; }
   std::uint64_t FoundListedAhead() const { return m_foundListedAhead; }
 

@@ -151,7 +151,12 @@ bool DirectoryPrefetcher::Reach(const Key& position, std::optional<Listing>& lis
     m_awaited.clear();
     const auto found = m_listedAhead.find(position);
     listed = found != m_listedAhead.end();
-    if (listed) listing = std::move(found->second);
+    if (listed && found->second) {
+      // What the walk takes is no longer kept here: its names count no more.
+      m_keptNames -= found->second->entries.size();
+      listing = std::move(found->second);
+      found->second.reset();
+    }
     m_position = position;
     DropPassed();
     m_starved = m_engaged && m_leftOut && m_toList.size() < kMaxQueued / 4;
