@@ -121,12 +121,14 @@ TEST(ReadAheadTest, ReadsAheadOnlyWhereTheWalkFindsItsDirectoriesListedAlready) 
 // what lies below it is still read ahead.
 TEST(ReadAheadTest, AFolderTheThreadsCannotListIsListedByTheWalkAndNothingIsLost) {
   const TempTree tree(fs::exists("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path());
-  for (int i = 0; i < 150; ++i) fs::create_directories(tree / "a" / std::to_string(i) / "BDMV");
+  // x is made first: where the newest comes first in a listing, as on tmpfs, the walk reaches it
+  // with reading ahead under way, and what lies below it is the walk's to hand to the threads.
   for (int i = 0; i < 40; ++i) {
     for (int j = 0; j < 30; ++j) {
       fs::create_directories(tree / "x" / std::to_string(i) / std::to_string(j) / "BDMV");
     }
   }
+  for (int i = 0; i < 150; ++i) fs::create_directories(tree / "a" / std::to_string(i) / "BDMV");
   constexpr std::size_t kDirectories = 1 + 1 + 150 * 2 + 1 + 40 + 40 * 30 * 2;
   struct stat status {};
   ASSERT_EQ(stat((tree / "x").c_str(), &status), 0);
