@@ -85,7 +85,8 @@ void CBdmvFolderWalker::Walk(const TargetHandler& handler, PassFrontEnd* frontEn
     }
   }
 
-  Visit(handler, Clock::now(), false);
+  m_lastListed = Clock::now();
+  Visit(handler, false);
   for (;;) {
     if (Cancelled()) {
       // A stop asked for once nothing is left changes nothing: the walk is whole.
@@ -112,8 +113,7 @@ bool CBdmvFolderWalker::AnySubdirectoryLeft() const {
 }
 
 // One listing serves the targets and the descent; targets come first.
-void CBdmvFolderWalker::Visit(const TargetHandler& handler, Clock::time_point started,
-                              bool listedAhead) {
+void CBdmvFolderWalker::Visit(const TargetHandler& handler, bool listedAhead) {
   Level& level = m_levels.back();
   ++m_directoriesVisited;
   if (m_frontEnd) m_frontEnd->DirectoryVisited(m_path);
@@ -125,7 +125,11 @@ void CBdmvFolderWalker::Visit(const TargetHandler& handler, Clock::time_point st
   } else {
     error = level.dir.List(m_entries, !m_images);
   }
-  const ReadAheadJudge::Duration took = Clock::now() - started;
+  // Judged by all the walk spends on a directory, from the last listing to this one: where the
+  // threads slow what the walk does besides listing, as under Wine, that counts against them.
+  const auto listed = Clock::now();
+  const ReadAheadJudge::Duration took = listed - m_lastListed;
+  m_lastListed = listed;
   if (error) {
     // A directory that cannot be listed contributes nothing.
     ReportUnreadable(*error);
@@ -225,7 +229,6 @@ void CBdmvFolderWalker::Descend(const TargetHandler& handler) {
   const std::size_t index = parent.next++;
   std::string name = std::move(parent.subdirectories[index]);
   m_key.push_back(static_cast<std::uint32_t>(index));
-  const auto started = Clock::now();
   const bool listedAhead =
       m_prefetcher && m_prefetcher->Busy() && m_prefetcher->Reach(m_key, m_listingAhead);
   platform::Directory child = TakeDirectoryAhead();
@@ -244,7 +247,7 @@ void CBdmvFolderWalker::Descend(const TargetHandler& handler) {
   level.pathLength = m_path.size();
   while (OpenLevels() > m_openLimit && CloseFarLevel()) {
   }
-  Visit(handler, started, listedAhead);
+  Visit(handler, listedAhead);
 }
 
 void CBdmvFolderWalker::Ascend() {

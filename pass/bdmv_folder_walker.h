@@ -105,9 +105,7 @@ class CBdmvFolderWalker {
   bool HoldsUdfVolume(const platform::Directory& dir, const std::string& name);
   void EnterImage(const std::string& startPath);
   void HandleStartImage(const TargetHandler& handler);
-  // `started`: when the walk set out to open the directory.
-  void Visit(const TargetHandler& handler, std::chrono::steady_clock::time_point started,
-             bool listedAhead);
+  void Visit(const TargetHandler& handler, bool listedAhead);
   void ScanForTargets(const TargetHandler& handler);
   std::size_t OpenLevels() const { return 1 + m_levels.size() - m_firstOpen; }
   void Descend(const TargetHandler& handler);
@@ -143,6 +141,7 @@ class CBdmvFolderWalker {
   bool m_directoryAhead = false;        // that directory's handle came with its listing
   bool m_subdirectoriesQueued = false;  // and its subdirectories are queued for the threads
   ReadAheadJudge m_judge;
+  std::chrono::steady_clock::time_point m_lastListed;  // when the walk last had a listing
   std::uint64_t m_listedAhead = 0;
   std::uint64_t m_foundListedAhead = 0;
   DirectoryPrefetcher::Key m_key;  // the visited directory's place in the walk

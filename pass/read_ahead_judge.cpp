@@ -57,14 +57,14 @@ ReadAheadJudge::Verdict ReadAheadJudge::Listed(Duration took, bool engaged, bool
         return Verdict::kGoOn;
       }
       if (!Sampled(took)) return Verdict::kGoOn;
-      m_with = SampleMedian();
+      m_with = m_mean;
       if (m_with > m_without * kWorthKeeping) return GiveUp();
       m_state = State::kOn;
       m_backoff = kFirstBackoff;
       m_untilCheck = m_checkEvery;
       return Verdict::kConfirm;
     case State::kOn:
-      if (Sampled(took)) m_with = SampleMedian();
+      if (Sampled(took)) m_with = m_mean;
       if (--m_untilCheck > 0) return Verdict::kGoOn;
       // A pause measures the walk alone again: the disk may have become cached, or the gain
       // may have gone with the part of the tree that gave it.

@@ -23,14 +23,16 @@ class ReadAheadJudge {
     kStop,
   };
 
-  // Listings measured for a median, with and without read-ahead: a median is not moved by the
-  // few listings that a big directory or another program taking the processor makes slow.
+  // Listings measured for a median without read-ahead and a mean with it: a median is not moved
+  // by the few listings that a big directory or another program taking the processor makes slow.
   static constexpr std::size_t kSample = 32;
   // Listings of a probe left out of its mean while the threads get ahead of the walk.
   static constexpr std::size_t kSettle = 8;
   // Below this a listing came from the cache: nothing to gain.
   static constexpr Duration kWorthTrying{20};
-  // Read-ahead must bring the walk's median listing down to this share of the one without it.
+  // Read-ahead must bring the walk's mean time a directory down to this share of the median
+  // without it. A mean, since with read-ahead most directories cost nothing and a few make the walk
+  // wait for the threads: where those waits are long, as under Wine, the median would hide them.
   static constexpr double kWorthKeeping = 0.75;
   // Listings before a probe that gained nothing is tried again, doubling up to the last.
   static constexpr std::size_t kFirstBackoff = 256;
@@ -41,7 +43,7 @@ class ReadAheadJudge {
   static constexpr std::size_t kFirstCheck = 4096;
   static constexpr std::size_t kLastCheck = 16384;
 
-  // The walk opened and listed one directory in `took`. `engaged`: read-ahead was on;
+  // The walk spent `took` on one directory, its listing included. `engaged`: read-ahead was on;
   // `listedAhead`: the directory had been listed ahead, so its listing tells nothing of the
   // cost without read-ahead. What to do with read-ahead from the next listing on.
   Verdict Listed(Duration took, bool engaged, bool listedAhead);
@@ -68,5 +70,5 @@ class ReadAheadJudge {
   std::size_t m_backoff = kFirstBackoff;
   std::size_t m_checkEvery = kFirstCheck;
   Duration m_without{};  // the walk's median listing without read-ahead, last measured
-  Duration m_with{};     // and with it
+  Duration m_with{};     // the walk's mean time a directory with it
 };
