@@ -12,11 +12,13 @@ using Duration = ReadAheadJudge::Duration;
 using Verdict = ReadAheadJudge::Verdict;
 
 // A stretch of a walk: what a listing costs the walk alone, and what it costs when the directory
-// was listed ahead.
+// was listed ahead; and every so many of those, a wait for the threads to catch up.
 struct Stretch {
   std::size_t listings;
   double alone;  // microseconds
   double ahead;
+  std::size_t waitEvery = 0;
+  double wait = 0;
 };
 
 // What the judge made of a walk: listings made while reading ahead, per stretch.
@@ -37,12 +39,17 @@ Outcome Walk(const std::vector<Stretch>& stretches, std::uint32_t seed) {
   bool engaged = false;
   std::size_t sinceEngaged = 0;
   std::size_t leftAhead = 0;
+  std::size_t found = 0;
   for (const Stretch& stretch : stretches) {
     outcome.engaged.push_back(0);
     for (std::size_t i = 0; i < stretch.listings; ++i) {
       const bool listedAhead = engaged ? sinceEngaged++ >= kStartUp : leftAhead > 0;
       if (!engaged && leftAhead > 0) --leftAhead;
-      const double cost = (listedAhead ? stretch.ahead : stretch.alone) * noise(random);
+      const bool waits = listedAhead && stretch.waitEvery > 0 && ++found % stretch.waitEvery == 0;
+      const double cost = (waits         ? stretch.wait
+                           : listedAhead ? stretch.ahead
+                                         : stretch.alone) *
+                          noise(random);
       if (engaged) ++outcome.engaged.back();
       switch (judge.Listed(Duration(cost), engaged, listedAhead)) {
         case Verdict::kGoOn:
@@ -82,6 +89,13 @@ TEST(ReadAheadJudgeTest, ReadsAheadWhereItPaysAndOnlyProbesWhereItDoesNot) {
       {"cached", {{50000, 4, 4}}, {0}, {0}, 0},
       {"slow, nothing to gain", {{50000, 150, 160}}, {0}, {0.01}, 10},
       {"slow, and slower with it", {{50000, 150, 600}}, {0}, {0.01}, 10},
+      {"cold disk, waiting for the threads now and then",
+       {{50000, 400, 15, 8, 600}},
+       {0.97},
+       {1},
+       1},
+      // Under Wine most directories are found listed and a few waits undo it all.
+      {"slow, with long waits for the threads", {{50000, 150, 5, 8, 1200}}, {0}, {0.01}, 10},
       {"gain, then none", {{20000, 400, 15}, {50000, 150, 160}}, {0.95, 0}, {1, 0.2}, 8},
       {"none, then gain", {{20000, 150, 160}, {50000, 400, 15}}, {0, 0.9}, {0.02, 1}, 8},
       {"cached, then cold", {{20000, 4, 4}, {50000, 400, 15}}, {0, 0.97}, {0, 1}, 1},
