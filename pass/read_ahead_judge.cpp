@@ -46,7 +46,7 @@ ReadAheadJudge::Verdict ReadAheadJudge::Listed(Duration took, bool engaged, bool
       // another try at once.
       const bool slower = median >= m_without * kMuchSlower;
       if ((m_wait > 0 && !slower) || median < kWorthTrying) return Verdict::kGoOn;
-      m_without = m_mean;
+      m_without = median;
       m_state = State::kProbing;
       m_skip = kSettle;
       return Verdict::kTry;
@@ -75,7 +75,7 @@ ReadAheadJudge::Verdict ReadAheadJudge::Listed(Duration took, bool engaged, bool
     case State::kPaused:
       // What was read before the pause tells nothing of the walk alone.
       if (listedAhead || !Sampled(took)) return Verdict::kGoOn;
-      m_without = m_mean;
+      m_without = SampleMedian();
       if (m_with > m_without * kWorthKeeping) {
         GiveUp();
         return Verdict::kGoOn;

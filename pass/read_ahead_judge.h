@@ -23,17 +23,16 @@ class ReadAheadJudge {
     kStop,
   };
 
-  // Listings measured at a time. Whether to try is decided by their median, which the few
-  // listings that a big directory or another program taking the processor makes slow do not move;
-  // what it gains, by their mean, which is what the walk's time is made of.
+  // Listings measured for a median without read-ahead and a mean with it: a median is not moved
+  // by the few listings that a big directory or another program taking the processor makes slow.
   static constexpr std::size_t kSample = 32;
   // Listings of a probe left out of its mean while the threads get ahead of the walk.
   static constexpr std::size_t kSettle = 8;
   // Below this a listing came from the cache: nothing to gain.
   static constexpr Duration kWorthTrying{20};
-  // Read-ahead must bring the walk's mean time a directory down to this share of the mean without
-  // it. A mean, since with read-ahead most directories cost nothing and a few make the walk wait
-  // for the threads: where those waits are long, as under Wine, a median would hide them.
+  // Read-ahead must bring the walk's mean time a directory down to this share of the median
+  // without it. A mean, since with read-ahead most directories cost nothing and a few make the walk
+  // wait for the threads: where those waits are long, as under Wine, the median would hide them.
   static constexpr double kWorthKeeping = 0.75;
   // Listings before a probe that gained nothing is tried again, doubling up to the last.
   static constexpr std::size_t kFirstBackoff = 256;
@@ -70,6 +69,6 @@ class ReadAheadJudge {
   std::size_t m_untilCheck = 0;  // listings with read-ahead before the next pause
   std::size_t m_backoff = kFirstBackoff;
   std::size_t m_checkEvery = kFirstCheck;
-  Duration m_without{};  // the walk's mean time a directory without read-ahead, last measured
+  Duration m_without{};  // the walk's median listing without read-ahead, last measured
   Duration m_with{};     // the walk's mean time a directory with it
 };
