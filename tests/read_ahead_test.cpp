@@ -231,8 +231,8 @@ TEST(ReadAheadTest, AFolderReplacedAfterItWasListedAheadIsWalkedAsTheWalkFindsIt
       ASSERT_EQ(folders.size(), 1u) << movie;
       EXPECT_TRUE(folders[0] == "old" || folders[0] == "new") << movie << ": " << folders[0];
     }
-    // Reading ahead served the walk: most folders were replaced after a thread listed them.
-    EXPECT_GT(replaced, kMovies / 2);
+    // Reading ahead served the walk: many folders were replaced after a thread listed them.
+    EXPECT_GT(replaced, kMovies / 5);
   }
 }
 
