@@ -87,17 +87,23 @@ TEST(ReadAheadJudgeTest, ReadsAheadWhereItPaysAndOnlyProbesWhereItDoesNot) {
       {"cold disk", {{50000, 400, 15}}, {0.97}, {1}, 1},
       {"network share", {{50000, 2000, 40}}, {0.97}, {1}, 1},
       {"cached", {{50000, 4, 4}}, {0}, {0}, 0},
-      {"slow, nothing to gain", {{50000, 150, 160}}, {0}, {0.01}, 10},
-      {"slow, and slower with it", {{50000, 150, 600}}, {0}, {0.01}, 10},
+      {"slow, nothing to gain", {{50000, 150, 160}}, {0}, {0.02}, 10},
+      {"slow, and slower with it", {{50000, 150, 600}}, {0}, {0.02}, 10},
       {"cold disk, waiting for the threads now and then",
        {{50000, 400, 15, 8, 600}},
        {0.97},
        {1},
        1},
       // Under Wine most directories are found listed and a few waits undo it all.
-      {"slow, with long waits for the threads", {{50000, 150, 5, 8, 1200}}, {0}, {0.01}, 10},
+      {"slow, with long waits for the threads", {{50000, 150, 5, 8, 1200}}, {0}, {0.02}, 10},
       {"gain, then none", {{20000, 400, 15}, {50000, 150, 160}}, {0.95, 0}, {1, 0.2}, 8},
-      {"none, then gain", {{20000, 150, 160}, {50000, 400, 15}}, {0, 0.9}, {0.02, 1}, 8},
+      {"none, then gain", {{20000, 150, 160}, {50000, 400, 15}}, {0, 0.9}, {0.03, 1}, 8},
+      // Tried again after waiting, though listings did not become slower.
+      {"none, then gain at much the same speed",
+       {{20000, 150, 160}, {50000, 180, 15}},
+       {0, 0.5},
+       {0.03, 1},
+       8},
       {"cached, then cold", {{20000, 4, 4}, {50000, 400, 15}}, {0, 0.97}, {0, 1}, 1},
   };
   for (const Case& c : cases) {

@@ -46,12 +46,18 @@ class SteadyWalk : public RecordingFrontEnd {
 };
 
 // The first listing of a directory waits `read` for the disk; later ones wait for that too. A
-// walk of a slow disk spends time on each directory besides, one of an instant disk none.
-Counts WalkOn(const fs::path& root, std::chrono::microseconds read) {
+// disk that serves `oneAtATime` makes each read wait for those before it. A walk of a slow disk
+// spends time on each directory besides, unless the disk serves one at a time: then only the
+// threads' listings could overlap the walk's, and there is nothing to gain. One of an instant
+// disk spends none.
+Counts WalkOn(const fs::path& root, std::chrono::microseconds read, bool oneAtATime = false) {
   using Clock = std::chrono::steady_clock;
   std::mutex mutex;
+  std::mutex server;
   std::map<std::uint64_t, Clock::time_point> cached;  // when each directory's read ends
   platform::SetListingFaultHook([&](const platform::FileIdentity& directory) {
+    std::unique_lock serving(server, std::defer_lock);
+    if (oneAtATime) serving.lock();
     Clock::time_point ready;
     {
       std::lock_guard lock(mutex);
@@ -64,7 +70,7 @@ Counts WalkOn(const fs::path& root, std::chrono::microseconds read) {
   Counts counts;
   SteadyWalk steady;
   RecordingFrontEnd quick;
-  PassFrontEnd* frontEnd = read.count() > 0 ? &steady : &quick;
+  PassFrontEnd* frontEnd = read.count() > 0 && !oneAtATime ? &steady : &quick;
   walker.Walk([&](const DiscLocation&) { ++counts.targets; }, frontEnd, 8);
   platform::SetListingFaultHook(nullptr);
   counts.directories = walker.DirectoriesVisited();
@@ -115,6 +121,18 @@ TEST(ReadAheadTest, ReadsAheadOnlyWhereTheWalkFindsItsDirectoriesListedAlready) 
     EXPECT_EQ(instant.targets, targets);
     EXPECT_LT(instant.listedAhead, directories / 10);
   }
+}
+
+// A slow disk that serves one listing at a time gains nothing from the threads: reading ahead is
+// tried, now and then, and stops each time. The walk is whole.
+TEST(ReadAheadTest, ASlowDiskThatServesOneListingAtATimeIsOnlyTried) {
+  const TempTree tree(fs::exists("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path());
+  const std::size_t directories = MakeLevels(tree.Root());
+  const Counts serial = WalkOn(tree.Root(), std::chrono::microseconds(200), true);
+  EXPECT_EQ(serial.directories, directories);
+  EXPECT_EQ(serial.targets, 1728u);
+  EXPECT_GT(serial.listedAhead, 0u);
+  EXPECT_LT(serial.listedAhead, directories / 4);
 }
 
 // A folder the threads cannot list is the walk's to list: it is neither reported nor lost, and
