@@ -87,7 +87,8 @@ TEST(PlatformPosixTest, OpensBelowWithoutLinksOrAWayOut) {
 }
 
 // A random directory listed as it is, compared with the standard library's listing of it: kinds,
-// hidden names, only the subdirectories when asked, and the same again on a second listing.
+// hidden names, only the subdirectories when asked, and the same again on a second listing, also
+// through a duplicate of the handle.
 TEST(PlatformPosixTest, ListsEveryEntryWithItsKind) {
   std::mt19937 random(20261207);
   for (int round = 0; round < 20; ++round) {
@@ -141,9 +142,9 @@ TEST(PlatformPosixTest, ListsEveryEntryWithItsKind) {
       }
       std::sort(listed.begin(), listed.end());
       EXPECT_EQ(listed, onlyDirectories ? directoriesOnly : expected);
-      // A directory moved after it was listed lists the same.
+      // A directory moved or duplicated after it was listed lists the same.
       platform::Directory moved = std::move(directory);
-      directory = std::move(moved);
+      directory = onlyDirectories ? moved.Duplicate() : std::move(moved);
     }
   }
 }
