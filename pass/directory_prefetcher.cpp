@@ -50,7 +50,6 @@ bool DirectoryPrefetcher::Engage(const Key& position, std::vector<Pending> pendi
     m_toList.clear();
     m_leftOut = false;
     QueueFound(std::move(pending));
-    DropPassed();
     m_window = window;
     m_recentSlow = 0;
     m_listedSinceEngaged = 0;
