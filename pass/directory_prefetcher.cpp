@@ -38,8 +38,6 @@ void DirectoryPrefetcher::Stop() {
   m_wake.notify_all();
   for (std::thread& thread : m_threads) thread.join();
   m_threads.clear();
-  std::lock_guard lock(m_mutex);
-  m_toList.clear();
 }
 
 bool DirectoryPrefetcher::Engage(const Key& position, std::vector<Pending> pending,
@@ -132,7 +130,6 @@ void DirectoryPrefetcher::Queue(Key key, ToList directory) {
 void DirectoryPrefetcher::Pause() {
   std::lock_guard lock(m_mutex);
   m_engaged = false;
-  m_toList.clear();
 }
 
 bool DirectoryPrefetcher::Reach(const Key& position, std::optional<Listing>& listing) {
