@@ -22,6 +22,8 @@ std::optional<FileError> Directory::List(std::vector<DirEntry>& entries,
     rewinddir(stream);
   } else if ((stream = fdopendir(fd))) {
     m_listingStream = stream;
+    // A duplicate shares the position of a listing made through the handle it copies.
+    if (m_listed) rewinddir(stream);
   } else {
     return FileError(LastSystemError(), FileOperation::kList);
   }
