@@ -13,8 +13,7 @@
 // other message as one line on stderr, and a progress line on stderr when `showProgress`.
 class CliFrontEnd : public PassPresenter {
  public:
-  CliFrontEnd(ConsoleOutput& console, bool showProgress, bool json,
-              PassClock clock = std::chrono::steady_clock::now);
+  CliFrontEnd(ConsoleOutput& console, bool showProgress, bool json, PassClock clock = PassTime);
 
   bool ReachedSummary() const { return m_reachedSummary; }
   // A BDMV folder got a message, or a directory could not be read.

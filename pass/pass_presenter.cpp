@@ -2,7 +2,12 @@
 
 #include <utility>
 
+#include "platform/coarse_clock.h"
 #include "platform/stop_signals.h"
+
+std::chrono::steady_clock::time_point PassTime() {
+  return platform::CoarseNow();
+}
 
 PassPresenter::PassPresenter(PassClock clock)
     : m_clock(std::move(clock)), m_start(m_clock()), m_lastRefresh(m_start) {}

@@ -15,8 +15,7 @@ class UserPrompts;
 // button, which stop the pass between two folders. Once a stop signal has come, no box is shown.
 class QtFrontEnd : public PassPresenter {
  public:
-  QtFrontEnd(QWidget& owner, UserPrompts& prompts,
-             PassClock clock = std::chrono::steady_clock::now);
+  QtFrontEnd(QWidget& owner, UserPrompts& prompts, PassClock clock = PassTime);
   ~QtFrontEnd() override;
   QtFrontEnd(const QtFrontEnd&) = delete;
   QtFrontEnd& operator=(const QtFrontEnd&) = delete;

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/coarse_clock.h"
 #include "platform/descriptors.h"
 #include "platform/directory.h"
 #include "platform/file.h"
@@ -146,6 +147,21 @@ TEST(PlatformPosixTest, ListsEveryEntryWithItsKind) {
       platform::Directory moved = std::move(directory);
       directory = onlyDirectories ? moved.Duplicate() : std::move(moved);
     }
+  }
+}
+
+// The coarse clock is the steady one as of a moment ago, never ahead of it and never going back.
+TEST(PlatformPosixTest, TheCoarseClockKeepsToTheSteadyOne) {
+  using std::chrono::steady_clock;
+  steady_clock::time_point last = platform::CoarseNow();
+  for (int i = 0; i < 10000; ++i) {
+    const steady_clock::time_point before = steady_clock::now();
+    const steady_clock::time_point coarse = platform::CoarseNow();
+    EXPECT_LE(coarse, steady_clock::now());
+    // A timer tick is 10 ms at the longest.
+    EXPECT_GE(coarse, before - std::chrono::milliseconds(20));
+    EXPECT_GE(coarse, last);
+    last = coarse;
   }
 }
 

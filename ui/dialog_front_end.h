@@ -14,7 +14,7 @@
 // walk.
 class DialogFrontEnd : public PassPresenter {
  public:
-  explicit DialogFrontEnd(HWND dialog, PassClock clock = std::chrono::steady_clock::now);
+  explicit DialogFrontEnd(HWND dialog, PassClock clock = PassTime);
   ~DialogFrontEnd() override;
   DialogFrontEnd(const DialogFrontEnd&) = delete;
   DialogFrontEnd& operator=(const DialogFrontEnd&) = delete;

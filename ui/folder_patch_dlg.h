@@ -16,8 +16,7 @@ class DialogFrontEnd;
 class CFolderPatchDlg : public CDialog {
  public:
   // A pass's progress comes up as `passClock` tells the time.
-  explicit CFolderPatchDlg(HWND parent = nullptr,
-                           PassClock passClock = std::chrono::steady_clock::now);
+  explicit CFolderPatchDlg(HWND parent = nullptr, PassClock passClock = PassTime);
 
   std::string m_strFolderPath;
   int m_bConvert3DTo2D = 0;
