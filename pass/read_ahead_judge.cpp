@@ -48,14 +48,16 @@ ReadAheadJudge::Verdict ReadAheadJudge::Listed(Duration took, bool engaged, bool
       if ((m_wait > 0 && !slower) || median < kWorthTrying) return Verdict::kGoOn;
       m_without = median;
       m_state = State::kProbing;
-      m_probeSum = {};
-      m_probeCount = 0;
+      m_skip = kSettle;
       return Verdict::kTry;
     }
     case State::kProbing:
-      m_probeSum += took;
-      if (++m_probeCount < kProbe) return Verdict::kGoOn;
-      m_with = m_probeSum / static_cast<double>(kProbe);
+      if (m_skip > 0) {
+        --m_skip;
+        return Verdict::kGoOn;
+      }
+      if (!Sampled(took)) return Verdict::kGoOn;
+      m_with = m_mean;
       if (m_with > m_without * kWorthKeeping) return GiveUp();
       m_state = State::kOn;
       m_backoff = kFirstBackoff;

@@ -26,9 +26,8 @@ class ReadAheadJudge {
   // Listings measured for a median without read-ahead and a mean with it: a median is not moved
   // by the few listings that a big directory or another program taking the processor makes slow.
   static constexpr std::size_t kSample = 32;
-  // Listings of a probe, its first ones included: where one server answers one listing at a time,
-  // a wait for it lets the threads list many directories that the walk then finds at once.
-  static constexpr std::size_t kProbe = 64;
+  // Listings of a probe left out of its mean while the threads get ahead of the walk.
+  static constexpr std::size_t kSettle = 8;
   // Below this a listing came from the cache: nothing to gain.
   static constexpr Duration kWorthTrying{20};
   // Read-ahead must bring the walk's mean time a directory down to this share of the median
@@ -65,8 +64,7 @@ class ReadAheadJudge {
   std::size_t m_count = 0;
   Duration m_sum{};              // of the sample so far
   Duration m_mean{};             // of the last whole sample
-  Duration m_probeSum{};         // the walk's time in the probe so far
-  std::size_t m_probeCount = 0;
+  std::size_t m_skip = 0;        // listings of a probe still to leave out
   std::size_t m_wait = 0;        // listings before the next probe
   std::size_t m_untilCheck = 0;  // listings with read-ahead before the next pause
   std::size_t m_backoff = kFirstBackoff;
