@@ -46,8 +46,9 @@ class SteadyWalk : public RecordingFrontEnd {
 };
 
 // The first listing of a directory waits `read` for the disk; later ones wait for that too. Where
-// `threadsFail`, every listing but the walk's waits as long and fails: reading ahead gains nothing. A walk of
-// a slow disk spends time on each directory besides, one of an instant disk none.
+// `threadsFail`, every listing but the walk's waits as long and fails: reading ahead gains
+// nothing. A walk of a slow disk spends time on each directory besides, one of an instant disk
+// none.
 Counts WalkOn(const fs::path& root, std::chrono::microseconds read, bool threadsFail = false) {
   using Clock = std::chrono::steady_clock;
   std::mutex mutex;
