@@ -137,12 +137,13 @@ TEST(ReadAheadTest, ASlowDiskThatGainsNothingFromTheThreadsIsOnlyTried) {
   EXPECT_LT(tried.listedAhead, directories / 4);
 }
 
-// A folder the threads cannot list is the walk's to list: it is neither reported nor lost, and
-// what lies below it is still read ahead.
+// Folders the threads cannot list are the walk's to list: they are neither reported nor lost, and
+// what lies below them is still read ahead.
 TEST(ReadAheadTest, AFolderTheThreadsCannotListIsListedByTheWalkAndNothingIsLost) {
   const TempTree tree(fs::exists("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path());
   // x is made first: where the newest comes first in a listing, as on tmpfs, the walk reaches it
-  // with reading ahead under way, and what lies below it is the walk's to hand to the threads.
+  // with reading ahead under way. x and each folder in it are the walk's to list and what lies
+  // below them the walk's to hand to the threads, whenever reading ahead started.
   for (int i = 0; i < 40; ++i) {
     for (int j = 0; j < 30; ++j) {
       fs::create_directories(tree / "x" / std::to_string(i) / std::to_string(j) / "BDMV");
@@ -150,15 +151,19 @@ TEST(ReadAheadTest, AFolderTheThreadsCannotListIsListedByTheWalkAndNothingIsLost
   }
   for (int i = 0; i < 150; ++i) fs::create_directories(tree / "a" / std::to_string(i) / "BDMV");
   constexpr std::size_t kDirectories = 1 + 1 + 150 * 2 + 1 + 40 + 40 * 30 * 2;
-  struct stat status {};
-  ASSERT_EQ(stat((tree / "x").c_str(), &status), 0);
-  const std::uint64_t x = status.st_ino;
+  std::set<std::uint64_t> unlistable;  // by inode
+  for (int i = -1; i < 40; ++i) {
+    struct stat status {};
+    const fs::path folder = i < 0 ? tree / "x" : tree / "x" / std::to_string(i);
+    ASSERT_EQ(stat(folder.c_str(), &status), 0);
+    unlistable.insert(status.st_ino);
+  }
   const std::thread::id walk = std::this_thread::get_id();
   using Clock = std::chrono::steady_clock;
   std::mutex mutex;
   std::map<std::uint64_t, Clock::time_point> cached;
   platform::SetListingFaultHook([&](const platform::FileIdentity& directory) {
-    if (directory.index == x && std::this_thread::get_id() != walk) return EIO;
+    if (unlistable.count(directory.index) != 0 && std::this_thread::get_id() != walk) return EIO;
     Clock::time_point ready;
     {
       std::lock_guard lock(mutex);
