@@ -29,10 +29,10 @@ struct Outcome {
 
 // The walk as the judge sees it. Reading ahead lists directories once the threads have had a few
 // listings to get going; after a pause the walk still finds what was read before it.
-Outcome Walk(const std::vector<Stretch>& stretches, std::uint32_t seed) {
+Outcome Walk(const std::vector<Stretch>& stretches, std::uint32_t run) {
   constexpr std::size_t kStartUp = 4;
   constexpr std::size_t kLeftAfterPause = 64;
-  std::mt19937 random(seed);
+  std::mt19937 random(run);
   std::uniform_real_distribution<double> noise(0.6, 1.4);
   ReadAheadJudge judge;
   Outcome outcome;
@@ -107,9 +107,9 @@ TEST(ReadAheadJudgeTest, ReadsAheadWhereItPaysAndOnlyProbesWhereItDoesNot) {
       {"cached, then cold", {{20000, 4, 4}, {50000, 400, 15}}, {0, 0.97}, {0, 1}, 1},
   };
   for (const Case& c : cases) {
-    for (std::uint32_t seed = 1; seed <= 5; ++seed) {
-      SCOPED_TRACE(c.name + ", seed " + std::to_string(seed));
-      const Outcome outcome = Walk(c.stretches, seed);
+    for (std::uint32_t run = 1; run <= 5; ++run) {
+      SCOPED_TRACE(c.name + ", run " + std::to_string(run));
+      const Outcome outcome = Walk(c.stretches, run);
       for (std::size_t i = 0; i < c.stretches.size(); ++i) {
         const double share =
             static_cast<double>(outcome.engaged[i]) / static_cast<double>(c.stretches[i].listings);

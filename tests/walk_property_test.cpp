@@ -150,10 +150,10 @@ fs::path TreesParent() {
 
 // A random tree: deep chains and wide directories, hidden ones, BDMV in any case, files and
 // links named like folders, links to a parent, to the start and to a tree outside. How deep and
-// how wide is the seed's too.
-void GrowRandomTree(const fs::path& root, const fs::path& outside, std::uint32_t seed) {
+// how wide is up to the tree's number too.
+void GrowRandomTree(const fs::path& root, const fs::path& outside, std::uint32_t number) {
   fs::create_directories(root);
-  std::mt19937 random(seed);
+  std::mt19937 random(number);
   auto chance = [&](int percent) { return static_cast<int>(random() % 100) < percent; };
   const int belowLastPercent = 40 + static_cast<int>(random() % 56);
   std::vector<fs::path> dirs{root};
@@ -188,11 +188,11 @@ TEST(WalkPropertyTest, RandomTreesAreWalkedLikeThePlainRecursiveWalk) {
   std::map<rlim_t, std::uint64_t> aheadAt;  // listed by the threads
   std::size_t targets = 0;
   std::size_t unreadable = 0;
-  for (std::uint32_t seed = 1; seed <= 6; ++seed) {
-    SCOPED_TRACE("seed " + std::to_string(seed));
+  for (std::uint32_t number = 1; number <= 6; ++number) {
+    SCOPED_TRACE("tree " + std::to_string(number));
     TempTree tree(TreesParent());
     fs::create_directories(tree / "outside" / "BDMV");
-    GrowRandomTree(tree / "start", tree / "outside", seed);
+    GrowRandomTree(tree / "start", tree / "outside", number);
     g_startInode = InodeOf(tree / "start");
     WalkResult expected;
     ReferenceWalk(tree / "start", ".", expected);
