@@ -21,10 +21,14 @@ struct PassMessage {
   // The system's own description of the failure behind a folder's message or a file error,
   // when it gave one; the design's text stays as it is beside it.
   std::string cause = {};
-  // For the summary: whether the user (or a signal) stopped the pass before the walk was done,
-  // and how many directories it visited. The text is the same as for a whole pass.
+  // For the summary: whether the user (or a signal) stopped the pass before it was done, while
+  // it was looking for discs or after how many of the discs it found, and how many directories
+  // it visited. The text is the same as for a whole pass.
   bool stopped = false;
   std::size_t directoriesVisited = 0;
+  bool stoppedSearching = false;
+  std::size_t discsFound = 0;
+  std::size_t discsBegun = 0;
 };
 
 // What a front end provides to a pass: a way to show messages, and news of the walk for a
@@ -36,14 +40,18 @@ class PassFrontEnd {
   // Shows the message and returns once the user has dismissed it.
   virtual void ShowMessage(const PassMessage& message) = 0;
 
-  virtual void DirectoryVisited(const std::string& /*path*/) {}
+  // While the pass looks for discs, now and then, on the pass's own thread: the directories
+  // visited and the discs found so far.
+  virtual void Searching(std::size_t /*directories*/, std::size_t /*found*/) {}
+  // The search is over: the discs it found are handled next, one by one, in the walk's order.
+  virtual void DiscsFound(std::size_t /*discs*/) {}
   // A directory the walk could not open, list or find again; it is skipped and the walk goes on.
   // `cause` is the system's own description.
   virtual void FolderUnreadable(const std::string& /*path*/, const std::string& /*cause*/) {}
   virtual void FolderStarted(const std::string& /*path*/) {}
   virtual void FolderHandled(const std::string& /*path*/, const FolderOutcome& /*outcome*/) {}
 
-  // Asked between two folders, never inside one: true stops the walk there, and the pass shows
-  // its summary of what was done so far.
+  // Asked between two directories of the search and between two discs, never inside one: true
+  // stops the pass there, and it shows its summary of what was done so far.
   virtual bool CancelRequested() { return false; }
 };

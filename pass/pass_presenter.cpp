@@ -29,9 +29,25 @@ void PassPresenter::ShowMessage(const PassMessage& message) {
   DrawMessage(shown, m_report);
 }
 
-void PassPresenter::DirectoryVisited(const std::string& path) {
-  ++m_progress.directories;
-  m_progress.current = path;
+std::string ProgressText(const PassProgress& progress) {
+  if (progress.searching) {
+    return "Looking for discs: " + std::to_string(progress.directories) + " directories, " +
+           std::to_string(progress.found) + " found";
+  }
+  return "Disc " + std::to_string(progress.disc) + " of " + std::to_string(progress.found);
+}
+
+void PassPresenter::Searching(std::size_t directories, std::size_t found) {
+  m_progress.directories = static_cast<long>(directories);
+  m_progress.found = static_cast<long>(found);
+  Tick();
+}
+
+void PassPresenter::DiscsFound(std::size_t discs) {
+  m_progress.searching = false;
+  m_progress.found = static_cast<long>(discs);
+  // The bar appears at once, not at the next disc: a slow first disc would leave the search up.
+  m_lastRefresh = {};
   Tick();
 }
 
@@ -42,7 +58,7 @@ void PassPresenter::FolderUnreadable(const std::string& path, const std::string&
 }
 
 void PassPresenter::FolderStarted(const std::string& path) {
-  ++m_progress.found;
+  ++m_progress.disc;
   m_progress.current = path;
   m_folderInHand = path;
   Tick();

@@ -7,18 +7,25 @@
 #include "pass/pass_front_end.h"
 #include "pass/pass_report.h"
 
-// How far a pass has come, as its progress display shows it.
+// How far a pass has come, as its progress display shows it: first the search for discs, then
+// the discs it found, one by one.
 struct PassProgress {
-  long directories = 0;  // directories visited
-  long found = 0;        // BDMV folders begun
-  long handled = 0;      // BDMV folders that count in the summary
-  std::string current;   // the directory or BDMV folder at hand
+  bool searching = true;
+  long directories = 0;  // directories visited by the search
+  long found = 0;        // discs (BDMV folders and images) found by the search
+  long disc = 0;         // the disc at hand, from 1 to `found`
+  long handled = 0;      // discs that count in the summary
+  std::string current;   // the disc at hand
 };
+
+// What the progress display says of the phase it shows: "Looking for discs: N directories, M
+// found", then "Disc K of M".
+std::string ProgressText(const PassProgress& progress);
 
 using PassClock = std::function<std::chrono::steady_clock::time_point()>;
 
-// The time that progress is shown by, unless a test sets its own: read for every folder a walk
-// visits, so to within a few milliseconds, as cheaply as the system allows.
+// The time that progress is shown by, unless a test sets its own: read for every directory the
+// search visits, so to within a few milliseconds, as cheaply as the system allows.
 std::chrono::steady_clock::time_point PassTime();
 
 // What every front end shows of a pass, decided in one place: the counts and the folder at hand,
@@ -36,7 +43,8 @@ class PassPresenter : public PassFrontEnd {
   explicit PassPresenter(PassClock clock = PassTime);
 
   void ShowMessage(const PassMessage& message) override;
-  void DirectoryVisited(const std::string& path) override;
+  void Searching(std::size_t directories, std::size_t found) override;
+  void DiscsFound(std::size_t discs) override;
   void FolderUnreadable(const std::string& path, const std::string& cause) override;
   void FolderStarted(const std::string& path) override;
   void FolderHandled(const std::string& path, const FolderOutcome& outcome) override;

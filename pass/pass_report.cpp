@@ -22,7 +22,11 @@ std::string OutcomeText(const FolderOutcome& outcome) {
 
 std::string StoppedText(const PassMessage& message) {
   if (message.kind != PassMessage::Kind::kSummary || !message.stopped) return {};
-  return "Stopped after visiting " + std::to_string(message.directoriesVisited) + " directories.";
+  if (message.stoppedSearching) {
+    return "Stopped after visiting " + std::to_string(message.directoriesVisited) + " directories.";
+  }
+  return "Stopped after " + std::to_string(message.discsBegun) + " of " +
+         std::to_string(message.discsFound) + " discs.";
 }
 
 std::string WithCause(const std::string& text, const std::string& cause) {

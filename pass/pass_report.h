@@ -8,7 +8,8 @@
 #include "bdmv/folder_outcome.h"
 #include "pass/pass_front_end.h"
 
-// For the summary of a stopped pass, "Stopped after visiting N directories."; empty for any
+// For the summary of a stopped pass, "Stopped after visiting N directories." when it was stopped
+// while looking for discs, "Stopped after K of M discs." once it was handling them; empty for any
 // other message. The summary's own text reads the same whether or not the pass was stopped, so
 // every front end shows this beside it.
 std::string StoppedText(const PassMessage& message);

@@ -50,7 +50,10 @@ void RunPass(const std::string& folder, const char* summaryFormat, PassFrontEnd&
                         {},
                         {},
                         walker.Stopped(),
-                        walker.DirectoriesVisited()});
+                        walker.DirectoriesVisited(),
+                        walker.StoppedSearching(),
+                        walker.TargetsFound(),
+                        walker.TargetsBegun()});
 }
 
 }  // namespace

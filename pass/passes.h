@@ -7,8 +7,8 @@
 #include "pass/bdmv_folder_walker.h"
 #include "pass/pass_front_end.h"
 
-// How a pass walks: `threads` directories are listed at once ahead of the walk on a slow disk
-// (1: one at a time). The order of the walk and what it finds are the same for every number.
+// How a pass walks: `threads` directories are listed at once while it looks for discs (1: one at
+// a time). The order of the walk and what it finds are the same for every number.
 struct WalkOptions {
   unsigned threads = CBdmvFolderWalker::kDefaultThreads;
   bool images = false;  // disc images (*.iso) below the folder are targets too

@@ -178,7 +178,6 @@ TEST(ImagePassTest, APathThatNamesAFileIsAPassOverItAlone) {
     EXPECT_EQ(modified.Texts(), c.modifyTexts);
     if (c.modifyTexts.size() == 1 && c.modifyTexts[0] == "Floder Path ERR.") continue;
     EXPECT_EQ(modified.handled, std::vector<std::string>{c.path.string()});
-    EXPECT_TRUE(modified.visited.empty()) << "no directory is walked";
     EXPECT_EQ(modified.messages.back().directoriesVisited, 0u);
     EXPECT_FALSE(modified.messages.back().stopped);
   }

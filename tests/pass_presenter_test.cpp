@@ -20,8 +20,7 @@ class RecordingPresenter : public PassPresenter {
 
  protected:
   void DrawProgress(const PassProgress& progress) override {
-    drawn.push_back("progress " + std::to_string(progress.directories) + "/" +
-                    std::to_string(progress.found) + "/" + std::to_string(progress.handled) + " " +
+    drawn.push_back(ProgressText(progress) + ", " + std::to_string(progress.handled) + " handled " +
                     progress.current);
   }
   void RemoveProgress() override { drawn.push_back("remove"); }
@@ -44,8 +43,12 @@ struct Step {
   std::function<void(PassPresenter&)> event;
 };
 
-Step Visit(std::chrono::milliseconds at, std::string path) {
-  return {at, [path](PassPresenter& p) { p.DirectoryVisited(path); }};
+// The search has visited `directories` directories and found `found` discs.
+Step Search(std::chrono::milliseconds at, std::size_t directories, std::size_t found = 0) {
+  return {at, [=](PassPresenter& p) { p.Searching(directories, found); }};
+}
+Step Found(std::chrono::milliseconds at, std::size_t discs) {
+  return {at, [=](PassPresenter& p) { p.DiscsFound(discs); }};
 }
 Step Start(std::chrono::milliseconds at, std::string path) {
   return {at, [path](PassPresenter& p) { p.FolderStarted(path); }};
@@ -79,13 +82,17 @@ Step FileError(std::chrono::milliseconds at) {
 }
 Step Summary(std::chrono::milliseconds at, bool stopped = false) {
   return {at, [stopped](PassPresenter& p) {
+            const PassProgress& progress = p.Progress();
             p.ShowMessage({PassMessage::Kind::kSummary,
                            PassMessage::Icon::kWarning,
                            "Modify 1 file successful",
                            {},
                            {},
                            stopped,
-                           static_cast<std::size_t>(p.Progress().directories)});
+                           static_cast<std::size_t>(progress.directories),
+                           progress.searching,
+                           static_cast<std::size_t>(progress.found),
+                           static_cast<std::size_t>(progress.disc)});
           }};
 }
 
@@ -99,25 +106,26 @@ TEST(PassPresenterTest, WhatIsDrawnAndWhen) {
   };
   const std::vector<Case> cases = {
       {"a short pass shows no progress, however many events it has",
-       {Visit(0ms, "/m"), Visit(10ms, "/m/a"), Start(20ms, "/m/a/BDMV"), Patched(30ms, "/m/a/BDMV"),
-        Summary(40ms)},
+       {Search(0ms, 1), Search(10ms, 2, 1), Found(15ms, 1), Start(20ms, "/m/a/BDMV"),
+        Patched(30ms, "/m/a/BDMV"), Summary(40ms)},
        {"box Modify 1 file successful | /m/a/BDMV: patched"}},
       {"before the second is up, the window is refreshed but no progress is shown",
-       {Visit(49ms, "/m"), Visit(50ms, "/m/a"), Visit(60ms, "/m/b"), Visit(100ms, "/m/c"),
-        Visit(999ms, "/m/d"), Summary(1500ms)},
+       {Search(49ms, 1), Search(50ms, 2), Search(60ms, 3), Search(100ms, 4), Search(999ms, 5),
+        Summary(1500ms)},
        {"refresh", "refresh", "refresh", "box Modify 1 file successful"}},
       {"a second in, the progress comes up at the next event and is redrawn at most every 50 ms",
-       {Visit(900ms, "/m"), Visit(1000ms, "/m/a"), Start(1001ms, "/m/a/BDMV"),
-        Patched(1049ms, "/m/a/BDMV"), Visit(1050ms, "/m/b"), Summary(1060ms)},
-       {"refresh", "progress 2/0/0 /m/a", "refresh", "progress 3/1/1 /m/b", "refresh", "remove",
-        "box Modify 1 file successful | /m/a/BDMV: patched"}},
-      {"a slow folder: the progress comes up when the walk asks whether to stop",
-       {Start(0ms, "/m/BDMV"), Between(3000ms), Summary(3001ms)},
-       {"progress 0/1/0 /m/BDMV", "refresh", "remove", "box Modify 1 file successful"}},
+       {Search(900ms, 1), Search(1000ms, 2, 1), Search(1010ms, 3, 1), Found(1020ms, 1),
+        Start(1021ms, "/m/a/BDMV"), Patched(1069ms, "/m/a/BDMV"), Between(1071ms), Summary(1080ms)},
+       {"refresh", "Looking for discs: 2 directories, 1 found, 0 handled ", "refresh",
+        "Disc 0 of 1, 0 handled ", "refresh", "Disc 1 of 1, 1 handled /m/a/BDMV", "refresh",
+        "remove", "box Modify 1 file successful | /m/a/BDMV: patched"}},
+      {"a slow folder: the progress comes up when the pass asks whether to stop",
+       {Found(0ms, 1), Start(0ms, "/m/BDMV"), Between(3000ms), Summary(3001ms)},
+       {"Disc 1 of 1, 0 handled /m/BDMV", "refresh", "remove", "box Modify 1 file successful"}},
       {"a folder's box comes over the progress, brought up to date; it is not counted",
-       {Visit(1000ms, "/m"), Start(1010ms, "/m/BDMV"), Refused(1020ms, "/m/BDMV"), Summary(1030ms)},
-       {"progress 1/0/0 /m", "refresh", "progress 1/1/0 /m/BDMV", "box no index [/m/BDMV]",
-        "remove", "box Modify 1 file successful | /m/BDMV: no index"}},
+       {Found(1000ms, 1), Start(1010ms, "/m/BDMV"), Refused(1020ms, "/m/BDMV"), Summary(1030ms)},
+       {"Disc 0 of 1, 0 handled ", "refresh", "Disc 1 of 1, 0 handled /m/BDMV",
+        "box no index [/m/BDMV]", "remove", "box Modify 1 file successful | /m/BDMV: no index"}},
       {"a folder's box before the second is up draws no progress",
        {Start(10ms, "/m/BDMV"), Refused(20ms, "/m/BDMV"), Summary(30ms)},
        {"box no index [/m/BDMV]", "box Modify 1 file successful | /m/BDMV: no index"}},
@@ -126,18 +134,22 @@ TEST(PassPresenterTest, WhatIsDrawnAndWhen) {
        {"unreadable /m/x: cannot read this folder (Permission denied)",
         "box Modify 1 file successful | /m/x: cannot read this folder (Permission denied)"}},
       {"a file error names the folder in hand",
-       {Visit(1000ms, "/m"), Start(1010ms, "/m/BDMV"), FileError(1020ms)},
-       {"progress 1/0/0 /m", "refresh", "remove",
+       {Found(1000ms, 1), Start(1010ms, "/m/BDMV"), FileError(1020ms)},
+       {"Disc 0 of 1, 0 handled ", "refresh", "remove",
         "box disk full [/m/BDMV] | No space left on device"}},
       {"a file error between two folders names none",
        {Start(10ms, "/m/a/BDMV"), Patched(20ms, "/m/a/BDMV"), FileError(30ms)},
        {"box disk full | No space left on device"}},
-      {"a stopped pass says so in its box and first in its details",
-       {Visit(0ms, "/m"), Visit(1ms, "/m/a"), Summary(2ms, true)},
+      {"a pass stopped while looking for discs says how far it looked",
+       {Search(0ms, 1), Search(1ms, 2), Summary(2ms, true)},
        {"box Modify 1 file successful\nStopped after visiting 2 directories. | Stopped after "
         "visiting 2 directories."}},
+      {"a pass stopped among its discs says after how many",
+       {Found(0ms, 3), Start(1ms, "/m/a/BDMV"), Patched(2ms, "/m/a/BDMV"), Summary(3ms, true)},
+       {"box Modify 1 file successful\nStopped after 1 of 3 discs. | Stopped after 1 of 3 discs.; "
+        "/m/a/BDMV: patched"}},
       {"nothing comes up once the pass has ended",
-       {Summary(10ms), Between(2000ms), Visit(3000ms, "/m")},
+       {Summary(10ms), Between(2000ms), Search(3000ms, 1)},
        {"box Modify 1 file successful"}},
   };
   for (const Case& c : cases) {

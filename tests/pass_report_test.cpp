@@ -4,14 +4,19 @@
 
 namespace {
 
-PassMessage Summary(bool stopped, std::size_t directories) {
+// A summary; a stopped one was stopped while looking for discs, unless `discsBegun` of 12 discs
+// had been begun.
+PassMessage Summary(bool stopped, std::size_t directories, std::size_t discsBegun = 0) {
   return {PassMessage::Kind::kSummary,
           PassMessage::Icon::kWarning,
           "Modify 3 file successful",
           {},
           {},
           stopped,
-          directories};
+          directories,
+          discsBegun == 0,
+          12,
+          discsBegun};
 }
 
 TEST(PassReportTest, OneLinePerFolderInTheOrderOfTheWalk) {
@@ -61,6 +66,9 @@ TEST(PassReportTest, BoxesTellAStopAndTheCauseOfAFailure) {
        "Modify 3 file successful\nStopped after visiting 196 directories.",
        "Stopped after visiting 196 directories.\n/m/a/BDMV: patched",
        "Stopped after visiting 196 directories."},
+      {"stopped among the discs", Summary(true, 196, 3),
+       "Modify 3 file successful\nStopped after 3 of 12 discs.",
+       "Stopped after 3 of 12 discs.\n/m/a/BDMV: patched", "Stopped after 3 of 12 discs."},
       {"file error", fileError, fileError.text, "Input/output error", ""},
       {"folder", folder, folder.text, "Input/output error", ""},
       {"no cause", noCause, "Floder Path ERR.", "", ""},

@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,8 +13,10 @@
 
 #include "pass/bdmv_folder_walker.h"
 #include "pass/pass_guard.h"
+#include "pass/pass_report.h"
 #include "pass/pass_state.h"
 #include "pass/passes.h"
+#include "platform/fault_injection.h"
 #include "tests/support/pass_runner.h"
 #include "tests/support/temp_tree.h"
 
@@ -21,6 +24,12 @@ namespace fs = std::filesystem;
 using namespace testing_support;
 
 namespace {
+
+std::uint64_t InodeOf(const fs::path& path) {
+  struct stat status {};
+  stat(path.c_str(), &status);
+  return status.st_ino;
+}
 
 std::string CurrentDirectory() {
   char buffer[PATH_MAX];
@@ -123,8 +132,9 @@ TEST(WalkerTest, SkipsAndReportsFoldersItCannotRead) {
   EXPECT_EQ(WEXITSTATUS(status), 0) << "1: wrong targets, 2: could not drop root, 3: not reported";
 }
 
-// A directory the walk has left is replaced, or goes, while it is below it: the walk never
-// follows a replacement, tells which directory it lost and why, and goes on with the rest.
+// A directory the search gave up its handle of is replaced, or goes, while the search is below
+// it: the search never follows a replacement, tells which directory it lost and why, and goes on
+// with the rest. Few descriptors make it give up the handles high above the deepest directory.
 TEST(WalkerTest, ADirectoryReplacedDuringTheWalkIsReportedAndNotFollowed) {
   struct Case {
     const char* replacement;
@@ -135,31 +145,46 @@ TEST(WalkerTest, ADirectoryReplacedDuringTheWalkIsReportedAndNotFollowed) {
         Case{"nothing", "No such file or directory"}}) {
     SCOPED_TRACE(replaced.replacement);
     TempTree tree;
-    tree.MakeDirectories({"start/p/q/r/x", "start/p/z/BDMV", "outside/BDMV"});
+    tree.MakeDirectories({"start/p/z/BDMV", "outside/BDMV"});
     const fs::path q = tree / "start" / "p" / "q";
-    RecordingFrontEnd frontEnd;
-    frontEnd.onVisit = [&](const std::string& path) {
-      if (path != (q / "r").string()) return;
-      // r moves away, so that ".." no longer leads back to q; q itself is replaced.
-      fs::rename(q / "r", tree / "r");
+    // Two deep chains below q, each level with a side branch that keeps it waiting.
+    std::map<std::uint64_t, std::string> bottoms;
+    for (const char* branch : {"a", "b"}) {
+      fs::path level = q / branch;
+      for (int depth = 0; depth < 24; ++depth, level /= "next") {
+        fs::create_directories(level / "side");
+      }
+      fs::create_directories(level);
+      bottoms[InodeOf(level)] = branch;
+    }
+    bool done = false;
+    platform::SetListingFaultHook([&](const platform::FileIdentity& directory) {
+      const auto bottom = bottoms.find(directory.index);
+      if (done || bottom == bottoms.end()) return 0;
+      done = true;
+      // The branch walked moves away, so that ".." no longer leads back to q; q is replaced.
+      fs::rename(q / bottom->second, tree / bottom->second);
       fs::rename(q, tree / "q-old");
       if (replaced.replacement == std::string("link")) {
         fs::create_directory_symlink(tree / "outside", q);
       } else if (replaced.replacement == std::string("directory")) {
         fs::create_directories(q / "BDMV");
       }
-    };
-    // Few descriptors: the directories above the visited one are closed and must be reopened.
+      return 0;
+    });
     rlimit saved{};
     getrlimit(RLIMIT_NOFILE, &saved);
     rlimit low = saved;
     low.rlim_cur = 16;
     ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
     std::vector<std::string> targets;
+    RecordingFrontEnd frontEnd;
     CBdmvFolderWalker walker((tree / "start").string(), "BDMV");
     walker.Walk([&](const DiscLocation& disc) { targets.push_back(disc.Path()); }, &frontEnd, 1);
     setrlimit(RLIMIT_NOFILE, &saved);
+    platform::SetListingFaultHook(nullptr);
 
+    EXPECT_TRUE(done);
     EXPECT_EQ(targets, std::vector<std::string>{(tree / "start" / "p" / "z" / "BDMV").string()});
     EXPECT_EQ(frontEnd.unreadable,
               (std::vector<std::pair<std::string, std::string>>{{q.string(), replaced.cause}}));
@@ -178,8 +203,7 @@ TEST(WalkerTest, PassesLeaveTheWorkingDirectoryAlone) {
   ASSERT_EQ(chdir(cwd.c_str()), 0);
 
   EXPECT_EQ(shown.Texts(), std::vector<std::string>{"Modify 1 file successful"});
-  ASSERT_EQ(shown.visited.size(), 3u);
-  EXPECT_EQ(shown.visited[0], (tree / "m").string());
+  EXPECT_EQ(shown.messages.back().directoriesVisited, 2u);
   EXPECT_EQ(shown.handled, std::vector<std::string>{(tree / "m" / "BDMV").string()});
 }
 
@@ -194,7 +218,7 @@ TEST(PassTest, AStartFolderThatCannotBeEnteredEndsThePass) {
       ASSERT_EQ(shown->messages.size(), 1u) << "no summary";
       EXPECT_EQ(shown->messages[0].kind, PassMessage::Kind::kPassLevel);
       EXPECT_EQ(shown->messages[0].text, "Floder Path ERR.");
-      EXPECT_TRUE(shown->visited.empty());
+      EXPECT_EQ(shown->searched.first, 0u);
     }
   }
 }
@@ -231,16 +255,11 @@ TEST(PassTest, ACancelledPassStopsBetweenTwoFoldersAndShowsWhatItDid) {
     WriteBytes(index.parent_path() / "MovieObject.bdmv", {1});
   }
   RecordingFrontEnd frontEnd;
-  std::size_t visitedAtCancel = 0;
-  frontEnd.cancel = [&] {
-    if (frontEnd.handled.empty()) return false;
-    if (visitedAtCancel == 0) visitedAtCancel = frontEnd.visited.size();
-    return true;
-  };
+  frontEnd.cancel = [&] { return !frontEnd.handled.empty(); };
   RunGuarded(frontEnd, [&] { RunModifyPass(tree.Root().string(), 0, frontEnd); });
 
   EXPECT_EQ(frontEnd.Texts(), std::vector<std::string>{"Modify 1 file successful"});
-  EXPECT_EQ(frontEnd.visited.size(), visitedAtCancel) << "no directory is visited after it";
+  EXPECT_EQ(StoppedText(frontEnd.messages.back()), "Stopped after 1 of 4 discs.");
   int patched = 0;
   for (const auto& index : indexes) {
     const auto size = fs::file_size(index);
@@ -250,29 +269,32 @@ TEST(PassTest, ACancelledPassStopsBetweenTwoFoldersAndShowsWhatItDid) {
   EXPECT_EQ(patched, 1) << "the folder begun is finished, and no other is begun";
 }
 
-// The summary tells a stopped pass from a whole one, and how many directories it visited,
-// however early or late the stop was asked for. A Restore pass walks a tree it does not change,
-// so every run of it sees the same directories.
-TEST(PassTest, TheSummaryTellsWhetherThePassWasStoppedAndHowManyDirectoriesItVisited) {
+// The summary tells a stopped pass from a whole one, and where it stopped, however early or late
+// the stop was asked for. A Restore pass walks a tree it does not change, so every run of it
+// sees the same directories.
+TEST(PassTest, TheSummaryTellsWhetherThePassWasStoppedAndWhere) {
   TempTree tree;
   for (const char* disc : {".", "b", "c/d"}) MakeBdmvFolder(tree / disc, IndexBytes(64, 0));
   ModifyTree(tree.Root());
-  const std::size_t all = RestoreTree(tree.Root()).visited.size();
-  ASSERT_GT(all, 3u);
+  const std::size_t all = RestoreTree(tree.Root()).messages.back().directoriesVisited;
+  ASSERT_EQ(all, 10u);
   struct Case {
     const char* name;
     std::function<bool(const RecordingFrontEnd&)> cancel;
-    bool stopped;
     std::size_t handled;
+    std::string stoppedText;
   };
   const std::vector<Case> cases = {
-      {"never", [](const RecordingFrontEnd&) { return false; }, false, 3},
-      {"before the start folder's own disc", [](const RecordingFrontEnd&) { return true; }, true,
-       0},
-      {"after the first disc", [](const RecordingFrontEnd& f) { return f.handled.size() == 1; },
-       true, 1},
-      {"once every directory was visited",
-       [&](const RecordingFrontEnd& f) { return f.visited.size() == all; }, false, 3},
+      {"never", [](const RecordingFrontEnd&) { return false; }, 3, ""},
+      {"once the start folder was listed", [](const RecordingFrontEnd&) { return true; }, 0,
+       "Stopped after visiting 1 directories."},
+      {"once the search was over",
+       [](const RecordingFrontEnd& f) { return f.discsFound.has_value(); }, 0,
+       "Stopped after 0 of 3 discs."},
+      {"after the first disc", [](const RecordingFrontEnd& f) { return f.handled.size() == 1; }, 1,
+       "Stopped after 1 of 3 discs."},
+      {"after the last disc", [](const RecordingFrontEnd& f) { return f.handled.size() == 3; }, 3,
+       ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -284,11 +306,11 @@ TEST(PassTest, TheSummaryTellsWhetherThePassWasStoppedAndHowManyDirectoriesItVis
     EXPECT_EQ(summary.kind, PassMessage::Kind::kSummary);
     EXPECT_EQ(summary.text, "Resume  " + std::to_string(c.handled) + " files successful")
         << "the same text, stopped or not";
-    EXPECT_EQ(summary.stopped, c.stopped);
-    EXPECT_EQ(summary.directoriesVisited, frontEnd.visited.size());
+    EXPECT_EQ(summary.stopped, !c.stoppedText.empty());
+    EXPECT_EQ(StoppedText(summary), c.stoppedText);
     EXPECT_EQ(frontEnd.handled.size(), c.handled);
-    if (!c.stopped) {
-      EXPECT_EQ(frontEnd.visited.size(), all);
+    if (!summary.stoppedSearching) {
+      EXPECT_EQ(summary.directoriesVisited, all);
     }
   }
 }

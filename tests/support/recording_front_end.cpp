@@ -7,9 +7,8 @@ void RecordingFrontEnd::ShowMessage(const PassMessage& message) {
   if (onMessage) onMessage(message);
 }
 
-void RecordingFrontEnd::DirectoryVisited(const std::string& path) {
-  visited.push_back(path);
-  if (onVisit) onVisit(path);
+void RecordingFrontEnd::Searching(std::size_t directories, std::size_t found) {
+  searched = {directories, found};
 }
 
 void RecordingFrontEnd::FolderHandled(const std::string& path, const FolderOutcome& outcome) {

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,7 +15,8 @@ namespace testing_support {
 class RecordingFrontEnd : public PassFrontEnd {
  public:
   void ShowMessage(const PassMessage& message) override;
-  void DirectoryVisited(const std::string& path) override;
+  void Searching(std::size_t directories, std::size_t found) override;
+  void DiscsFound(std::size_t discs) override { discsFound = discs; }
   void FolderUnreadable(const std::string& path, const std::string& cause) override {
     unreadable.emplace_back(path, cause);
   }
@@ -24,10 +27,10 @@ class RecordingFrontEnd : public PassFrontEnd {
   std::vector<std::string> Texts() const;
 
   std::vector<PassMessage> messages;
-  std::vector<std::string> visited;
+  std::pair<std::size_t, std::size_t> searched;  // directories visited and discs found, last told
+  std::optional<std::size_t> discsFound;         // once the search is over
   std::vector<std::pair<std::string, std::string>> unreadable;  // path and cause
-  std::function<void(const std::string&)> onVisit;              // runs as a directory is visited
-  std::function<bool()> cancel;                                 // asked between two folders
+  std::function<bool()> cancel;      // asked between two directories or two discs
   std::vector<std::string> handled;  // folder paths, in the order they were handled
   std::vector<FolderOutcome> outcomes;
   std::function<void(const PassMessage&)> onMessage;  // runs before ShowMessage returns
