@@ -10,7 +10,9 @@ platform::Directory OpenBackupDirectory(const platform::Directory& folder,
   const platform::DirEntry* existing = bdmv_names::FindEntry(entries, bdmv_names::kBackup);
   if (existing) return folder.OpenSubdirectory(existing->name);
   const std::string name(bdmv_names::kBackup);
-  if (std::optional<FileError> error = folder.CreateSubdirectory(name)) {
+  std::optional<FileError> error = folder.CreateSubdirectory(name);
+  // Made since the folder was listed, by another pass: it is the one to use.
+  if (error && error->code() != std::errc::file_exists) {
     return platform::Directory::Unopened(std::move(*error));
   }
   return folder.OpenSubdirectory(name);
@@ -18,7 +20,7 @@ platform::Directory OpenBackupDirectory(const platform::Directory& folder,
 
 std::optional<FolderOutcome> EnsureBackup(const platform::Directory& folder,
                                           const std::vector<platform::DirEntry>& entries,
-                                          const std::string& indexName,
+                                          const platform::File& index,
                                           const std::string& backupName) {
   const auto failed = [](auto... cause) {
     return FolderOutcome::Reported(folder_messages::kModifyNoBackup, cause...);
@@ -32,10 +34,9 @@ std::optional<FolderOutcome> EnsureBackup(const platform::Directory& folder,
     return failed();
   }
   try {
-    const platform::File source = platform::File::OpenForReading(folder, indexName);
-    if (!source.IsRegular()) return failed();
+    if (!index.IsRegular()) return failed();
     platform::NewFile copy(backupDir, backupName, backupName);
-    CopyWithPatches(source, source.Size(), copy);
+    CopyWithPatches(index, index.Size(), copy);
     copy.Publish(false);
     return std::nullopt;
   } catch (const FileError& failure) {

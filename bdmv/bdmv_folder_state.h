@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "bdmv/folder_look.h"
 #include "platform/directory.h"
 #include "platform/file_error.h"
 
@@ -23,3 +24,5 @@ struct BdmvFolderState {
 };
 
 BdmvFolderState ReadBdmvFolderState(const platform::Directory& folder);
+// The same, from a look taken at the folder before.
+BdmvFolderState BdmvFolderStateOf(const platform::Directory& folder, const FolderLook& look);

@@ -7,6 +7,7 @@
 
 #include "bdmv/backup.h"
 #include "bdmv/bdmv_names.h"
+#include "bdmv/folder_look.h"
 #include "bdmv/folder_messages.h"
 #include "bdmv/index_table.h"
 #include "bdmv/patch_progress.h"
@@ -40,26 +41,20 @@ index_table::Header HeaderOf(const platform::File& file) {
   return index_table::ReadHeader(std::span(first).first(size));
 }
 
-// The index file before anything is written: what refuses it (something other than a plain file,
-// or an unpatched table too long for its patch, whose copy would waste the disk), and whether a
+// What refuses the index file before anything is written (something other than a plain file, or
+// an unpatched table too long for its patch, whose copy would waste the disk), and whether a
 // backup is to be made of it. A patched or half-patched file is no original to keep.
 struct FirstLook {
   std::optional<FolderOutcome> refusal;
   bool needsBackup = true;
 };
 
-FirstLook LookBeforeBackup(const platform::Directory& folder,
-                           const std::vector<platform::DirEntry>& entries,
-                           const std::string& indexName, const std::string& backupName) {
-  const platform::File file = platform::File::OpenForReading(folder, indexName);
-  if (!file.IsRegular()) return {FolderOutcome::Reported(folder_messages::kModifyNotAnIndex)};
-  if (!HeaderOf(file).isIndexTable) return {};
-  const auto stage = patch_progress::Classify(
-                         patch_progress::BytesOf(file),
-                         patch_progress::BytesOf(OpenBackup(folder, entries, backupName).file))
-                         .stage;
-  if (stage != patch_progress::Stage::kUnpatched) return {std::nullopt, false};
-  if (index_table::PatchFor(file.Size(), false).empty()) {
+FirstLook LookBeforeBackup(const FolderLook& look) {
+  if (look.indexError) throw *look.indexError;
+  if (!look.indexRegular) return {FolderOutcome::Reported(folder_messages::kModifyNotAnIndex)};
+  if (!look.header.isIndexTable) return {};
+  if (look.progress.stage != patch_progress::Stage::kUnpatched) return {std::nullopt, false};
+  if (index_table::PatchFor(look.index->Size(), false).empty()) {
     return {FolderOutcome::Reported(folder_messages::kModifyTooLarge)};
   }
   return {};
@@ -77,40 +72,45 @@ const char* RefusalOf(Replacement replacement) {
   return nullptr;
 }
 
-FolderOutcome Modify(const platform::Directory& folder, const std::string& path,
-                     bool convert3DTo2D) {
+FolderOutcome Modify(const platform::Directory& folder, const std::string& path, bool convert3DTo2D,
+                     FolderLook& look) {
   namespace msg = folder_messages;
   using patch_progress::Stage;
   if (platform::NarrowPathLength(path) >= msg::kMaxFolderPathLength) {
     return FolderOutcome::Reported(msg::kPathTooLong);
   }
 
-  std::vector<platform::DirEntry> entries;
-  if (const std::optional<FileError> error = folder.List(entries)) {
-    return FolderOutcome::Reported(msg::kModifyUnreadable, *error);
-  }
+  if (look.listError) return FolderOutcome::Reported(msg::kModifyUnreadable, *look.listError);
+  const std::vector<platform::DirEntry>& entries = look.entries;
   platform::RemoveAbandonedTemporaries(folder, entries);
-  const bool primary = bdmv_names::FindFile(entries, bdmv_names::kIndex) != nullptr;
-  const platform::DirEntry* index =
-      bdmv_names::FindFileOrAlternative(entries, bdmv_names::kIndex, bdmv_names::kIndexAlternative);
-  if (!index) return FolderOutcome::Reported(msg::kModifyNoIndex);
-  const std::string indexName = index->name;
-  const std::string backupName(primary ? bdmv_names::kIndex : bdmv_names::kIndexAlternative);
+  if (look.indexName.empty()) return FolderOutcome::Reported(msg::kModifyNoIndex);
+  const std::string& indexName = look.indexName;
+  const std::string& backupName = look.backupName;
 
-  const FirstLook look = LookBeforeBackup(folder, entries, indexName, backupName);
-  if (look.refusal) return *look.refusal;
-  if (look.needsBackup) {
-    if (auto failure = EnsureBackup(folder, entries, indexName, backupName)) return *failure;
+  const FirstLook first = LookBeforeBackup(look);
+  if (first.refusal) return *first.refusal;
+  if (first.needsBackup) {
+    if (auto failure = EnsureBackup(folder, entries, *look.index, backupName)) return *failure;
   }
   if (platform::IsReadOnly(folder, indexName)) return FolderOutcome::Reported(msg::kModifyReadOnly);
 
   std::optional<platform::File> original = platform::File::OpenExclusive(folder, indexName);
-  if (!original->IsRegular() || !HeaderOf(*original).isIndexTable) {
-    return FolderOutcome::Reported(msg::kModifyNotAnIndex);
+  // Held now, the file is judged from what the look read of it, while it is the file the look
+  // read: its backup then too, unless one was just made.
+  patch_progress::Progress progress;
+  std::optional<Backup> backup;
+  if (original->StampNow() == look.indexStamp && look.header.isIndexTable && look.backup &&
+      !first.needsBackup) {
+    progress = look.progress;
+    backup.emplace(std::move(*look.backup));
+  } else {
+    if (!original->IsRegular() || !HeaderOf(*original).isIndexTable) {
+      return FolderOutcome::Reported(msg::kModifyNotAnIndex);
+    }
+    backup.emplace(OpenBackup(folder, entries, backupName));
+    progress = patch_progress::Classify(patch_progress::BytesOf(*original),
+                                        patch_progress::BytesOf(backup->file));
   }
-  const Backup backup = OpenBackup(folder, entries, backupName);
-  const patch_progress::Progress progress = patch_progress::Classify(
-      patch_progress::BytesOf(*original), patch_progress::BytesOf(backup.file));
   std::uint64_t length = original->Size();
   std::vector<index_table::BytePatch> patches;
   switch (progress.stage) {
@@ -120,9 +120,9 @@ FolderOutcome Modify(const platform::Directory& folder, const std::string& path,
       return FolderOutcome::Reported(msg::kModifyHalfPatched);
     case Stage::kUnpatched:
       // Only a backup of the file as it was makes the patch undoable.
-      if (backup.error) return FolderOutcome::Reported(msg::kModifyNoBackup, *backup.error);
-      if (!backup.file) return FolderOutcome::Reported(msg::kModifyNoBackup);
-      if (HeaderOf(*backup.file).IsPatched()) {
+      if (backup->error) return FolderOutcome::Reported(msg::kModifyNoBackup, *backup->error);
+      if (!backup->file) return FolderOutcome::Reported(msg::kModifyNoBackup);
+      if (HeaderOf(*backup->file).IsPatched()) {
         return FolderOutcome::Reported(msg::kModifyBackupPatched);
       }
       patches = index_table::PatchFor(length, convert3DTo2D);
@@ -148,9 +148,11 @@ FolderOutcome Modify(const platform::Directory& folder, const std::string& path,
 }  // namespace
 
 FolderOutcome ModifyBdmvFolder(const platform::Directory& folder, const std::string& path,
-                               bool convert3DTo2D) {
+                               bool convert3DTo2D, FolderLook* look) {
   try {
-    return Modify(folder, path, convert3DTo2D);
+    if (look) return Modify(folder, path, convert3DTo2D, *look);
+    FolderLook own = LookAtFolder(folder);
+    return Modify(folder, path, convert3DTo2D, own);
   } catch (const std::bad_alloc&) {
     return FolderOutcome::Reported(folder_messages::kMemoryLeak);
   }

@@ -1,9 +1,13 @@
 #include "pass/bdmv_folder_walker.h"
 
+#include <algorithm>
+#include <optional>
 #include <utility>
 #include <vector>
 
+#include "pass/disc_reader.h"
 #include "pass/disc_search.h"
+#include "platform/descriptors.h"
 
 CBdmvFolderWalker::CBdmvFolderWalker(const std::string& startFolder, std::string pattern,
                                      bool images)
@@ -43,8 +47,8 @@ std::string CBdmvFolderWalker::ShownPath(const std::string& relative) const {
   return path;
 }
 
-void CBdmvFolderWalker::Walk(const TargetHandler& handler, PassFrontEnd* frontEnd,
-                             unsigned threads) {
+void CBdmvFolderWalker::Walk(const TargetHandler& handler, PassFrontEnd* frontEnd, unsigned threads,
+                             LookAhead lookAhead) {
   if (!Entered()) return;
   const auto stopRequested = [&] { return frontEnd && frontEnd->CancelRequested(); };
   if (!m_startImage.empty()) {
@@ -66,32 +70,67 @@ void CBdmvFolderWalker::Walk(const TargetHandler& handler, PassFrontEnd* frontEn
     m_stopped = m_stoppedSearching = true;
     return;
   }
+  std::vector<const Finding*> discs;
   for (const Finding& finding : findings) {
-    if (finding.kind != Finding::Kind::kUnreadable) ++m_targetsFound;
+    if (finding.kind != Finding::Kind::kUnreadable) discs.push_back(&finding);
   }
+  m_targetsFound = discs.size();
   if (frontEnd) frontEnd->DiscsFound(m_targetsFound);
 
+  // The writes stay on this thread, one disc at a time; the threads read the next discs.
+  const unsigned readers = threads > 1 ? threads - 1 : 0;
+  DiscReader reader(discs.size(), readers, DiscsAhead(readers),
+                    [&](std::size_t index) { return Prepare(*discs[index], lookAhead); });
+  m_discReaders = reader.Threads();
+  std::size_t next = 0;
   for (const Finding& finding : findings) {
     const std::string path = ShownPath(finding.relative);
     if (finding.kind == Finding::Kind::kUnreadable) {
       if (frontEnd) frontEnd->FolderUnreadable(path, finding.cause->Description());
       continue;
     }
-    if (stopRequested()) {
+    std::optional<PreparedDisc> disc =
+        stopRequested() ? std::nullopt : reader.Take(next++, [&] { return !stopRequested(); });
+    if (!disc) {
       m_stopped = true;
-      return;
+      break;
     }
     ++m_targetsBegun;
+    FolderLook* look = disc->look ? &*disc->look : nullptr;
     if (finding.kind == Finding::Kind::kBdmvFolder) {
-      const platform::Directory folder = m_start.OpenBelow(finding.relative);
-      handler(DiscLocation::BdmvFolder(folder, path));
-      continue;
+      handler(DiscLocation::BdmvFolder(disc->folder, path, look));
+    } else {
+      const std::string name = finding.relative.substr(finding.relative.rfind('/') + 1);
+      handler(DiscLocation::Image(disc->folder, name, path));
     }
-    // An image in the start folder is reached through it; one below, through its folder.
-    const std::size_t slash = finding.relative.rfind('/');
-    const std::string name = finding.relative.substr(slash + 1);
-    platform::Directory below;
-    if (slash != std::string::npos) below = m_start.OpenBelow(finding.relative.substr(0, slash));
-    handler(DiscLocation::Image(slash == std::string::npos ? m_start : below, name, path));
   }
+  m_discsReadAhead = reader.ReadAhead();
+}
+
+// Opens the disc's folder, and looks at a BDMV folder as the pass asks: a BDMV folder below the
+// start folder, or the folder that holds an image.
+PreparedDisc CBdmvFolderWalker::Prepare(const Finding& disc, LookAhead lookAhead) const {
+  PreparedDisc prepared;
+  const std::string& relative = disc.relative;
+  if (disc.kind == Finding::Kind::kImage) {
+    const std::size_t slash = relative.rfind('/');
+    prepared.folder = slash == std::string::npos ? m_start.OpenSubdirectory(".")
+                                                 : m_start.OpenBelow(relative.substr(0, slash));
+    return prepared;
+  }
+  prepared.folder = m_start.OpenBelow(relative);
+  if (prepared.folder.IsOpen() && lookAhead == LookAhead::kLook) {
+    prepared.look.emplace(LookAtFolder(prepared.folder));
+  }
+  return prepared;
+}
+
+// Discs made ready ahead hold their folder, index file and backup open: as many as the
+// descriptors allow beside what the operations themselves open, a few for each thread.
+std::size_t CBdmvFolderWalker::DiscsAhead(unsigned readers) {
+  constexpr std::size_t kReserved = 32;
+  constexpr std::size_t kPerDisc = 3;
+  const std::size_t free = platform::FreeDescriptors();
+  const std::size_t room = free > kReserved ? (free - kReserved) / kPerDisc : 0;
+  return std::min<std::size_t>(room, 2 * std::size_t{readers});
 }

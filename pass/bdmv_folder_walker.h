@@ -5,6 +5,8 @@
 #include <string>
 
 #include "pass/disc_location.h"
+#include "pass/disc_reader.h"
+#include "pass/disc_search.h"
 #include "pass/pass_front_end.h"
 #include "platform/directory.h"
 
@@ -35,8 +37,10 @@ class CBdmvFolderWalker {
   // end asks to stop. A BDMV folder is handed over even when it cannot be opened, so that its
   // operation can report it. A file is a target when it is a plain, visible file with an
   // image's name that holds a UDF volume; one that cannot be read is reported and skipped.
+  // The discs are made ready ahead of their turns on threads - 1 threads, each BDMV folder
+  // looked at as `lookAhead` says; the handler has them one by one on the calling thread.
   void Walk(const TargetHandler& handler, PassFrontEnd* frontEnd = nullptr,
-            unsigned threads = kDefaultThreads);
+            unsigned threads = kDefaultThreads, LookAhead lookAhead = LookAhead::kNothing);
 
   // After Walk: whether the front end stopped it before it was done, and if so whether while it
   // was looking for targets; how many directories it visited, the start folder included; how
@@ -50,9 +54,14 @@ class CBdmvFolderWalker {
   // their handles were given up to stay within the descriptor limit.
   unsigned ThreadsUsed() const { return m_threadsUsed; }
   std::size_t FoundAgain() const { return m_foundAgain; }
+  // How many threads made discs ready ahead of their turns, and how many discs they made ready.
+  unsigned DiscReaders() const { return m_discReaders; }
+  std::size_t DiscsReadAhead() const { return m_discsReadAhead; }
 
  private:
   void EnterImage(const std::string& startPath);
+  PreparedDisc Prepare(const Finding& disc, LookAhead lookAhead) const;
+  static std::size_t DiscsAhead(unsigned readers);
   std::string ShownPath(const std::string& relative) const;
 
   std::string m_strPattern;
@@ -67,4 +76,6 @@ class CBdmvFolderWalker {
   std::size_t m_targetsBegun = 0;
   unsigned m_threadsUsed = 0;
   std::size_t m_foundAgain = 0;
+  unsigned m_discReaders = 0;
+  std::size_t m_discsReadAhead = 0;
 };

@@ -6,7 +6,7 @@
 
 FolderOutcome DiscLocation::Modify(bool convert3DTo2D) const {
   if (m_imageName) return disc_image::ModifyDiscImage(*m_dir, *m_imageName, *m_path, convert3DTo2D);
-  return ModifyBdmvFolder(*m_dir, *m_path, convert3DTo2D);
+  return ModifyBdmvFolder(*m_dir, *m_path, convert3DTo2D, m_look);
 }
 
 FolderOutcome DiscLocation::Restore() const {
@@ -16,5 +16,5 @@ FolderOutcome DiscLocation::Restore() const {
 
 BdmvFolderState DiscLocation::ReadState() const {
   if (m_imageName) return disc_image::ReadDiscImageState(*m_dir, *m_imageName);
-  return ReadBdmvFolderState(*m_dir);
+  return m_look ? BdmvFolderStateOf(*m_dir, *m_look) : ReadBdmvFolderState(*m_dir);
 }

@@ -3,17 +3,24 @@
 #include <string>
 
 #include "bdmv/bdmv_folder_state.h"
+#include "bdmv/folder_look.h"
 #include "bdmv/folder_outcome.h"
 #include "platform/directory.h"
+
+// What the walk reads of each BDMV folder before its turn: nothing, or the look that Modify and a
+// scan start from.
+enum class LookAhead { kNothing, kLook };
 
 // Where a disc lives: a BDMV folder on a disk, or a disc inside an image file. Modify, Restore
 // and scan reach a disc through this alone, so that both kinds are counted, reported and shown
 // alike. It refers to what the walk holds and lasts as long as the call it is handed to.
 class DiscLocation {
  public:
-  // A BDMV folder as the walk opened it; one that could not be opened still tells why.
-  static DiscLocation BdmvFolder(const platform::Directory& folder, const std::string& path) {
-    return DiscLocation(folder, nullptr, path);
+  // A BDMV folder as the walk opened it; one that could not be opened still tells why. `look`,
+  // when the walk took one ahead of the folder's turn, is what the operation starts from.
+  static DiscLocation BdmvFolder(const platform::Directory& folder, const std::string& path,
+                                 FolderLook* look = nullptr) {
+    return DiscLocation(folder, nullptr, path, look);
   }
   // The image file `name` in `dir`.
   static DiscLocation Image(const platform::Directory& dir, const std::string& name,
@@ -33,10 +40,11 @@ class DiscLocation {
 
  private:
   DiscLocation(const platform::Directory& dir, const std::string* imageName,
-               const std::string& path)
-      : m_dir(&dir), m_imageName(imageName), m_path(&path) {}
+               const std::string& path, FolderLook* look = nullptr)
+      : m_dir(&dir), m_imageName(imageName), m_path(&path), m_look(look) {}
 
   const platform::Directory* m_dir;
   const std::string* m_imageName;  // none for a BDMV folder
   const std::string* m_path;
+  FolderLook* m_look;
 };

@@ -41,7 +41,7 @@ void RunPass(const std::string& folder, const char* summaryFormat, PassFrontEnd&
   CBdmvFolderWalker walker(folder, kPattern, options.images);
   if (!Enter(walker, frontEnd)) return;
   walker.Walk([&](const DiscLocation& disc) { ApplyPassOperation(disc, frontEnd); }, &frontEnd,
-              options.threads);
+              options.threads, g_passMode == PASS_MODIFY ? LookAhead::kLook : LookAhead::kNothing);
   char summary[64];
   std::snprintf(summary, sizeof summary, summaryFormat, g_passCount);
   frontEnd.ShowMessage({PassMessage::Kind::kSummary,
@@ -88,6 +88,6 @@ bool RunScan(const std::string& folder, PassFrontEnd& frontEnd, const ScanReport
         // Whether it is patched is unknown: the folder counts as one that could not be read.
         if (state.indexError) frontEnd.FolderUnreadable(path, state.indexError->Description());
       },
-      &frontEnd, options.threads);
+      &frontEnd, options.threads, LookAhead::kLook);
   return true;
 }

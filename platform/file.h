@@ -44,6 +44,16 @@ class File {
 
   std::uint64_t Size() const;
 
+  // Which file this is and how it was when asked: two handles with the same stamp show the same
+  // content, unless a write kept both the size and the modification time.
+  struct Stamp {
+    FileIdentity identity;
+    std::uint64_t size = 0;
+    std::int64_t modified = 0;  // in the system's own units
+    bool operator==(const Stamp&) const = default;
+  };
+  Stamp StampNow() const;
+
   // How many names the file has: a write in place changes the file under every one of them.
   std::uint64_t LinkCount() const;
 

@@ -140,6 +140,13 @@ std::uint64_t File::Size() const {
   return StatusOf(static_cast<int>(m_handle)).st_size;
 }
 
+File::Stamp File::StampNow() const {
+  const struct stat status = StatusOf(AsFd(m_handle));
+  return {{static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)},
+          static_cast<std::uint64_t>(status.st_size),
+          static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec};
+}
+
 std::uint64_t File::LinkCount() const {
   return StatusOf(AsFd(m_handle)).st_nlink;
 }

@@ -214,6 +214,18 @@ std::uint64_t File::Size() const {
   return static_cast<std::uint64_t>(size.QuadPart);
 }
 
+File::Stamp File::StampNow() const {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(Native(m_handle), &info)) ThrowLastError(FileOperation::kStatus);
+  const auto join = [](DWORD high, DWORD low) {
+    return (static_cast<std::uint64_t>(high) << 32) | low;
+  };
+  return {{info.dwVolumeSerialNumber, join(info.nFileIndexHigh, info.nFileIndexLow)},
+          join(info.nFileSizeHigh, info.nFileSizeLow),
+          static_cast<std::int64_t>(
+              join(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime))};
+}
+
 std::uint64_t File::LinkCount() const {
   BY_HANDLE_FILE_INFORMATION info;
   if (!GetFileInformationByHandle(Native(m_handle), &info)) ThrowLastError(FileOperation::kStatus);

@@ -7,10 +7,13 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <functional>
 
 #include <gtest/gtest.h>
 
+#include "bdmv/folder_look.h"
 #include "bdmv/index_table.h"
+#include "bdmv/modify_bdmv_folder.h"
 #include "pass/pass_state.h"
 #include "pass/passes.h"
 #include "platform/fault_injection.h"
@@ -95,6 +98,37 @@ TEST_F(ModifyTest, SecondRunChangesNothingButCounts) {
   EXPECT_EQ(DescribeDifference(original, ReadBytes(Bdmv() / "BACKUP" / "index.bdmv")), "")
       << "the backup keeps the file as it was before the first patch";
   EXPECT_EQ(StatOf(Bdmv() / "MovieObject.bdmv").st_mtim.tv_sec, 1'000'000'000);
+}
+
+// A look read ahead of the folder's turn goes stale when another pass changes the index file
+// meanwhile: the Modify judges the file it holds, never patches twice and never leaves a patch
+// undone.
+TEST_F(ModifyTest, ALookReadAheadIsCheckedAgainstTheFileItChanges) {
+  const Bytes original = IndexBytes(200, 0x60);
+  struct Case {
+    const char* name;
+    std::function<void()> before;  // the file as the look reads it
+    std::function<void()> meanwhile;
+    FolderOutcome::Kind outcome;
+  };
+  const std::vector<Case> cases = {
+      {"patched meanwhile", [] {}, [&] { ModifyTree(tree.Root()); },
+       FolderOutcome::Kind::kAlreadyPatched},
+      {"restored meanwhile", [&] { ModifyTree(tree.Root()); }, [&] { RestoreTree(tree.Root()); },
+       FolderOutcome::Kind::kPatched},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(tree / "Movie");
+    MakeBdmvFolder(tree / "Movie", original);
+    c.before();
+    const platform::Directory folder = platform::Directory::OpenFolder(Bdmv().string());
+    FolderLook look = LookAtFolder(folder);
+    c.meanwhile();
+    const FolderOutcome outcome = ModifyBdmvFolder(folder, Bdmv().string(), false, &look);
+    EXPECT_EQ(outcome.kind, c.outcome) << outcome.message;
+    EXPECT_EQ(DescribeDifference(PatchedBytes(original, false), ReadBytes(Index())), "");
+  }
 }
 
 TEST_F(ModifyTest, KeepsOwnerAndPermissionBitsAndAFileWithoutMovieObject) {
