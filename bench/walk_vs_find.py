@@ -5,7 +5,10 @@ Warm (everything cached): against `find -type d -name BDMV` and a single-threade
 getdents64 walk (bench/raw_walk.cpp). Cold (page cache dropped before every run, as root):
 against `fd -u -t d -g BDMV`, find and the unordered many-threaded listing
 (bench/unordered_walk.cpp), and for several `--threads`. Share (`--share`, as root): the same
-over sshfs through an sshd of its own on loopback, mounted afresh for every run.
+over sshfs through an sshd of its own on loopback, mounted afresh for every run. Slow file
+system (`--fuse-latency`, as root): quorvel and the floor over bench/slow_fs, a pass-through
+FUSE file system that answers every request after a set delay, for each delay given; with
+`--first-modify` also the first Modify of unpatched discs.
 Reports wall time (median, and the median of per-round ratios), CPU time and the
 peak RSS of quorvel-cli on the full tree and on a tree ten times smaller.
 It reports; it does not judge. Exit status is non-zero only if a step failed to run.
@@ -47,6 +50,7 @@ COLD_FLOOR_TARGET = 1.6
 SHARE_FD_TARGET = 0.5
 SHARE_FLOOR_TARGET = 1.3
 SHARE_FLOOR_THREADS = 16
+FUSE_FLOOR_THREADS = 16
 RSS_TARGET_MIB = 16.0
 # How long sshd and sshfs get to come up before the share mode gives up.
 START_TIMEOUT = 30.0
@@ -230,12 +234,17 @@ def patch(argv, tree, bdmv_paths):
     if result.returncode != 0 or expected not in result.stdout.splitlines():
         raise Failure(f"patch run: exit {result.returncode}, expected line {expected!r}\n"
                       f"stdout: {result.stdout.strip()}\nstderr: {result.stderr.strip()}")
+    check_patched("patch run reported success", tree, bdmv_paths)
+    print(f"patch run: {expected!r}, all {len(bdmv_paths)} discs have BACKUP/index.bdmv and a changed index.bdmv")
+
+
+def check_patched(what, tree, bdmv_paths):
+    """Fails unless every disc has BACKUP/index.bdmv and an index.bdmv that is not the unpatched one."""
     untouched = [rel for rel in bdmv_paths
                  if not os.path.isfile(os.path.join(tree, rel, "BACKUP", "index.bdmv"))
                  or open(os.path.join(tree, rel, "index.bdmv"), "rb").read() == index_bdmv()]
     if untouched:
-        raise Failure(f"patch run reported success but {len(untouched)} discs are unpatched, e.g. {untouched[0]}")
-    print(f"patch run: {expected!r}, all {len(bdmv_paths)} discs have BACKUP/index.bdmv and a changed index.bdmv")
+        raise Failure(f"{what} but {len(untouched)} discs are unpatched, e.g. {untouched[0]}")
 
 
 def check_count(argv, expected):
@@ -281,6 +290,10 @@ def mib(kib):
     return kib / 1024.0
 
 
+def round_ratios(runs, name, other):
+    return [a.seconds / b.seconds for a, b in zip(runs[name], runs[other])]
+
+
 def summarise(label, runs, comparisons):
     """Prints medians and, for each (name, other, target), the median of per-round ratios."""
     med = lambda rs, attr: statistics.median(getattr(x, attr) for x in rs)
@@ -291,7 +304,7 @@ def summarise(label, runs, comparisons):
               f"(min {min(x.seconds for x in rs) * 1000:.1f}, max {max(x.seconds for x in rs) * 1000:.1f})  "
               f"cpu median {med(rs, 'cpu') * 1000:8.1f} ms  peak RSS {mib(max(x.maxrss_kib for x in rs)):.2f} MiB")
     for name, other, target in comparisons:
-        ratios = [a.seconds / b.seconds for a, b in zip(runs[name], runs[other])]
+        ratios = round_ratios(runs, name, other)
         ratio = statistics.median(ratios)
         verdict = "" if target is None else f", target <= {target}: {'met' if ratio <= target else 'NOT met'}"
         print(f"  ratio {name}/{other}: median {ratio:.3f} (per round {min(ratios):.3f}..{max(ratios):.3f}){verdict}")
@@ -310,13 +323,15 @@ def floor_name(threads):
     return f"floor {threads}"
 
 
-def cold_tools(args, cli, folder, floor_threads):
-    """quorvel (default and each --threads), find, fd if installed and the unordered floor if
-    built, on folder."""
+def cold_tools(args, cli, folder, floor_threads, others=True):
+    """quorvel (default and each --threads), find and fd if installed (unless others is false) and
+    the unordered floor if built, on folder."""
     fd = fd_command()
-    tools = {"quorvel": [cli, "modify", "--quiet", folder], "find": ["find", folder, "-type", "d", "-name", "BDMV"]}
-    if fd:
-        tools["fd"] = fd + [folder]
+    tools = {"quorvel": [cli, "modify", "--quiet", folder]}
+    if others:
+        tools["find"] = ["find", folder, "-type", "d", "-name", "BDMV"]
+        if fd:
+            tools["fd"] = fd + [folder]
     if args.unordered:
         tools[floor_name(floor_threads)] = [os.path.abspath(args.unordered), str(floor_threads), folder]
     for threads in args.threads:
@@ -373,6 +388,28 @@ def wait_until(ready, process, what, log):
             with open(log) as f:
                 raise Failure(f"{what} did not come up (exit {process.poll()}): {f.read().strip()}")
         time.sleep(0.05)
+
+
+def mounted(path):
+    """Whether something is mounted on path, also a FUSE mount whose program is gone (a stat of it
+    then fails, so os.path.ismount says no)."""
+    with open("/proc/self/mountinfo") as f:
+        return any(line.split()[4] == path for line in f)
+
+
+def unmount(mount_point, process):
+    """Unmounts mount_point (lazily if busy) and waits for the program that served it to end."""
+    if mounted(mount_point):
+        result = subprocess.run(["umount", mount_point], capture_output=True, text=True)
+        # Ctrl-C reaches its program too, which may have unmounted it meanwhile.
+        if result.returncode != 0 and mounted(mount_point):
+            print(f"{result.stderr.strip()}; unmounting lazily", file=sys.stderr)
+            subprocess.run(["umount", "--lazy", mount_point])
+    try:
+        process.wait(timeout=START_TIMEOUT)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.wait()
 
 
 def port_open(port):
@@ -466,13 +503,7 @@ BatchMode yes
     def unmount(self):
         if self.sshfs is None:
             return
-        if os.path.ismount(self.mount_point) and subprocess.run(["umount", self.mount_point]).returncode != 0:
-            subprocess.run(["umount", "--lazy", self.mount_point])
-        try:
-            self.sshfs.wait(timeout=START_TIMEOUT)
-        except subprocess.TimeoutExpired:
-            self.sshfs.kill()
-            self.sshfs.wait()
+        unmount(self.mount_point, self.sshfs)
         self.sshfs = None
 
     def remount(self):
@@ -492,6 +523,122 @@ def measure_share(args, cli, tree, discs):
         runs = bench(tools, args.rounds, share.remount)
     summarise(f"{args.dirs} dirs over sshfs", runs,
               cold_comparisons(tools, SHARE_FLOOR_THREADS, SHARE_FD_TARGET, SHARE_FLOOR_TARGET))
+
+
+# ---------------------------------------------------------------- slow file system
+
+
+class SlowFs:
+    """The tree through bench/slow_fs at a temporary mount point, every request answered
+    latency_us microseconds late. Use it in a with block: it always unmounts."""
+
+    def __init__(self, binary, tree, latency_us, options):
+        self.mount_point = tempfile.mkdtemp(prefix="walk_vs_find-fuse-")
+        fd, self.log = tempfile.mkstemp(prefix="walk_vs_find-slow_fs-", suffix=".log")
+        os.close(fd)
+        # In the foreground, so that it stays this script's child and is waited for.
+        self.argv = [binary, tree, self.mount_point, "--latency-us", str(latency_us), "-f"]
+        if options:
+            self.argv += ["-o", options]
+        self.process = None
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        try:
+            if self.process is not None:
+                unmount(self.mount_point, self.process)
+        finally:
+            os.rmdir(self.mount_point)
+            os.unlink(self.log)
+
+    def mount(self):
+        with open(self.log, "w") as log:
+            self.process = subprocess.Popen(self.argv, stdin=subprocess.DEVNULL, stdout=log, stderr=log)
+        wait_until(lambda: os.path.ismount(self.mount_point), self.process, "slow_fs", self.log)
+
+
+def fuse_comparisons(tools, floor):
+    """Every quorvel against the floor, and the default against --threads 1 where that ran."""
+    quorvels = [name for name in tools if name.startswith("quorvel")]
+    comparisons = [(name, floor, None) for name in quorvels]
+    if "quorvel --threads 1" in tools:
+        comparisons.append(("quorvel", "quorvel --threads 1", None))
+    return comparisons
+
+
+def print_rounds(runs, comparisons):
+    """Every round's wall times and ratios, in the order the tools were named."""
+    for r in range(len(next(iter(runs.values())))):
+        walls = ", ".join(f"{name} {rs[r].seconds:.3f}" for name, rs in runs.items())
+        ratios = ", ".join(f"{name}/{other} {runs[name][r].seconds / runs[other][r].seconds:.3f}"
+                           for name, other, _ in comparisons if name == "quorvel")
+        print(f"  round {r + 1}: {walls} s; {ratios}")
+
+
+def print_fuse_table(rows, floor):
+    """One line a latency and kind of run: wall medians in seconds and the medians of the per-round ratios."""
+    names = list(rows[0][2])
+    headline = [("quorvel", floor), ("quorvel", "quorvel --threads 1")]
+    headline = [(a, b) for a, b in headline if b in names]
+    print("| latency us | run | " + " | ".join(f"`{n}`" for n in names) + " | " +
+          " | ".join(f"{a}/{b}" for a, b in headline) + " |")
+    print("|--:|---|" + "--:|" * (len(names) + len(headline)))
+    for latency, kind, runs in rows:
+        walls = [f"{statistics.median(x.seconds for x in runs[n]):.3g}" for n in names]
+        ratios = [f"{statistics.median(round_ratios(runs, a, b)):.3f}" for a, b in headline]
+        print(f"| {latency} | {kind} | " + " | ".join(walls + ratios) + " |")
+
+
+def measure_fuse(args, cli, tree, bdmv_paths):
+    """For each --fuse-latency, on one slow_fs mount of the patched tree: --rounds rounds of quorvel,
+    quorvel with each --threads value and the floor, the page cache dropped before every run; with
+    --first-modify, as many rounds again with the discs reset to unpatched before every run."""
+    floor = floor_name(FUSE_FLOOR_THREADS)
+    rows = []
+    for latency in args.fuse_latency:
+        with SlowFs(os.path.abspath(args.slow_fs), tree, latency, args.fuse_options) as fs:
+            fs.mount()
+            print(f"slow_fs at {latency} us: {tree} on {fs.mount_point}", flush=True)
+            tools = cold_tools(args, cli, fs.mount_point, FUSE_FLOOR_THREADS, others=False)
+            comparisons = fuse_comparisons(tools, floor)
+            check_count(tools[floor], len(bdmv_paths))
+            label = f"{args.dirs} dirs over slow_fs at {latency} us"
+            runs = bench(tools, args.rounds, drop_caches)
+            summarise(f"{label}, walk of patched discs", runs, comparisons)
+            print_rounds(runs, comparisons)
+            rows.append((latency, "walk", runs))
+            if not args.first_modify:
+                continue
+
+            def unpatched_and_cold():
+                # Every run, the floor's too, sees the same tree: BACKUP folders are made by a Modify.
+                reset_discs(tree, bdmv_paths)
+                drop_caches()
+
+            def run_and_check(argv):
+                run = run_measured(argv)
+                if run.status == 0 and argv[0] == cli:
+                    check_patched(f"{' '.join(argv)} over slow_fs exited 0", tree, bdmv_paths)
+                return run
+
+            runs = bench(tools, args.rounds, unpatched_and_cold, run_and_check)
+            summarise(f"{label}, first Modify of unpatched discs", runs, comparisons)
+            print_rounds(runs, comparisons)
+            rows.append((latency, "first modify", runs))
+            # Patched again on the local path, for the next latency's walk.
+            reset_discs(tree, bdmv_paths)
+            patch([cli, "modify", "--quiet", tree], tree, bdmv_paths)
+    print(f"\n{args.dirs} dirs, {len(bdmv_paths)} BDMV, {args.rounds} rounds over slow_fs:")
+    print_fuse_table(rows, floor)
+
+
+def microseconds(text):
+    values = [int(v) for v in text.split(",")]
+    if any(v < 0 for v in values):
+        raise argparse.ArgumentTypeError("latencies are microseconds, 0 or more")
+    return values
 
 
 def main():
@@ -514,6 +661,15 @@ def main():
     parser.add_argument("--share", action="store_true",
                         help="instead of the warm and cold runs, run --rounds rounds over sshfs, each run on a "
                         "fresh mount (root; needs --unordered, sshd and sshfs)")
+    parser.add_argument("--fuse-latency", type=microseconds,
+                        help="instead of the warm and cold runs, run --rounds rounds over bench/slow_fs at each of "
+                        "these latencies in microseconds, e.g. 0,50,500,5000 (root; needs --slow-fs and --unordered)")
+    parser.add_argument("--slow-fs", help="the slow pass-through FUSE file system (build/bench/slow_fs)")
+    parser.add_argument("--fuse-options", help="mount options passed on to slow_fs as -o, e.g. "
+                        "attr_timeout=1,entry_timeout=1 to let the kernel cache names and attributes")
+    parser.add_argument("--first-modify", action="store_true",
+                        help="with --fuse-latency, also time the first Modify: the discs are reset to unpatched "
+                        "on the local path before every run")
     parser.add_argument("--small-tree", help="tree ten times smaller, for the RSS comparison "
                         "(default: TREE-small)")
     parser.add_argument("--skip-small", action="store_true", help="do not run the smaller tree")
@@ -525,6 +681,15 @@ def main():
     tree = os.path.abspath(args.tree or f"/tmp/quorvel-walk-{args.dirs}-{args.bdmv}")
     if args.share and (os.geteuid() != 0 or not args.unordered):
         raise Failure("--share needs root (sshd logs in as root) and --unordered")
+    if args.fuse_latency is not None:
+        if args.share:
+            raise Failure("--share and --fuse-latency are separate runs; choose one")
+        if os.geteuid() != 0 or not args.unordered or not args.slow_fs:
+            raise Failure("--fuse-latency needs root (mounts, drops the page cache), --unordered and --slow-fs")
+        if not os.access(args.slow_fs, os.X_OK):
+            raise Failure(f"{args.slow_fs} is not executable; build it (libfuse3-dev) or fix --slow-fs")
+    elif args.first_modify:
+        raise Failure("--first-modify goes with --fuse-latency")
     become_subreaper()
 
     floor = run_measured(["/bin/true"])
@@ -535,10 +700,13 @@ def main():
         args.cold = False
 
     bdmv_paths = ensure_tree(tree, args.dirs, args.bdmv)
-    # Patched on the local path, so that the runs over the share only walk.
+    # Patched on the local path, so that the runs over the share or slow_fs only walk.
     patch([cli, "modify", "--quiet", tree], tree, bdmv_paths)
     if args.share:
         measure_share(args, cli, tree, len(bdmv_paths))
+        return 0
+    if args.fuse_latency is not None:
+        measure_fuse(args, cli, tree, bdmv_paths)
         return 0
     big_rss = measure(args, cli, tree, len(bdmv_paths), f"{args.dirs} dirs")
 
