@@ -2,6 +2,8 @@
 
 #include <objbase.h>
 
+#include <algorithm>
+
 TaskbarProgress::TaskbarProgress(HWND window) : m_hWindow(window) {
   // S_FALSE: COM was already initialised on this thread; it still has to be balanced.
   m_comInitialised = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
@@ -11,11 +13,12 @@ TaskbarProgress::TaskbarProgress(HWND window) : m_hWindow(window) {
                               reinterpret_cast<void**>(&taskbar)))) {
     return;
   }
-  if (FAILED(taskbar->HrInit()) || FAILED(taskbar->SetProgressState(window, TBPF_INDETERMINATE))) {
+  if (FAILED(taskbar->HrInit())) {
     taskbar->Release();
     return;
   }
   m_taskbar = taskbar;
+  ShowBusy();
 }
 
 TaskbarProgress::~TaskbarProgress() {
@@ -24,4 +27,22 @@ TaskbarProgress::~TaskbarProgress() {
     m_taskbar->Release();
   }
   if (m_comInitialised) CoUninitialize();
+}
+
+void TaskbarProgress::ShowBusy() {
+  SetState(TBPF_INDETERMINATE);
+}
+
+void TaskbarProgress::ShowDone(long done, long total) {
+  if (!m_taskbar) return;
+  SetState(TBPF_NORMAL);
+  m_taskbar->SetProgressValue(m_hWindow, static_cast<ULONGLONG>(std::max(done, 0L)),
+                              static_cast<ULONGLONG>(std::max(total, 1L)));
+}
+
+// Set only as it changes: the shell is told in a message to another process.
+void TaskbarProgress::SetState(TBPFLAG state) {
+  if (!m_taskbar || state == m_state) return;
+  m_state = state;
+  m_taskbar->SetProgressState(m_hWindow, state);
 }

@@ -21,11 +21,14 @@ ProgressLine::ProgressLine(bool enabled, ConsoleOutput& console)
 
 void ProgressLine::Draw(const PassProgress& progress) {
   if (!m_enabled) return;
-  std::string line = std::to_string(progress.directories) + " directories, " +
-                     std::to_string(progress.found) + " BDMV found, " +
-                     std::to_string(progress.handled) + " handled  ";
   const std::size_t width = platform::TerminalWidth(m_console.Err()) - 1;
-  if (line.size() < width) line += Tail(TerminalText(progress.current), width - line.size());
+  std::string line = ProgressText(progress);
+  if (!progress.searching) {
+    line += "  ";
+    if (line.size() < width) line += Tail(TerminalText(progress.current), width - line.size());
+  }
+  // A line the terminal wraps would leave its first rows behind at the next redraw.
+  if (line.size() > width) line.resize(width);
   m_console.Print(m_console.Err(), "\r\x1b[K" + line);
   m_console.Flush(m_console.Err());
   m_shown = true;

@@ -3,7 +3,8 @@
 #include "cli/console_output.h"
 #include "pass/pass_presenter.h"
 
-// A one-line progress display on a terminal.
+// A one-line progress display on a terminal: the search's counts, then the number of the disc at
+// hand and the end of its path.
 class ProgressLine {
  public:
   // Shows nothing unless `enabled` (stderr is a terminal and the user did not ask for quiet).

@@ -21,6 +21,7 @@ struct ControlTemplate {
     kAutoCheckBox,
     kIcon,
     kHorizontalRule,
+    kProgressBar,
   };
 
   int id;

@@ -1,6 +1,10 @@
 #include "qt/progress_strip.h"
 
+#include <algorithm>
+
+#include <QFile>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 
 #include "qt/dialog_template.h"
@@ -10,11 +14,9 @@ ProgressStrip::ProgressStrip(QWidget& dialog, const std::function<void()>& onCan
     : QWidget(&dialog) {
   BuildPanelFromTemplate(*this, kProgressStripTemplate);
   setFocusPolicy(Qt::NoFocus);
-  m_directories = findChild<QLabel*>("IDC_PROGRESS_DIRECTORIES");
-  m_handled = findChild<QLabel*>("IDC_PROGRESS_HANDLED");
+  m_text = findChild<QLabel*>("IDC_PROGRESS_TEXT");
+  m_bar = findChild<QProgressBar*>("IDC_PROGRESS_BAR");
   m_current = findChild<QLabel*>("IDC_PROGRESS_CURRENT");
-  m_directoriesText = m_directories->text();
-  m_handledText = m_handled->text();
   // The path is elided to its line; wrapped, it would run below the strip.
   m_current->setWordWrap(false);
   m_cancel = findChild<QPushButton*>("IDC_CANCEL_PASS");
@@ -22,14 +24,20 @@ ProgressStrip::ProgressStrip(QWidget& dialog, const std::function<void()>& onCan
   m_cancel->setFocusPolicy(Qt::NoFocus);
   m_cancel->setAutoDefault(false);
   connect(m_cancel, &QPushButton::clicked, this, onCancel);
-  Update(0, 0, {});
+  Update({});
 }
 
-void ProgressStrip::Update(long directories, long handled, const QString& current) {
-  m_directories->setText(m_directoriesText.arg(directories));
-  m_handled->setText(m_handledText.arg(handled));
-  const QString elided =
-      m_current->fontMetrics().elidedText(current, Qt::ElideMiddle, m_current->width());
-  m_current->setText(elided);
+void ProgressStrip::Update(const PassProgress& progress) {
+  m_text->setText(QString::fromUtf8(ProgressText(progress)));
+  if (progress.searching) {
+    m_bar->setRange(0, 0);  // busy: nobody knows yet how many discs there are
+  } else {
+    // With no disc found, an empty bar: a range of 0 to 0 would be busy again.
+    m_bar->setRange(0, static_cast<int>(std::max(progress.found, 1L)));
+    m_bar->setValue(static_cast<int>(progress.disc));
+  }
+  const QString current = QFile::decodeName(progress.current.c_str());
+  m_current->setText(
+      m_current->fontMetrics().elidedText(current, Qt::ElideMiddle, m_current->width()));
   m_current->setToolTip(current);
 }

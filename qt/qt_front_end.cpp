@@ -34,8 +34,7 @@ void QtFrontEnd::DrawProgress(const PassProgress& progress) {
     m_inputSink.LetThrough(m_progress->CancelButton());
     m_progress->show();
   }
-  m_progress->Update(progress.directories, progress.handled,
-                     QFile::decodeName(progress.current.c_str()));
+  m_progress->Update(progress);
 }
 
 void QtFrontEnd::RemoveProgress() {

@@ -4,6 +4,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 
 #include "qt/button_keys.h"
@@ -53,6 +54,12 @@ QWidget* CreateControl(QWidget& parent, const ControlTemplate& control, const QI
       rule->setFrameShape(QFrame::HLine);
       rule->setFrameShadow(QFrame::Sunken);
       return rule;
+    }
+    case ControlTemplate::Kind::kProgressBar: {
+      auto* bar = new QProgressBar(&parent);
+      // As on Windows: a bar without a percentage written on it.
+      bar->setTextVisible(false);
+      return bar;
     }
   }
   return nullptr;

@@ -10,9 +10,9 @@ positions; the Qt program builds its dialogs from what this writes:
 
 It reads only what those two files use: #define lines, DIALOGEX blocks (CAPTION; STYLE,
 EXSTYLE and FONT are accepted and left to the Qt program), the control statements PUSHBUTTON,
-DEFPUSHBUTTON, LTEXT, CTEXT, EDITTEXT, ICON and CONTROL (an auto check box, an etched line), and
-STRINGTABLE. Anything else inside a dialog it is asked for is an error, so that a control the
-Qt program would miss stops the build instead.
+DEFPUSHBUTTON, LTEXT, CTEXT, EDITTEXT, ICON and CONTROL (an auto check box, an etched line, a
+progress bar), and STRINGTABLE. Anything else inside a dialog it is asked for is an error, so
+that a control the Qt program would miss stops the build instead.
 
 Both files are UTF-8 without a byte-order mark; text beyond ASCII only below
 `#pragma code_page(65001)`, as rc.exe needs to read them the same way. Any other encoding is an
@@ -38,9 +38,10 @@ CONTROL_KINDS = {
     "EDITTEXT": "kEdit",
     "ICON": "kIcon",
 }
-# CONTROL statements: window class and the style that makes the kind.
+# CONTROL statements: window class and the style that makes the kind (None: any style).
 CONTROL_CLASS_KINDS = {("BUTTON", "BS_AUTOCHECKBOX"): "kAutoCheckBox",
-                       ("STATIC", "SS_ETCHEDHORZ"): "kHorizontalRule"}
+                       ("STATIC", "SS_ETCHEDHORZ"): "kHorizontalRule",
+                       ("MSCTLS_PROGRESS32", None): "kProgressBar"}
 DIALOG_OPTIONS = {"STYLE", "EXSTYLE", "CAPTION", "FONT"}
 UTF8_CODE_PAGE = 65001
 INT_PATTERN = r"\(?\s*(-?\s*(?:0[xX][0-9a-fA-F]+|\d+))[lLuU]*\s*\)?"
@@ -268,7 +269,7 @@ class Parser:
             window_class = self.text(args[2]).upper()
             styles = {token.text for token in args[3] if token.kind == "word"}
             kinds = [kind for (cls, style), kind in CONTROL_CLASS_KINDS.items()
-                     if cls == window_class and style in styles]
+                     if cls == window_class and (style is None or style in styles)]
             if not kinds:
                 raise self.error("%s: unsupported CONTROL class %s" % (dialog_name, window_class),
                                  keyword)

@@ -18,14 +18,14 @@
 #define IDC_3D_NOTE 1007
 #define IDC_CONVERT_3D 1010
 
-#define IDC_PROGRESS_DIRECTORIES 1011
-#define IDC_PROGRESS_HANDLED 1012
 #define IDC_PROGRESS_CURRENT 1013
 #define IDC_CANCEL_PASS 1014
 #define IDC_BOX_ICON 1015
 #define IDC_BOX_TEXT 1016
 #define IDC_BOX_DETAILS 1017
 #define IDC_DISC_IMAGES 1018
+#define IDC_PROGRESS_TEXT 1019
+#define IDC_PROGRESS_BAR 1020
 
 // A system-menu command: the system keeps the low four bits of such ids for itself.
 #define IDM_ABOUTBOX 0x0010

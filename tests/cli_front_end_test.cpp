@@ -38,27 +38,34 @@ class CliFrontEndTest : public ::testing::Test {
   CliFrontEnd frontEnd{m_console, true, true, [this] { return now; }};
 };
 
-// The terminal's line comes up a second into the pass, and every message, an unreadable folder's
-// included, takes its place; the JSON report lists what the pass did.
+// The terminal's line comes up a second into the pass, counts the search and then names each
+// disc, and every message, an unreadable folder's included, takes its place; the JSON report
+// lists what the pass did.
 TEST_F(CliFrontEndTest, TheLineComesUpASecondInAndGivesWayToEveryMessage) {
-  frontEnd.DirectoryVisited("/m");
+  frontEnd.Searching(1, 0);
   now += 999ms;
-  frontEnd.DirectoryVisited("/m/a");
+  frontEnd.Searching(2, 1);
   EXPECT_EQ(Written(), "") << "not yet a second in";
   now += 50ms;
-  frontEnd.FolderStarted("/m/a/BDMV");
-  std::string expected = std::string(kErase) + "2 directories, 1 BDMV found, 0 handled  /m/a/BDMV";
+  frontEnd.Searching(1234, 2);
+  std::string expected = std::string(kErase) + "Looking for discs: 1234 directories, 2 found";
   EXPECT_EQ(Written(), expected);
-  frontEnd.FolderHandled("/m/a/BDMV", {FolderOutcome::Kind::kPatched, {}});
   frontEnd.FolderUnreadable("/m/b", "Permission denied");
   expected += std::string(kErase) + "/m/b: cannot read this folder (Permission denied)\n";
+  EXPECT_EQ(Written(), expected);
+  now += 50ms;
+  frontEnd.DiscsFound(2);
+  frontEnd.FolderStarted("/m/a/BDMV");
+  now += 50ms;
+  frontEnd.FolderHandled("/m/a/BDMV", {FolderOutcome::Kind::kPatched, {}});
+  expected += std::string(kErase) + "Disc 0 of 2  " + kErase + "Disc 1 of 2  /m/a/BDMV";
   EXPECT_EQ(Written(), expected);
   now += 50ms;
   frontEnd.FolderStarted("/m/c/BDMV");
   frontEnd.ShowMessage(
       {PassMessage::Kind::kFileError, PassMessage::Icon::kStop, "disk full", {}, "No space"});
-  expected += std::string(kErase) + "2 directories, 2 BDMV found, 1 handled  /m/c/BDMV" + kErase +
-              "/m/c/BDMV: disk full (No space)\n";
+  expected +=
+      std::string(kErase) + "Disc 2 of 2  /m/c/BDMV" + kErase + "/m/c/BDMV: disk full (No space)\n";
   EXPECT_EQ(Written(), expected);
 
   EXPECT_EQ(frontEnd.Json(), nlohmann::json::parse(R"({

@@ -38,7 +38,12 @@ HCURSOR DialogFrontEnd::CursorOver(HWND window) const {
 
 void DialogFrontEnd::DrawProgress(const PassProgress& progress) {
   if (!m_progress) m_progress = std::make_unique<ProgressStrip>(m_hDialog);
-  m_progress->Update(progress.directories, progress.handled, progress.current);
+  m_progress->Update(progress);
+  if (progress.searching) {
+    m_taskbar.ShowBusy();
+  } else {
+    m_taskbar.ShowDone(progress.disc, progress.found);
+  }
 }
 
 void DialogFrontEnd::RemoveProgress() {

@@ -1,6 +1,9 @@
 #include "ui/progress_strip.h"
 
-#include "app/window_text.h"
+#include <commctrl.h>
+
+#include <algorithm>
+
 #include "platform/utf16_win32.h"
 #include "resource.h"
 
@@ -14,39 +17,45 @@ INT_PTR CALLBACK PassCommandsOn(HWND strip, UINT message, WPARAM wParam, LPARAM 
   return TRUE;
 }
 
-// `text` with `number` in place of its %1.
-std::wstring WithNumber(const std::wstring& text, long number) {
-  const std::wstring digits = std::to_wstring(number);
-  const DWORD_PTR inserts[] = {reinterpret_cast<DWORD_PTR>(digits.c_str())};
-  wchar_t* formatted = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ARGUMENT_ARRAY | FORMAT_MESSAGE_ALLOCATE_BUFFER,
-      text.c_str(), 0, 0, reinterpret_cast<wchar_t*>(&formatted), 0,
-      reinterpret_cast<va_list*>(const_cast<DWORD_PTR*>(inserts)));
-  if (length == 0) return text;
-  std::wstring result(formatted, length);
-  LocalFree(formatted);
-  return result;
+HWND CreateStrip(HWND dialog) {
+  // The bar's window class is the common controls', there only once they are asked for.
+  const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
+  InitCommonControlsEx(&controls);
+  return CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PROGRESS_STRIP), dialog,
+                            PassCommandsOn, 0);
 }
 
 }  // namespace
 
 ProgressStrip::ProgressStrip(HWND dialog)
-    : m_hStrip(CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PROGRESS_STRIP),
-                                  dialog, PassCommandsOn, 0)),
+    : m_hStrip(CreateStrip(dialog)),
       m_hCancel(GetDlgItem(m_hStrip, IDC_CANCEL_PASS)),
-      m_directoriesText(WindowText(GetDlgItem(m_hStrip, IDC_PROGRESS_DIRECTORIES))),
-      m_handledText(WindowText(GetDlgItem(m_hStrip, IDC_PROGRESS_HANDLED))) {
-  Update(0, 0, {});
+      m_hBar(GetDlgItem(m_hStrip, IDC_PROGRESS_BAR)) {
+  Update({});
 }
 
 ProgressStrip::~ProgressStrip() {
   if (m_hStrip) DestroyWindow(m_hStrip);
 }
 
-void ProgressStrip::Update(long directories, long handled, const std::string& current) {
-  SetDlgItemTextW(m_hStrip, IDC_PROGRESS_DIRECTORIES,
-                  WithNumber(m_directoriesText, directories).c_str());
-  SetDlgItemTextW(m_hStrip, IDC_PROGRESS_HANDLED, WithNumber(m_handledText, handled).c_str());
-  SetDlgItemTextW(m_hStrip, IDC_PROGRESS_CURRENT, platform::Widen(current).c_str());
+void ProgressStrip::Update(const PassProgress& progress) {
+  SetDlgItemTextW(m_hStrip, IDC_PROGRESS_TEXT, platform::Widen(ProgressText(progress)).c_str());
+  UpdateBar(progress);
+  SetDlgItemTextW(m_hStrip, IDC_PROGRESS_CURRENT, platform::Widen(progress.current).c_str());
+}
+
+// A marquee while the discs are looked for, as nobody knows yet how many there are; then the disc
+// at hand of those found. The marquee is set only as the phase changes: set again, it restarts.
+void ProgressStrip::UpdateBar(const PassProgress& progress) {
+  const LONG_PTR style = GetWindowLongPtrW(m_hBar, GWL_STYLE);
+  if (progress.searching != ((style & PBS_MARQUEE) != 0)) {
+    if (!progress.searching) SendMessageW(m_hBar, PBM_SETMARQUEE, FALSE, 0);
+    SetWindowLongPtrW(m_hBar, GWL_STYLE,
+                      progress.searching ? style | PBS_MARQUEE : style & ~LONG_PTR{PBS_MARQUEE});
+    if (progress.searching) SendMessageW(m_hBar, PBM_SETMARQUEE, TRUE, 0);
+  }
+  if (progress.searching) return;
+  // With no disc found, an empty bar.
+  SendMessageW(m_hBar, PBM_SETRANGE32, 0, std::max(progress.found, 1L));
+  SendMessageW(m_hBar, PBM_SETPOS, static_cast<WPARAM>(progress.disc), 0);
 }

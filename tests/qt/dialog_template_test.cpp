@@ -4,6 +4,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QtTest>
 
@@ -65,15 +66,19 @@ constexpr ExpectedControl kAboutBox[] = {
     {"IDOK", 1, "default button", "确定", {178, 7, 50, 14}},
 };
 
-// The panel first (its place in the main dialog), then its controls, at their places in it. The
-// counts' texts have 0 for their %1, as a pass starts.
+// The panel first (its place in the main dialog), then its controls, at their places in it, as a
+// pass starts: looking for discs, none yet.
 constexpr ExpectedControl kProgressStrip[] = {
     {"IDD_PROGRESS_STRIP", 103, "panel", "", {7, 150, 306, 44}},
     {"IDC_STATIC", -1, "rule", "", {0, 0, 306, 1}},
-    {"IDC_PROGRESS_DIRECTORIES", 1011, "text", "Directories visited: 0", {0, 4, 252, 10}},
-    {"IDC_PROGRESS_HANDLED", 1012, "text", "BDMV folders handled: 0", {0, 14, 252, 10}},
-    {"IDC_PROGRESS_CURRENT", 1013, "text", "", {0, 24, 252, 10}},
-    {"IDC_CANCEL_PASS", 1014, "button", "Cancel", {256, 6, 50, 14}},
+    {"IDC_PROGRESS_TEXT",
+     1019,
+     "text",
+     "Looking for discs: 0 directories, 0 found",
+     {0, 5, 252, 10}},
+    {"IDC_PROGRESS_BAR", 1020, "progress bar", "", {0, 16, 252, 9}},
+    {"IDC_PROGRESS_CURRENT", 1013, "text", "", {0, 28, 252, 10}},
+    {"IDC_CANCEL_PASS", 1014, "button", "Cancel", {256, 13, 50, 14}},
 };
 
 QString KindOf(const QWidget& widget) {
@@ -89,6 +94,7 @@ QString KindOf(const QWidget& widget) {
   }
   if (qobject_cast<const QLineEdit*>(&widget)) return "edit";
   if (qobject_cast<const QCheckBox*>(&widget)) return "check box";
+  if (qobject_cast<const QProgressBar*>(&widget)) return "progress bar";
   return widget.metaObject()->className();
 }
 

@@ -1,9 +1,12 @@
 #include <cerrno>
 #include <cstring>
 
+#include <sys/stat.h>
+
 #include <QDialog>
 #include <QLabel>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QtTest>
 
@@ -39,6 +42,14 @@ QString Native(const fs::path& path) {
   return QString::fromStdString(path.string());
 }
 
+// The strip's text, its bar ("busy", or "K of M") and the full path of the disc at hand.
+QStringList StripShows(const QWidget& strip) {
+  const auto* bar = strip.findChild<QProgressBar*>("IDC_PROGRESS_BAR");
+  return {strip.findChild<QLabel*>("IDC_PROGRESS_TEXT")->text(),
+          bar->maximum() == 0 ? "busy" : QString("%1 of %2").arg(bar->value()).arg(bar->maximum()),
+          strip.findChild<QLabel*>("IDC_PROGRESS_CURRENT")->toolTip()};
+}
+
 }  // namespace
 
 // How messages reach the user, and what the user sees while a pass runs.
@@ -49,6 +60,7 @@ class FrontEndTest : public QObject {
   void MessageBoxIsOkOnlyWithCaptionIconAndOwner_data();
   void MessageBoxIsOkOnlyWithCaptionIconAndOwner();
   void LongPassShowsProgressAndABusyCursorButNotOverItsBoxes();
+  void TheStripShowsTheSearchThenTheDiscAtHand();
   void TheCursorOverCancelIsNotBusy();
   void CancelStopsThePassAfterTheFolderAtHand();
   void SummaryDetailsListEachFolderAndEachUnreadableOne();
@@ -117,8 +129,7 @@ void FrontEndTest::LongPassShowsProgressAndABusyCursorButNotOverItsBoxes() {
       seen << "no progress";
       return;
     }
-    seen << strip->findChild<QLabel*>("IDC_PROGRESS_DIRECTORIES")->text() + ", " +
-                strip->findChild<QLabel*>("IDC_PROGRESS_HANDLED")->text();
+    seen << StripShows(*strip).join(", ");
     // The strip lies inside the dialog, in the band the controls leave free.
     QVERIFY(owner.rect().contains(strip->geometry()));
     for (QWidget* control : owner.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
@@ -139,10 +150,37 @@ void FrontEndTest::LongPassShowsProgressAndABusyCursorButNotOverItsBoxes() {
   QCOMPARE(prompts.Texts().last(), "Modify 2 file successful");
   QCOMPARE(seen.size(), 4);
   QCOMPARE(seen.at(0), "arrow");
-  QVERIFY2(seen.at(1).startsWith("Directories visited: "), qPrintable(seen.at(1)));
+  // The disc's number is its place in the order the disk lists the root in.
+  const QRegularExpression disc("^Disc ([123]) of 3, \\1 of 3, " +
+                                QRegularExpression::escape(Native(tree / "c/BDMV")) + "$");
+  QVERIFY2(disc.match(seen.at(1)).hasMatch(), qPrintable(seen.at(1)));
   QCOMPARE(seen.mid(2), QStringList({"arrow", "no progress"}));
   QVERIFY(!QApplication::overrideCursor());
   QVERIFY2(!owner.findChild<QWidget*>("IDD_PROGRESS_STRIP"), "the strip goes with the pass");
+}
+
+// While the pass looks for discs the bar is busy; then it counts the discs found, up to the one at
+// hand, which the line below names.
+void FrontEndTest::TheStripShowsTheSearchThenTheDiscAtHand() {
+  ScriptedPrompts prompts;
+  CFolderPatchDlg owner(prompts);
+  const auto strip = [&] { return StripShows(*owner.findChild<QWidget*>("IDD_PROGRESS_STRIP")); };
+  {
+    QtFrontEnd frontEnd(owner, prompts, HurriedClock());
+    frontEnd.Searching(1234, 5);
+    QCOMPARE(strip(), QStringList({"Looking for discs: 1234 directories, 5 found", "busy", ""}));
+    frontEnd.DiscsFound(5);
+    QCOMPARE(strip(), QStringList({"Disc 0 of 5", "0 of 5", ""}));
+    frontEnd.FolderStarted("/m/c/BDMV");
+    QCOMPARE(strip(), QStringList({"Disc 1 of 5", "1 of 5", "/m/c/BDMV"}));
+    frontEnd.FolderHandled("/m/c/BDMV", {FolderOutcome::Kind::kPatched, {}});
+    frontEnd.FolderStarted("/m/e/BDMV");
+    QCOMPARE(strip(), QStringList({"Disc 2 of 5", "2 of 5", "/m/e/BDMV"}));
+  }
+  // None found: an empty bar, not a busy one.
+  QtFrontEnd frontEnd(owner, prompts, HurriedClock());
+  frontEnd.DiscsFound(0);
+  QCOMPARE(strip(), QStringList({"Disc 0 of 0", "0 of 1", ""}));
 }
 
 // The button that stops the pass answers at once: the pointer over it is the ordinary arrow.
@@ -200,9 +238,9 @@ void FrontEndTest::CancelStopsThePassAfterTheFolderAtHand() {
   QCOMPARE(caption, "Cancel");
   QVERIFY(!enabledAfterClick);
 
-  // One disc was done when Cancel was clicked; the walk went no further, and the summary says so
-  // below the summary's own text: the root and the disc were visited.
-  const QString stopped = "Stopped after visiting 2 directories.";
+  // One disc was done when Cancel was clicked; the pass went no further, and the summary says so
+  // below the summary's own text.
+  const QString stopped = "Stopped after 1 of 5 discs.";
   QCOMPARE(prompts.Texts(), QStringList{"Modify 1 file successful\n" + stopped});
   QStringList untouched;
   QString patched;
@@ -226,22 +264,26 @@ void FrontEndTest::SummaryDetailsListEachFolderAndEachUnreadableOne() {
   tree.MakeDirectories({"broken/BDMV", "gone"});
   QWidget owner;
   ScriptedPrompts prompts;
-  // The root's BDMV is handled before the walk goes down: "gone" is gone when the walk gets there.
+  // "gone" cannot be listed, as a folder the user may not read.
+  struct stat gone {};
+  QCOMPARE(stat((tree / "gone").c_str(), &gone), 0);
+  platform::SetListingFaultHook([&](const platform::FileIdentity& directory) {
+    return directory == platform::FileIdentity{gone.st_dev, gone.st_ino} ? EACCES : 0;
+  });
   {
-    HookedFrontEnd frontEnd(owner, prompts, [&] { fs::remove(tree / "gone"); });
+    QtFrontEnd frontEnd(owner, prompts, HurriedClock());
     RunModifyPass(tree.Root().string(), 0, frontEnd);
   }
+  platform::SetListingFaultHook(nullptr);
   QCOMPARE(prompts.shown.size(), 2u);
   const QString brokenMessage = prompts.shown.front().text;
   QStringList lines = prompts.shown.back().details.split('\n');
   lines.sort();
-  QStringList expected = {
-      Native(tree / "BDMV") + ": patched", Native(tree / "done/BDMV") + ": already patched",
-      Native(tree / "broken/BDMV") + ": " + brokenMessage,
-      Native(tree / "gone") + ": cannot read this folder (" +
-          QString::fromStdString(
-              std::make_error_code(std::errc::no_such_file_or_directory).message()) +
-          ")"};
+  QStringList expected = {Native(tree / "BDMV") + ": patched",
+                          Native(tree / "done/BDMV") + ": already patched",
+                          Native(tree / "broken/BDMV") + ": " + brokenMessage,
+                          Native(tree / "gone") + ": cannot read this folder (" +
+                              QString::fromStdString(std::strerror(EACCES)) + ")"};
   expected.sort();
   QCOMPARE(lines, expected);
 

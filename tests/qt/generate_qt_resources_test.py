@@ -51,8 +51,8 @@ class GeneratorTest(unittest.TestCase):
                 'const DialogTemplate kProgressStripTemplate = {IDD_PROGRESS_STRIP, '
                 '"IDD_PROGRESS_STRIP", "", {7, 150, 306, 44}, kProgressStripTemplateControls};',
                 '{-1, "IDC_STATIC", Kind::kHorizontalRule, "", {0, 0, 306, 1}},',
-                '{IDC_PROGRESS_DIRECTORIES, "IDC_PROGRESS_DIRECTORIES", Kind::kLeftText, '
-                '"Directories visited: %1", {0, 4, 252, 10}},']:
+                '{IDC_PROGRESS_TEXT, "IDC_PROGRESS_TEXT", Kind::kLeftText, "", {0, 5, 252, 10}},',
+                '{IDC_PROGRESS_BAR, "IDC_PROGRESS_BAR", Kind::kProgressBar, "", {0, 16, 252, 9}},']:
             self.assertIn(line, text)
 
     def test_what_the_qt_program_cannot_show_stops_the_build(self):
@@ -70,8 +70,11 @@ class GeneratorTest(unittest.TestCase):
             "an unknown control": (SCRIPT.replace("    CTEXT", "    COMBOBOX").encode("utf-8"),
                                    "IDD_MAIN: unsupported control statement COMBOBOX"),
             "a control of another class": (
-                SCRIPT.replace('"Button"', '"msctls_progress32"').encode("utf-8"),
-                "IDD_MAIN: unsupported CONTROL class MSCTLS_PROGRESS32"),
+                SCRIPT.replace('"Button"', '"msctls_trackbar32"').encode("utf-8"),
+                "IDD_MAIN: unsupported CONTROL class MSCTLS_TRACKBAR32"),
+            "a static control of another style": (
+                SCRIPT.replace("SS_ETCHEDHORZ", "SS_ETCHEDVERT").encode("utf-8"),
+                "IDD_PROGRESS_STRIP: unsupported CONTROL class STATIC"),
             "an escape other than a line feed": (SCRIPT.replace("Folder Path:", "Folder\\tPath:")
                                                  .encode("utf-8"), "unsupported escape"),
             "a dialog statement of no use here": (

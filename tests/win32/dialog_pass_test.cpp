@@ -2,6 +2,8 @@
 // pass, the summary's details, and the keyboard around the summary. Needs a display.
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <gtest/gtest.h>
 
 #include "app/message_box.h"
@@ -10,6 +12,7 @@
 #include "tests/support/hurried_clock.h"
 #include "tests/support/temp_tree.h"
 #include "tests/win32/dialog_script.h"
+#include "ui/dialog_front_end.h"
 #include "ui/folder_patch_dlg.h"
 
 namespace fs = std::filesystem;
@@ -21,6 +24,18 @@ constexpr const char* kNoIndex = "modify Fail,Please check if path is correct ";
 
 // Long enough for the pass to read the dialog's input at its next folder.
 constexpr DWORD kLongerThanATick = 120;  // milliseconds
+
+// The strip's text, its bar ("marquee", or "K of M") and the disc at hand.
+std::wstring StripShows(HWND dialog) {
+  HWND bar = Item(dialog, IDC_PROGRESS_BAR);
+  std::wstring shown = L"marquee";
+  if (!(GetWindowLongPtrW(bar, GWL_STYLE) & PBS_MARQUEE)) {
+    shown = std::to_wstring(SendMessageW(bar, PBM_GETPOS, 0, 0)) + L" of " +
+            std::to_wstring(SendMessageW(bar, PBM_GETRANGE, FALSE, 0));
+  }
+  return TextOf(Item(dialog, IDC_PROGRESS_TEXT)) + L", " + shown + L", " +
+         TextOf(Item(dialog, IDC_PROGRESS_CURRENT));
+}
 
 // A step after a key that closes the summary on the screen; a summary left open is closed.
 DialogScript::Step TheSummaryIsClosedBy(const char* key) {
@@ -79,9 +94,7 @@ TEST_F(DialogPassProgressTest, CancelEscapeOrCloseStopTheWalkAndTheDialogStays) 
       ASSERT_NE(cancel, nullptr);
       EXPECT_TRUE(IsWindowVisible(cancel));
       EXPECT_EQ(TextOf(cancel), L"Cancel");
-      EXPECT_EQ(TextOf(Item(shownBy, IDC_PROGRESS_DIRECTORIES)), L"Directories visited: 2");
-      EXPECT_EQ(TextOf(Item(shownBy, IDC_PROGRESS_HANDLED)), L"BDMV folders handled: 0");
-      EXPECT_EQ(TextOf(Item(shownBy, IDC_PROGRESS_CURRENT)), (tree / "a" / "BDMV").wstring());
+      EXPECT_EQ(StripShows(shownBy), L"Disc 1 of 3, 1 of 3, " + (tree / "a" / "BDMV").wstring());
       // The cursor is busy over the dialog, but for the button that stops the pass.
       for (const auto& [window, cursor] :
            {std::pair{Item(shownBy, IDC_RESTORE), IDC_WAIT}, std::pair{cancel, IDC_ARROW}}) {
@@ -106,8 +119,8 @@ TEST_F(DialogPassProgressTest, CancelEscapeOrCloseStopTheWalkAndTheDialogStays) 
                         }});
     EXPECT_TRUE(stayedOpen);
     EXPECT_FALSE(script.leftOpen) << "Escape closes the dialog once the pass is over";
-    // The summary's own text, then the stop: the root and "a" were visited.
-    const std::string stopped = "Stopped after visiting 2 directories.";
+    // The summary's own text, then the stop: "a" was the first of the three discs.
+    const std::string stopped = "Stopped after 1 of 3 discs.";
     EXPECT_EQ(Texts(script.boxes),
               (std::vector<std::string>{kNoIndex, "Modify 0 file successful\n" + stopped}));
     EXPECT_EQ(script.boxes.back().details,
@@ -136,8 +149,7 @@ TEST_F(DialogPassProgressTest, TheStripLiesInTheBandTheControlsLeaveFree) {
       if (control == strip) continue;
       EXPECT_FALSE(Overlap(band, PlaceIn(shownBy, control))) << GetDlgCtrlID(control);
     }
-    for (int id :
-         {IDC_PROGRESS_DIRECTORIES, IDC_PROGRESS_HANDLED, IDC_PROGRESS_CURRENT, IDC_CANCEL_PASS}) {
+    for (int id : {IDC_PROGRESS_TEXT, IDC_PROGRESS_BAR, IDC_PROGRESS_CURRENT, IDC_CANCEL_PASS}) {
       EXPECT_TRUE(Contains(band, PlaceIn(shownBy, GetDlgItem(strip, id)))) << id;
     }
   };
@@ -149,6 +161,36 @@ TEST_F(DialogPassProgressTest, TheStripLiesInTheBandTheControlsLeaveFree) {
                PressKey(window, VK_ESCAPE);
              }});
   EXPECT_TRUE(looked);
+  EXPECT_FALSE(script.leftOpen);
+}
+
+// While the pass looks for discs the bar runs a marquee; then it counts the discs found, up to
+// the one at hand, which the line below names. With none found, the bar is empty, not busy.
+TEST_F(DialogPassProgressTest, TheStripShowsTheSearchThenTheDiscAtHand) {
+  std::vector<std::wstring> shown;
+  script.Run(dlg,
+             {[&](HWND dialog) {
+                {
+                  DialogFrontEnd frontEnd(dialog, HurriedClock());
+                  frontEnd.Searching(1234, 5);
+                  shown.push_back(StripShows(dialog));
+                  frontEnd.DiscsFound(5);
+                  shown.push_back(StripShows(dialog));
+                  frontEnd.FolderStarted("C:\\m\\c\\BDMV");
+                  shown.push_back(StripShows(dialog));
+                  frontEnd.FolderHandled("C:\\m\\c\\BDMV", {FolderOutcome::Kind::kPatched, {}});
+                  frontEnd.FolderStarted("C:\\m\\e\\BDMV");
+                  shown.push_back(StripShows(dialog));
+                }
+                DialogFrontEnd frontEnd(dialog, HurriedClock());
+                frontEnd.DiscsFound(0);
+                shown.push_back(StripShows(dialog));
+              },
+              [](HWND dialog) { PressKey(dialog, VK_ESCAPE); }});
+  EXPECT_EQ(shown, (std::vector<std::wstring>{
+                       L"Looking for discs: 1234 directories, 5 found, marquee, ",
+                       L"Disc 0 of 5, 0 of 5, ", L"Disc 1 of 5, 1 of 5, C:\\m\\c\\BDMV",
+                       L"Disc 2 of 5, 2 of 5, C:\\m\\e\\BDMV", L"Disc 0 of 0, 0 of 1, "}));
   EXPECT_FALSE(script.leftOpen);
 }
 
