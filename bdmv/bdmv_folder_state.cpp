@@ -1,34 +1,14 @@
 #include "bdmv/bdmv_folder_state.h"
 
-#include <vector>
-
-#include "bdmv/bdmv_names.h"
-
-namespace {
-
-std::string BackupFile(const platform::Directory& folder,
-                       const std::vector<platform::DirEntry>& entries) {
-  const platform::DirEntry* backupDirEntry = bdmv_names::FindEntry(entries, bdmv_names::kBackup);
-  if (!backupDirEntry) return {};
-  const platform::Directory backupDir = folder.OpenSubdirectory(backupDirEntry->name);
-  std::vector<platform::DirEntry> backupEntries;
-  if (backupDir.List(backupEntries)) return {};
-  const platform::DirEntry* backup = bdmv_names::FindFileOrAlternative(
-      backupEntries, bdmv_names::kIndex, bdmv_names::kIndexAlternative);
-  return backup ? platform::JoinPath(backupDirEntry->name, backup->name) : std::string();
-}
-
-}  // namespace
-
 BdmvFolderState ReadBdmvFolderState(const platform::Directory& folder) {
-  return BdmvFolderStateOf(folder, LookAtFolder(folder));
+  return BdmvFolderStateOf(LookAtFolder(folder));
 }
 
-BdmvFolderState BdmvFolderStateOf(const platform::Directory& folder, const FolderLook& look) {
+BdmvFolderState BdmvFolderStateOf(const FolderLook& look) {
   BdmvFolderState state;
   state.listError = look.listError;
   if (state.listError) return state;
-  state.backupFile = BackupFile(folder, look.entries);
+  state.backupFile = look.backupFile;
   state.indexFile = look.indexName;
   if (look.indexError) {
     // Nothing read before the failure is told.

@@ -25,4 +25,4 @@ struct BdmvFolderState {
 
 BdmvFolderState ReadBdmvFolderState(const platform::Directory& folder);
 // The same, from a look taken at the folder before.
-BdmvFolderState BdmvFolderStateOf(const platform::Directory& folder, const FolderLook& look);
+BdmvFolderState BdmvFolderStateOf(const FolderLook& look);

@@ -4,10 +4,27 @@
 
 #include "bdmv/bdmv_names.h"
 
+namespace {
+
+std::string BackupFile(const platform::Directory& folder,
+                       const std::vector<platform::DirEntry>& entries) {
+  const platform::DirEntry* backupDirEntry = bdmv_names::FindEntry(entries, bdmv_names::kBackup);
+  if (!backupDirEntry) return {};
+  const platform::Directory backupDir = folder.OpenSubdirectory(backupDirEntry->name);
+  std::vector<platform::DirEntry> backupEntries;
+  if (backupDir.List(backupEntries)) return {};
+  const platform::DirEntry* backup = bdmv_names::FindFileOrAlternative(
+      backupEntries, bdmv_names::kIndex, bdmv_names::kIndexAlternative);
+  return backup ? platform::JoinPath(backupDirEntry->name, backup->name) : std::string();
+}
+
+}  // namespace
+
 FolderLook LookAtFolder(const platform::Directory& folder) {
   FolderLook look;
   look.listError = folder.List(look.entries);
   if (look.listError) return look;
+  look.backupFile = BackupFile(folder, look.entries);
   const bool primary = bdmv_names::FindFile(look.entries, bdmv_names::kIndex) != nullptr;
   look.backupName = primary ? bdmv_names::kIndex : bdmv_names::kIndexAlternative;
   const platform::DirEntry* index = bdmv_names::FindFileOrAlternative(

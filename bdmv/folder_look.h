@@ -20,8 +20,9 @@ struct FolderLook {
   // Set when the folder could not be listed: nothing else is known.
   std::optional<FileError> listError;
   std::vector<platform::DirEntry> entries;
-  std::string indexName;                // the index file a pass uses; empty when there is none
-  std::string backupName;               // the name its backup has, or takes, in BACKUP
+  std::string indexName;   // the index file a pass uses; empty when there is none
+  std::string backupName;  // the name its backup has, or takes, in BACKUP
+  std::string backupFile;  // the backup a Restore would use, as BACKUP/NAME; empty for none
   std::optional<platform::File> index;  // the index file, open for reading
   platform::File::Stamp indexStamp;     // as it was read
   // Why the index file could not be opened or read: the operation meets it at its turn.

@@ -92,26 +92,30 @@ FolderOutcome Modify(const platform::Directory& folder, const std::string& path,
   if (first.needsBackup) {
     if (auto failure = EnsureBackup(folder, entries, *look.index, backupName)) return *failure;
   }
-  if (platform::IsReadOnly(folder, indexName)) return FolderOutcome::Reported(msg::kModifyReadOnly);
+  if (look.indexStamp.readOnly) return FolderOutcome::Reported(msg::kModifyReadOnly);
 
   std::optional<platform::File> original = platform::File::OpenExclusive(folder, indexName);
   // Held now, the file is judged from what the look read of it, while it is the file the look
   // read: its backup then too, unless one was just made.
   patch_progress::Progress progress;
   std::optional<Backup> backup;
+  std::uint64_t length = look.indexStamp.size;
   if (original->StampNow() == look.indexStamp && look.header.isIndexTable && look.backup &&
       !first.needsBackup) {
     progress = look.progress;
     backup.emplace(std::move(*look.backup));
   } else {
+    if (platform::IsReadOnly(folder, indexName)) {
+      return FolderOutcome::Reported(msg::kModifyReadOnly);
+    }
     if (!original->IsRegular() || !HeaderOf(*original).isIndexTable) {
       return FolderOutcome::Reported(msg::kModifyNotAnIndex);
     }
     backup.emplace(OpenBackup(folder, entries, backupName));
     progress = patch_progress::Classify(patch_progress::BytesOf(*original),
                                         patch_progress::BytesOf(backup->file));
+    length = original->Size();
   }
-  std::uint64_t length = original->Size();
   std::vector<index_table::BytePatch> patches;
   switch (progress.stage) {
     case Stage::kPatched:

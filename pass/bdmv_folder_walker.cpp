@@ -103,6 +103,7 @@ void CBdmvFolderWalker::Walk(const TargetHandler& handler, PassFrontEnd* frontEn
       const std::string name = finding.relative.substr(finding.relative.rfind('/') + 1);
       handler(DiscLocation::Image(disc->folder, name, path));
     }
+    reader.Retire(std::move(*disc));
   }
   m_discsReadAhead = reader.ReadAhead();
 }

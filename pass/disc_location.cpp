@@ -16,5 +16,5 @@ FolderOutcome DiscLocation::Restore() const {
 
 BdmvFolderState DiscLocation::ReadState() const {
   if (m_imageName) return disc_image::ReadDiscImageState(*m_dir, *m_imageName);
-  return m_look ? BdmvFolderStateOf(*m_dir, *m_look) : ReadBdmvFolderState(*m_dir);
+  return m_look ? BdmvFolderStateOf(*m_look) : ReadBdmvFolderState(*m_dir);
 }

@@ -42,20 +42,36 @@ std::size_t DiscReader::ReadAhead() const {
 
 void DiscReader::Work() {
   for (;;) {
-    std::size_t index = 0;
+    std::optional<std::size_t> index;
+    std::vector<PreparedDisc> retired;
     {
       std::unique_lock lock(m_mutex);
-      m_changed.wait(
-          lock, [&] { return m_stopping || m_next >= m_discs || m_next <= m_taken + m_ahead; });
-      if (m_stopping || m_next >= m_discs) return;
-      index = m_next++;
+      const auto canPrepare = [&] { return m_next < m_discs && m_next <= m_taken + m_ahead; };
+      m_changed.wait(lock, [&] { return m_stopping || !m_retired.empty() || canPrepare(); });
+      if (!m_retired.empty()) {
+        retired.swap(m_retired);
+      } else if (!m_stopping) {
+        index = m_next++;
+      } else {
+        return;
+      }
     }
-    PreparedDisc disc = m_prepare(index);
+    if (!index) continue;  // the retired discs close here
+    PreparedDisc disc = m_prepare(*index);
     std::lock_guard lock(m_mutex);
-    m_ready.emplace(index, std::move(disc));
+    m_ready.emplace(*index, std::move(disc));
     ++m_readAhead;
     m_changed.notify_all();
   }
+}
+
+void DiscReader::Retire(PreparedDisc disc) {
+  if (m_threads.empty()) return;
+  {
+    std::lock_guard lock(m_mutex);
+    m_retired.push_back(std::move(disc));
+  }
+  m_changed.notify_one();
 }
 
 std::optional<PreparedDisc> DiscReader::Take(std::size_t index, const std::function<bool()>& goOn) {

@@ -36,6 +36,10 @@ class DiscReader {
   // asked now and then; when it says no, nothing is returned.
   std::optional<PreparedDisc> Take(std::size_t index, const std::function<bool()>& goOn);
 
+  // Lets go of a disc once it has been handled: on a thread, where there is one, as closing a
+  // file on a share waits for the server.
+  void Retire(PreparedDisc disc);
+
   unsigned Threads() const { return static_cast<unsigned>(m_threads.size()); }
   // How many discs the threads made ready.
   std::size_t ReadAhead() const;
@@ -49,6 +53,7 @@ class DiscReader {
   mutable std::mutex m_mutex;
   std::condition_variable m_changed;
   std::map<std::size_t, PreparedDisc> m_ready;
+  std::vector<PreparedDisc> m_retired;
   std::size_t m_next = 0;   // the next disc a thread takes up
   std::size_t m_taken = 0;  // the disc the pass takes next
   std::size_t m_readAhead = 0;

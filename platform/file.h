@@ -50,6 +50,7 @@ class File {
     FileIdentity identity;
     std::uint64_t size = 0;
     std::int64_t modified = 0;  // in the system's own units
+    bool readOnly = false;      // as IsReadOnly tells it by the file's name
     bool operator==(const Stamp&) const = default;
   };
   Stamp StampNow() const;

@@ -144,7 +144,8 @@ File::Stamp File::StampNow() const {
   const struct stat status = StatusOf(AsFd(m_handle));
   return {{static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)},
           static_cast<std::uint64_t>(status.st_size),
-          static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec};
+          static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec,
+          S_ISREG(status.st_mode) && (status.st_mode & S_IWUSR) == 0};
 }
 
 std::uint64_t File::LinkCount() const {

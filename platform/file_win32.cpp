@@ -220,10 +220,13 @@ File::Stamp File::StampNow() const {
   const auto join = [](DWORD high, DWORD low) {
     return (static_cast<std::uint64_t>(high) << 32) | low;
   };
-  return {{info.dwVolumeSerialNumber, join(info.nFileIndexHigh, info.nFileIndexLow)},
-          join(info.nFileSizeHigh, info.nFileSizeLow),
-          static_cast<std::int64_t>(
-              join(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime))};
+  return {
+      {info.dwVolumeSerialNumber, join(info.nFileIndexHigh, info.nFileIndexLow)},
+      join(info.nFileSizeHigh, info.nFileSizeLow),
+      static_cast<std::int64_t>(
+          join(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime)),
+      (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
+          (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0};
 }
 
 std::uint64_t File::LinkCount() const {
