@@ -52,7 +52,14 @@ Backup OpenBackup(const platform::Directory& folder, const std::vector<platform:
       backupDirEntry ? backupDirEntry->name : std::string(bdmv_names::kBackup);
   const platform::Directory backupDir = folder.OpenSubdirectory(backupDirName);
   std::vector<platform::DirEntry> backupEntries;
-  if (std::optional<FileError> error = backupDir.List(backupEntries)) return {{}, std::move(error)};
+  const std::optional<FileError> error = backupDir.List(backupEntries);
+  return OpenBackupIn(backupDir, backupEntries, error, backupName);
+}
+
+Backup OpenBackupIn(const platform::Directory& backupDir,
+                    const std::vector<platform::DirEntry>& backupEntries,
+                    const std::optional<FileError>& listError, std::string_view backupName) {
+  if (listError) return {{}, listError};
   const platform::DirEntry* backup = bdmv_names::FindFile(backupEntries, backupName);
   if (!backup) return {};
   try {

@@ -34,3 +34,8 @@ struct Backup {
 // that name, or when it cannot be read: a backup this user cannot read makes no patch undoable.
 Backup OpenBackup(const platform::Directory& folder, const std::vector<platform::DirEntry>& entries,
                   std::string_view backupName);
+
+// The same, from BACKUP as it was opened and listed (listError: why it could not be).
+Backup OpenBackupIn(const platform::Directory& backupDir,
+                    const std::vector<platform::DirEntry>& backupEntries,
+                    const std::optional<FileError>& listError, std::string_view backupName);

@@ -23,6 +23,10 @@ struct FolderLook {
   std::string indexName;   // the index file a pass uses; empty when there is none
   std::string backupName;  // the name its backup has, or takes, in BACKUP
   std::string backupFile;  // the backup a Restore would use, as BACKUP/NAME; empty for none
+  // BACKUP, opened and listed; backupListError says why it could not be (it may not exist).
+  platform::Directory backupDir;
+  std::vector<platform::DirEntry> backupEntries;
+  std::optional<FileError> backupListError;
   std::optional<platform::File> index;  // the index file, open for reading
   platform::File::Stamp indexStamp;     // as it was read
   // Why the index file could not be opened or read: the operation meets it at its turn.
@@ -33,4 +37,6 @@ struct FolderLook {
   patch_progress::Progress progress;  // for an index table: where it stands against the backup
 };
 
-FolderLook LookAtFolder(const platform::Directory& folder);
+// With `readIndex`, the index file and its backup are opened and read; without, only the folder
+// and BACKUP are listed, as much as a Restore reads before it writes.
+FolderLook LookAtFolder(const platform::Directory& folder, bool readIndex = true);

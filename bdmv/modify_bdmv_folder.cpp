@@ -95,13 +95,16 @@ FolderOutcome Modify(const platform::Directory& folder, const std::string& path,
   if (look.indexStamp.readOnly) return FolderOutcome::Reported(msg::kModifyReadOnly);
 
   std::optional<platform::File> original = platform::File::OpenExclusive(folder, indexName);
+  // Only the handle held is open when a new file takes the index file's name: on Windows another
+  // one, even the look's, makes the rename wait.
+  const bool sameAsLooked = original->StampNow() == look.indexStamp;
+  look.index.reset();
   // Held now, the file is judged from what the look read of it, while it is the file the look
   // read: its backup then too, unless one was just made.
   patch_progress::Progress progress;
   std::optional<Backup> backup;
   std::uint64_t length = look.indexStamp.size;
-  if (original->StampNow() == look.indexStamp && look.header.isIndexTable && look.backup &&
-      !first.needsBackup) {
+  if (sameAsLooked && look.header.isIndexTable && look.backup && !first.needsBackup) {
     progress = look.progress;
     backup.emplace(std::move(*look.backup));
   } else {

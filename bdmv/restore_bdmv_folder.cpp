@@ -48,39 +48,36 @@ std::optional<FolderOutcome> CopyBack(const platform::Directory& folder, const s
   return std::nullopt;
 }
 
-FolderOutcome Restore(const platform::Directory& folder, const std::string& path) {
+FolderOutcome Restore(const platform::Directory& folder, const std::string& path,
+                      const FolderLook& look) {
   if (platform::NarrowPathLength(path) >= msg::kMaxFolderPathLength) {
     return FolderOutcome::Reported(msg::kPathTooLong);
   }
 
-  std::vector<platform::DirEntry> entries;
-  if (const std::optional<FileError> error = folder.List(entries)) {
-    return FolderOutcome::Reported(msg::kRestoreUnreadable, *error);
-  }
+  if (look.listError) return FolderOutcome::Reported(msg::kRestoreUnreadable, *look.listError);
+  const std::vector<platform::DirEntry>& entries = look.entries;
   platform::RemoveAbandonedTemporaries(folder, entries);
-  if (!bdmv_names::FindFileOrAlternative(entries, bdmv_names::kIndex,
-                                         bdmv_names::kIndexAlternative)) {
-    return FolderOutcome::Reported(msg::kRestoreNoIndex);
-  }
+  if (look.indexName.empty()) return FolderOutcome::Reported(msg::kRestoreNoIndex);
 
-  std::vector<platform::DirEntry> backupEntries;
-  platform::Directory backupDir;
-  if (const platform::DirEntry* entry = bdmv_names::FindEntry(entries, bdmv_names::kBackup)) {
-    backupDir = folder.OpenSubdirectory(entry->name);
-    const std::optional<FileError> error = backupDir.List(backupEntries);
+  const std::vector<platform::DirEntry>* backupEntries = nullptr;
+  if (bdmv_names::FindEntry(entries, bdmv_names::kBackup)) {
     // A BACKUP that is no directory holds no backup; one that cannot be read is told as such.
-    if (!error) {
-      platform::RemoveAbandonedTemporaries(backupDir, backupEntries);
-    } else if (backupDir.IsOpen()) {
-      return FolderOutcome::Reported(msg::kRestoreUnreadable, *error);
+    if (!look.backupListError) {
+      backupEntries = &look.backupEntries;
+      platform::RemoveAbandonedTemporaries(look.backupDir, look.backupEntries);
+    } else if (look.backupDir.IsOpen()) {
+      return FolderOutcome::Reported(msg::kRestoreUnreadable, *look.backupListError);
     }
   }
+  static const std::vector<platform::DirEntry> kNone;
+  if (!backupEntries) backupEntries = &kNone;
+  const platform::Directory& backupDir = look.backupDir;
   // The backup decides which index file is restored, whichever of the two exists.
   std::string_view spelled = bdmv_names::kIndex;
-  const platform::DirEntry* backup = bdmv_names::FindFile(backupEntries, spelled);
+  const platform::DirEntry* backup = bdmv_names::FindFile(*backupEntries, spelled);
   if (!backup) {
     spelled = bdmv_names::kIndexAlternative;
-    backup = bdmv_names::FindFile(backupEntries, spelled);
+    backup = bdmv_names::FindFile(*backupEntries, spelled);
   }
   if (!backup) return FolderOutcome::Reported(msg::kRestoreNoBackup);
 
@@ -110,9 +107,11 @@ FolderOutcome Restore(const platform::Directory& folder, const std::string& path
 
 }  // namespace
 
-FolderOutcome RestoreBdmvFolder(const platform::Directory& folder, const std::string& path) {
+FolderOutcome RestoreBdmvFolder(const platform::Directory& folder, const std::string& path,
+                                const FolderLook* look) {
   try {
-    return Restore(folder, path);
+    if (look) return Restore(folder, path, *look);
+    return Restore(folder, path, LookAtFolder(folder, false));
   } catch (const std::bad_alloc&) {
     return FolderOutcome::Reported(msg::kMemoryLeak);
   }

@@ -120,8 +120,8 @@ PreparedDisc CBdmvFolderWalker::Prepare(const Finding& disc, LookAhead lookAhead
     return prepared;
   }
   prepared.folder = m_start.OpenBelow(relative);
-  if (prepared.folder.IsOpen() && lookAhead == LookAhead::kLook) {
-    prepared.look.emplace(LookAtFolder(prepared.folder));
+  if (prepared.folder.IsOpen() && lookAhead != LookAhead::kNothing) {
+    prepared.look.emplace(LookAtFolder(prepared.folder, lookAhead == LookAhead::kIndex));
   }
   return prepared;
 }

@@ -11,7 +11,7 @@ FolderOutcome DiscLocation::Modify(bool convert3DTo2D) const {
 
 FolderOutcome DiscLocation::Restore() const {
   if (m_imageName) return disc_image::RestoreDiscImage(*m_dir, *m_imageName, *m_path);
-  return RestoreBdmvFolder(*m_dir, *m_path);
+  return RestoreBdmvFolder(*m_dir, *m_path, m_look);
 }
 
 BdmvFolderState DiscLocation::ReadState() const {

@@ -41,7 +41,8 @@ void RunPass(const std::string& folder, const char* summaryFormat, PassFrontEnd&
   CBdmvFolderWalker walker(folder, kPattern, options.images);
   if (!Enter(walker, frontEnd)) return;
   walker.Walk([&](const DiscLocation& disc) { ApplyPassOperation(disc, frontEnd); }, &frontEnd,
-              options.threads, g_passMode == PASS_MODIFY ? LookAhead::kLook : LookAhead::kNothing);
+              options.threads,
+              g_passMode == PASS_RESTORE ? LookAhead::kListings : LookAhead::kIndex);
   char summary[64];
   std::snprintf(summary, sizeof summary, summaryFormat, g_passCount);
   frontEnd.ShowMessage({PassMessage::Kind::kSummary,
@@ -88,6 +89,6 @@ bool RunScan(const std::string& folder, PassFrontEnd& frontEnd, const ScanReport
         // Whether it is patched is unknown: the folder counts as one that could not be read.
         if (state.indexError) frontEnd.FolderUnreadable(path, state.indexError->Description());
       },
-      &frontEnd, options.threads, LookAhead::kLook);
+      &frontEnd, options.threads, LookAhead::kIndex);
   return true;
 }
