@@ -44,10 +44,21 @@ struct DiscSearch::Node {
   bool evicting = false;                           // its identity is being taken
   bool lost = false;                               // found again as another, or not at all
 
-  // A chain of ten thousand directories would otherwise be freed by as many nested calls.
+  // A chain of ten thousand directories would otherwise be freed by as many nested calls: a
+  // node freed while another is being freed on the same thread leaves its parent to that one.
   ~Node() {
-    NodePtr up = std::move(parent);
-    while (up && up.use_count() == 1) up = std::move(up->parent);
+    thread_local std::vector<NodePtr>* freeing = nullptr;
+    if (freeing) {
+      freeing->push_back(std::move(parent));
+      return;
+    }
+    std::vector<NodePtr> parents{std::move(parent)};
+    freeing = &parents;
+    while (!parents.empty()) {
+      NodePtr up = std::move(parents.back());
+      parents.pop_back();
+    }
+    freeing = nullptr;
   }
 
   WalkKey Key(std::optional<std::uint32_t> below = std::nullopt) const {
@@ -127,6 +138,7 @@ std::size_t DiscSearch::DirectoriesVisited() const {
 }
 
 unsigned DiscSearch::ThreadsUsed() const {
+  std::lock_guard lock(m_state->mutex);
   return m_state->threads;
 }
 
@@ -157,7 +169,10 @@ std::vector<Finding> DiscSearch::Run(unsigned threads, PassFrontEnd* frontEnd) {
   } catch (const std::system_error&) {
     // Where the system starts no more threads, those that did start do the work.
   }
-  state.threads = static_cast<unsigned>(workers.size() + 1);
+  {
+    std::lock_guard lock(state.mutex);
+    state.threads = static_cast<unsigned>(workers.size() + 1);
+  }
   Work(true);
   for (std::thread& worker : workers) worker.join();
   // Whatever is still held or waiting, after a stop or a directory found again too late, closes
@@ -295,6 +310,7 @@ void DiscSearch::QueueSubdirectories(const NodePtr& node, DirectoryPtr dir,
       static_cast<std::size_t>(std::count_if(entries.begin(), entries.end(), queued));
   if (count == 0) return;
   if (node->parent && !Hold(node, std::move(dir))) return;
+  std::size_t wake = 0;
   {
     std::lock_guard lock(state.mutex);
     node->waiting = count;
@@ -303,10 +319,9 @@ void DiscSearch::QueueSubdirectories(const NodePtr& node, DirectoryPtr dir,
     for (platform::DirEntry& entry : entries) {
       if (queued(entry)) state.stack.push_back({node, std::move(entry.name), slot++});
     }
+    wake = std::min<std::size_t>(count, state.threads);
   }
-  for (std::size_t i = 0; i < std::min<std::size_t>(count, state.threads); ++i) {
-    state.ready.notify_one();
-  }
+  for (std::size_t i = 0; i < wake; ++i) state.ready.notify_one();
 }
 
 // Keeps the node's directory open for its subdirectories, giving up the one held highest above
