@@ -1,17 +1,23 @@
 #!/usr/bin/env python3
-"""Walk cost of `quorvel-cli modify` on an already-patched tree, against other walkers.
+"""The passes a user runs with quorvel-cli, timed against the floor and other walkers.
 
-Warm (everything cached): against `find -type d -name BDMV` and a single-threaded raw
-getdents64 walk (bench/raw_walk.cpp). Cold (page cache dropped before every run, as root):
-against `fd -u -t d -g BDMV`, find and the unordered many-threaded listing
-(bench/unordered_walk.cpp), and for several `--threads`. Share (`--share`, as root): the same
-over sshfs through an sshd of its own on loopback, mounted afresh for every run. Slow file
-system (`--fuse-latency`, as root): quorvel and the floor over bench/slow_fs, a pass-through
-FUSE file system that answers every request after a set delay, for each delay given; with
-`--first-modify` also the first Modify of unpatched discs.
-Reports wall time (median, and the median of per-round ratios), CPU time and the
-peak RSS of quorvel-cli on the full tree and on a tree ten times smaller.
-It reports; it does not judge. Exit status is non-zero only if a step failed to run.
+Passes (`--passes`, default all), each with the default threads and with each `--threads` value:
+`scan` and `modify` of the already-patched tree, the first Modify of unpatched discs and `restore`
+of the patched tree. Before every run the discs are set up on the local path (unpatched for the
+first Modify, patched for the rest and for the other walkers); after it, what the pass must have
+done is checked there, so that a broken pass cannot look fast.
+
+Warm (everything cached): against `find -type d -name BDMV`, a single-threaded raw getdents64
+walk (bench/raw_walk.cpp) and the unordered many-threaded listing (bench/unordered_walk.cpp, the
+floor). Cold (page cache dropped before every run, as root): against `fd -u -t d -g BDMV`, find
+and the floor. Share (`--share`, as root): the same over sshfs through an sshd of its own on
+loopback, mounted afresh for every run. Slow file system (`--fuse-latency`, as root): the passes
+and the floor over bench/slow_fs, a pass-through FUSE file system that answers every request
+after a set delay, for each delay given.
+Reports wall time (median, every round's, and per-round ratios against the floor and
+`--threads 1` with their median), CPU time and the peak RSS of quorvel-cli on the full tree and
+on a tree ten times smaller. It reports; it does not judge. Exit status is non-zero only if a
+step failed to run or a pass did not do its work.
 """
 
 import argparse
@@ -194,23 +200,26 @@ def become_subreaper():
 
 
 class Run:
-    def __init__(self, seconds, status, rusage, stderr):
+    def __init__(self, seconds, status, rusage, stdout, stderr):
         self.seconds = seconds
         self.status = status
         self.maxrss_kib = rusage.ru_maxrss
         self.cpu = rusage.ru_utime + rusage.ru_stime
+        self.stdout = stdout
         self.stderr = stderr
 
 
 def run_measured(argv):
-    """Run argv with stdout to /dev/null; wall time, exit status and the child's own rusage."""
-    with tempfile.NamedTemporaryFile(prefix="walk_vs_find-", suffix=".err") as err:
+    """Run argv; wall time, exit status, the child's own rusage and what it printed. Its output goes to
+    files, read after the clock stops, so that a pass's report can be checked."""
+    with tempfile.NamedTemporaryFile(prefix="walk_vs_find-", suffix=".out") as out, \
+            tempfile.NamedTemporaryFile(prefix="walk_vs_find-", suffix=".err") as err:
         # The shell tells the child's pid, so that only it is reaped here and not sshd or sshfs,
         # which are children of this script too.
-        script = '"$@" </dev/null >/dev/null 2>"$0" & echo $!'
+        script = 'out=$1; shift; "$@" </dev/null >"$out" 2>"$0" & echo $!'
         pid_out, pid_in = os.pipe()
         started = time.perf_counter()
-        shell = os.posix_spawn("/bin/sh", ["sh", "-c", script, err.name] + argv, os.environ,
+        shell = os.posix_spawn("/bin/sh", ["sh", "-c", script, err.name, out.name] + argv, os.environ,
                                file_actions=[(os.POSIX_SPAWN_DUP2, pid_in, 1)])
         os.close(pid_in)
         with os.fdopen(pid_out) as f:
@@ -218,7 +227,8 @@ def run_measured(argv):
         os.waitpid(shell, 0)
         _, status, rusage = os.wait4(pid, 0)
         seconds = time.perf_counter() - started
-        return Run(seconds, os.waitstatus_to_exitcode(status), rusage, err.read().decode(errors="replace"))
+        return Run(seconds, os.waitstatus_to_exitcode(status), rusage, out.read().decode(errors="replace"),
+                   err.read().decode(errors="replace"))
 
 
 def checked(name, run):
@@ -227,24 +237,70 @@ def checked(name, run):
     return run
 
 
-def patch(argv, tree, bdmv_paths):
+def quorvel_argv(cli, command, folder, threads=None):
+    """quorvel-cli's pass command over folder, as a user runs it, with --threads if given."""
+    return [cli, "--quiet"] + ([] if threads is None else ["--threads", str(threads)]) + [command, folder]
+
+
+def modify_line(discs):
+    return f"Modify {discs} file successful"
+
+
+def restore_line(discs):
+    # Two spaces, as quorvel-cli prints it.
+    return f"Resume  {discs} files successful"
+
+
+def expect_line(what, output, line):
+    """Fails unless output has line, the summary a pass prints when it handled every disc."""
+    if line not in output.splitlines():
+        tail = "\n".join(output.strip().splitlines()[-10:])
+        raise Failure(f"{what}, but its output lacks the line {line!r}; it ends:\n{tail}")
+
+
+def patch(argv, tree, bdmv_paths, say=True):
     """Runs argv, a Modify of tree, and checks that it patched every disc."""
     result = subprocess.run(argv, capture_output=True, text=True)
-    expected = f"Modify {len(bdmv_paths)} file successful"
-    if result.returncode != 0 or expected not in result.stdout.splitlines():
-        raise Failure(f"patch run: exit {result.returncode}, expected line {expected!r}\n"
-                      f"stdout: {result.stdout.strip()}\nstderr: {result.stderr.strip()}")
+    if result.returncode != 0:
+        raise Failure(f"patch run: exit {result.returncode}\nstdout: {result.stdout.strip()}\n"
+                      f"stderr: {result.stderr.strip()}")
+    expect_line("patch run exited 0", result.stdout, modify_line(len(bdmv_paths)))
     check_patched("patch run reported success", tree, bdmv_paths)
-    print(f"patch run: {expected!r}, all {len(bdmv_paths)} discs have BACKUP/index.bdmv and a changed index.bdmv")
+    if say:
+        print(f"patch run: {modify_line(len(bdmv_paths))!r}, all {len(bdmv_paths)} discs have a changed "
+              f"index.bdmv and its original bytes in BACKUP/index.bdmv")
+
+
+def read_bytes(path):
+    try:
+        with open(path, "rb") as f:
+            return f.read()
+    except FileNotFoundError:
+        return None
+
+
+def check_discs(what, tree, bdmv_paths, wrong, state):
+    """Fails if wrong(the disc's BDMV folder) holds for any disc."""
+    bad = [rel for rel in bdmv_paths if wrong(os.path.join(tree, rel))]
+    if bad:
+        raise Failure(f"{what}, but {len(bad)} of {len(bdmv_paths)} discs are not {state}, e.g. {bad[0]}")
 
 
 def check_patched(what, tree, bdmv_paths):
-    """Fails unless every disc has BACKUP/index.bdmv and an index.bdmv that is not the unpatched one."""
-    untouched = [rel for rel in bdmv_paths
-                 if not os.path.isfile(os.path.join(tree, rel, "BACKUP", "index.bdmv"))
-                 or open(os.path.join(tree, rel, "index.bdmv"), "rb").read() == index_bdmv()]
-    if untouched:
-        raise Failure(f"{what} but {len(untouched)} discs are unpatched, e.g. {untouched[0]}")
+    """Fails unless every disc has BACKUP/index.bdmv with the original bytes and an index.bdmv that is not them."""
+    original = index_bdmv()
+    check_discs(what, tree, bdmv_paths,
+                lambda disc: read_bytes(os.path.join(disc, "BACKUP", "index.bdmv")) != original
+                or read_bytes(os.path.join(disc, "index.bdmv")) in (original, None),
+                "patched with their BACKUP")
+
+
+def check_restored(what, tree, bdmv_paths):
+    """Fails unless every disc's index files hold their original bytes again."""
+    check_discs(what, tree, bdmv_paths,
+                lambda disc: read_bytes(os.path.join(disc, "index.bdmv")) != index_bdmv()
+                or read_bytes(os.path.join(disc, "MovieObject.bdmv")) != movie_object_bdmv(),
+                "back to their original index files")
 
 
 def check_count(argv, expected):
@@ -270,19 +326,132 @@ def can_drop_caches():
         return False
 
 
-def bench(tools, rounds, make_cold=None, run=run_measured):
-    """Runs each tool once a round, in an order that turns every round. With make_cold, it is
-    called before every run; without, each tool runs once first to fill the cache."""
+# ---------------------------------------------------------------- passes
+
+# What the discs hold on the local path: patched by a Modify; as generated (no BACKUP); restored
+# (the original index files back, BACKUP kept).
+PATCHED, UNPATCHED, RESTORED = "patched", "unpatched", "restored"
+
+
+def check_modify(what, run, folder, tree, bdmv_paths):
+    expect_line(what, run.stdout, modify_line(len(bdmv_paths)))
+    check_patched(what, tree, bdmv_paths)
+
+
+def check_restore(what, run, folder, tree, bdmv_paths):
+    expect_line(what, run.stdout, restore_line(len(bdmv_paths)))
+    check_restored(what, tree, bdmv_paths)
+
+
+def check_scan(what, run, folder, tree, bdmv_paths):
+    """A scan of the patched tree lists every disc, once, as patched and backed up, and changes nothing."""
+    listed = {}
+    for line in run.stdout.splitlines():
+        # "FOLDER/REL/BDMV: index=index.bdmv patched=yes flags=0x60 backup=yes"
+        path, found, state = line.partition(": index=")
+        if found:
+            listed[os.path.relpath(path, folder)] = state.split()
+    wrong = [rel for rel in bdmv_paths
+             if "patched=yes" not in listed.get(rel, ()) or "backup=yes" not in listed.get(rel, ())]
+    if wrong or len(listed) != len(bdmv_paths):
+        raise Failure(f"{what}, but it listed {len(listed)} discs for {len(bdmv_paths)} and "
+                      f"{len(wrong)} not as patched with a backup, e.g. {(wrong or [''])[0]}")
+    check_patched(what, tree, bdmv_paths)
+
+
+class Pass:
+    """A pass a user runs: quorvel-cli's command, the state of the discs it starts from and leaves, and
+    what it must have done, checked after every timed run so that a broken pass cannot look fast."""
+
+    def __init__(self, name, label, command, start, end, check):
+        self.name = name
+        self.label = label
+        self.command = command
+        self.start = start
+        self.end = end
+        self.check = check
+
+    def tool(self, threads=None):
+        return self.label if threads is None else f"{self.label} --threads {threads}"
+
+
+PASSES = {p.name: p for p in (
+    Pass("scan", "scan", "scan", PATCHED, PATCHED, check_scan),
+    # The walk of an already-patched tree keeps the name it has always had in these reports.
+    Pass("modify", "quorvel", "modify", PATCHED, PATCHED, check_modify),
+    Pass("first-modify", "first modify", "modify", UNPATCHED, PATCHED, check_modify),
+    Pass("restore", "restore", "restore", PATCHED, RESTORED, check_restore),
+)}
+
+
+class Discs:
+    """The discs of one tree on its local path. Before every run they are brought to the state its
+    pass starts from (the other walkers see the patched tree), only when it differs from the state the
+    last run left; after a pass's run, what it did is checked there."""
+
+    def __init__(self, cli, tree, bdmv_paths):
+        self.cli = cli
+        self.tree = tree
+        self.paths = bdmv_paths
+        self.state = None
+        self.passes = {}  # tool name -> (Pass, argv)
+
+    def reach(self, state, say=False):
+        if state == self.state:
+            return
+        self.state = None  # unknown until the step below has succeeded
+        reset_discs(self.tree, self.paths)
+        if state == PATCHED:
+            patch(quorvel_argv(self.cli, "modify", self.tree), self.tree, self.paths, say)
+        self.state = state
+
+    def pass_tools(self, passes, threads, folder):
+        """Each pass over folder with the default threads and with each of threads."""
+        tools = {}
+        for p in passes:
+            for t in [None] + threads:
+                tools[p.tool(t)] = quorvel_argv(self.cli, p.command, folder, t)
+                self.passes[p.tool(t)] = (p, tools[p.tool(t)])
+        return tools
+
+    def quorvels(self, names):
+        return [name for name in names if name in self.passes]
+
+    def prepare(self, name):
+        self.reach(self.passes[name][0].start if name in self.passes else PATCHED)
+
+    def check(self, name, run):
+        if name not in self.passes:
+            return
+        p, argv = self.passes[name]
+        self.state = None
+        p.check(f"{' '.join(argv)} exited 0", run, argv[-1], self.tree, self.paths)
+        self.state = p.end
+
+
+def bench(tools, rounds, make_cold=None, run=run_measured, discs=None):
+    """Runs each tool once a round, in an order that turns every round. With discs, the discs are
+    brought to the state each tool starts from before its run and what it did is checked after.
+    With make_cold, it is called before every run (after the discs are ready); without, each tool
+    runs once first to fill the cache."""
+    def one(name):
+        if discs is not None:
+            discs.prepare(name)
+        if make_cold is not None:
+            make_cold()
+        result = checked(name, run(tools[name]))
+        if discs is not None:
+            discs.check(name, result)
+        return result
+
     if make_cold is None:
-        for name, argv in tools.items():
-            checked(name, run(argv))
+        for name in tools:
+            one(name)
     runs = {name: [] for name in tools}
     names = list(tools)
     for r in range(rounds):
         for name in names[r % len(names):] + names[:r % len(names)]:
-            if make_cold is not None:
-                make_cold()
-            runs[name].append(checked(name, run(tools[name])))
+            runs[name].append(one(name))
     return runs
 
 
@@ -290,28 +459,86 @@ def mib(kib):
     return kib / 1024.0
 
 
+def median_seconds(rs):
+    return statistics.median(x.seconds for x in rs)
+
+
+def peak_rss(runs, names):
+    return mib(max(x.maxrss_kib for name in names for x in runs[name]))
+
+
 def round_ratios(runs, name, other):
     return [a.seconds / b.seconds for a, b in zip(runs[name], runs[other])]
 
 
-def summarise(label, runs, comparisons):
-    """Prints medians and, for each (name, other, target), the median of per-round ratios."""
+def summarise(label, runs, comparisons, quorvels):
+    """Prints medians and, for each (name, other, target) that ran, the median of per-round ratios;
+    returns the peak RSS of the quorvel runs, the names in quorvels."""
     med = lambda rs, attr: statistics.median(getattr(x, attr) for x in rs)
     rounds = len(next(iter(runs.values())))
     print(f"[{label}] {rounds} rounds")
     for name, rs in runs.items():
-        print(f"  {name:20s} wall median {med(rs, 'seconds') * 1000:8.1f} ms  "
+        print(f"  {name:26s} wall median {med(rs, 'seconds') * 1000:8.1f} ms  "
               f"(min {min(x.seconds for x in rs) * 1000:.1f}, max {max(x.seconds for x in rs) * 1000:.1f})  "
-              f"cpu median {med(rs, 'cpu') * 1000:8.1f} ms  peak RSS {mib(max(x.maxrss_kib for x in rs)):.2f} MiB")
+              f"cpu median {med(rs, 'cpu') * 1000:8.1f} ms  peak RSS {peak_rss(runs, [name]):.2f} MiB")
     for name, other, target in comparisons:
+        if name not in runs or other not in runs:
+            continue
         ratios = round_ratios(runs, name, other)
         ratio = statistics.median(ratios)
         verdict = "" if target is None else f", target <= {target}: {'met' if ratio <= target else 'NOT met'}"
         print(f"  ratio {name}/{other}: median {ratio:.3f} (per round {min(ratios):.3f}..{max(ratios):.3f}){verdict}")
-    rss = mib(max(x.maxrss_kib for x in runs["quorvel"]))
+    rss = peak_rss(runs, quorvels)
     print(f"  quorvel peak RSS {rss:.2f} MiB, target <= {RSS_TARGET_MIB:.0f} MiB: "
           f"{'met' if rss <= RSS_TARGET_MIB else 'NOT met'}")
     return rss
+
+
+def print_pass_report(label, runs, passes, threads, floor):
+    """For each pass, with the default threads and each --threads value: the median wall time, every
+    round's, the per-round ratios against the floor and `--threads 1` of the same round with their
+    median, and the peak RSS."""
+    rounds = len(runs[floor]) if floor in runs else len(next(iter(runs.values())))
+    print(f"[{label}] passes, {rounds} rounds: wall seconds, median then per round; per-round ratios "
+          f"against {floor if floor in runs else 'the floor (not run)'} and `--threads 1`")
+
+    def line(name, indent, others):
+        rs = runs[name]
+        text = (f"{indent}{name:{30 - len(indent)}s} median {median_seconds(rs):#8.4g}  rounds "
+                + " ".join(f"{x.seconds:#.4g}" for x in rs))
+        for other, tag in others:
+            if other in runs and other != name:
+                ratios = round_ratios(runs, name, other)
+                text += (f"  /{tag} " + " ".join(f"{q:.3f}" for q in ratios)
+                         + f" (median {statistics.median(ratios):.3f})")
+        return text + f"  peak RSS {peak_rss(runs, [name]):.2f} MiB"
+
+    if floor in runs:
+        print(line(floor, "  ", ()))
+    for p in passes:
+        print(f"  {p.name}:")
+        for t in [None] + threads:
+            print(line(p.tool(t), "    ", ((floor, "floor"), (p.tool(1), "--threads 1"))))
+
+
+def print_pass_table(title, rows, passes, threads):
+    """One line a run and pass: wall medians in seconds, the medians of the per-round ratios of the
+    default threads against the floor and against `--threads 1`, and the pass's peak RSS. rows are
+    (run, runs, floor name)."""
+    print(f"\n{title}")
+    print("| run | pass | default | " + " | ".join(f"`--threads {t}`" for t in threads) +
+          " | floor | /floor | /`--threads 1` | peak RSS MiB |")
+    print("|---|---|" + "--:|" * (len(threads) + 5))
+    for label, runs, floor in rows:
+        for p in passes:
+            names = [p.tool(t) for t in [None] + threads]
+            cells = [f"{median_seconds(runs[n]):#.3g}" for n in names]
+            cells.append(f"{median_seconds(runs[floor]):#.3g} ({floor})" if floor in runs else "-")
+            for other in (floor, p.tool(1)):
+                cells.append(f"{statistics.median(round_ratios(runs, p.tool(), other)):.3f}"
+                             if other in runs else "-")
+            cells.append(f"{peak_rss(runs, names):.2f}")
+            print(f"| {label} | {p.name} | " + " | ".join(cells) + " |")
 
 
 def fd_command():
@@ -323,24 +550,24 @@ def floor_name(threads):
     return f"floor {threads}"
 
 
-def cold_tools(args, cli, folder, floor_threads, others=True):
-    """quorvel (default and each --threads), find and fd if installed (unless others is false) and
-    the unordered floor if built, on folder."""
+def walk_tools(args, discs, folder, floor_threads, others):
+    """Every chosen pass (default threads and each --threads), the other walkers named in others
+    ("find", "fd" if installed, "raw walk" if built) and the unordered floor if built, on folder."""
+    tools = discs.pass_tools(args.passes, args.threads, folder)
     fd = fd_command()
-    tools = {"quorvel": [cli, "modify", "--quiet", folder]}
-    if others:
+    if "find" in others:
         tools["find"] = ["find", folder, "-type", "d", "-name", "BDMV"]
-        if fd:
-            tools["fd"] = fd + [folder]
+    if "fd" in others and fd:
+        tools["fd"] = fd + [folder]
+    if "raw walk" in others and args.raw:
+        tools["raw walk"] = [os.path.abspath(args.raw), folder]
     if args.unordered:
         tools[floor_name(floor_threads)] = [os.path.abspath(args.unordered), str(floor_threads), folder]
-    for threads in args.threads:
-        tools[f"quorvel --threads {threads}"] = [cli, "--threads", str(threads), "modify", "--quiet", folder]
     return tools
 
 
 def cold_comparisons(tools, floor_threads, fd_target, floor_target):
-    """Every quorvel against fd and the floor, where they ran; the default with its targets."""
+    """Every walk of the patched tree against fd and the floor, where they ran; the default with its targets."""
     quorvels = [name for name in tools if name.startswith("quorvel")]
     comparisons = []
     for other, target in (("fd", fd_target), (floor_name(floor_threads), floor_target)):
@@ -349,24 +576,29 @@ def cold_comparisons(tools, floor_threads, fd_target, floor_target):
     return comparisons
 
 
-def measure(args, cli, tree, discs, label):
-    """Warm and, where allowed, cold runs on one tree of discs discs; returns quorvel's peak RSS."""
-    quorvel = [cli, "modify", "--quiet", tree]
-    warm = {"quorvel": quorvel, "find": ["find", tree, "-type", "d", "-name", "BDMV"]}
-    if args.raw:
-        warm["raw walk"] = [os.path.abspath(args.raw), tree]
-    comparisons = [("quorvel", "find", FIND_TARGET)]
-    if args.raw:
-        comparisons.append(("quorvel", "raw walk", RAW_TARGET))
-    rss = summarise(f"{label}, warm", bench(warm, args.rounds), comparisons)
-    if not args.cold:
-        return rss
-    cold = cold_tools(args, cli, tree, args.floor_threads)
-    if args.unordered:
-        check_count(cold[floor_name(args.floor_threads)], discs)
-    comparisons = [("quorvel", "find", None)] + cold_comparisons(cold, args.floor_threads, COLD_FD_TARGET,
-                                                                 COLD_FLOOR_TARGET)
-    return max(rss, summarise(f"{label}, cold", bench(cold, args.cold_rounds, drop_caches), comparisons))
+def measure(args, discs, label):
+    """Warm and, where allowed, cold runs on one tree; returns quorvel's peak RSS."""
+    floor = floor_name(args.floor_threads)
+    warm = walk_tools(args, discs, discs.tree, args.floor_threads, ("find", "raw walk"))
+    if floor in warm:
+        check_count(warm[floor], len(discs.paths))
+    comparisons = [("quorvel", "find", FIND_TARGET), ("quorvel", "raw walk", RAW_TARGET)]
+    runs = bench(warm, args.rounds, discs=discs)
+    rss = summarise(f"{label}, warm", runs, comparisons, discs.quorvels(runs))
+    print_pass_report(f"{label}, warm", runs, args.passes, args.threads, floor)
+    rows = [("warm", runs, floor)]
+    if args.cold:
+        cold = walk_tools(args, discs, discs.tree, args.floor_threads, ("find", "fd"))
+        comparisons = [("quorvel", "find", None)] + cold_comparisons(cold, args.floor_threads, COLD_FD_TARGET,
+                                                                     COLD_FLOOR_TARGET)
+        runs = bench(cold, args.cold_rounds, drop_caches, discs=discs)
+        rss = max(rss, summarise(f"{label}, cold", runs, comparisons, discs.quorvels(runs)))
+        print_pass_report(f"{label}, cold", runs, args.passes, args.threads, floor)
+        rows.append(("cold", runs, floor))
+    print_pass_table(f"{label}, {len(discs.paths)} BDMV, {args.rounds} warm and {args.cold_rounds} cold rounds:"
+                     if args.cold else f"{label}, {len(discs.paths)} BDMV, {args.rounds} warm rounds:",
+                     rows, args.passes, args.threads)
+    return rss
 
 
 # ---------------------------------------------------------------- network share
@@ -513,16 +745,21 @@ BatchMode yes
         self.mount()
 
 
-def measure_share(args, cli, tree, discs):
-    """Every tool once a round, each on a fresh sshfs mount of tree."""
-    with Share(tree) as share:
+def measure_share(args, discs):
+    """Every tool once a round, each on a fresh sshfs mount of the tree."""
+    floor = floor_name(SHARE_FLOOR_THREADS)
+    label = f"{args.dirs} dirs over sshfs"
+    with Share(discs.tree) as share:
         share.start()
-        tools = cold_tools(args, cli, share.mount_point, SHARE_FLOOR_THREADS)
+        tools = walk_tools(args, discs, share.mount_point, SHARE_FLOOR_THREADS, ("find", "fd"))
         share.remount()
-        check_count(tools[floor_name(SHARE_FLOOR_THREADS)], discs)
-        runs = bench(tools, args.rounds, share.remount)
-    summarise(f"{args.dirs} dirs over sshfs", runs,
-              cold_comparisons(tools, SHARE_FLOOR_THREADS, SHARE_FD_TARGET, SHARE_FLOOR_TARGET))
+        check_count(tools[floor], len(discs.paths))
+        runs = bench(tools, args.rounds, share.remount, discs=discs)
+    summarise(label, runs, cold_comparisons(tools, SHARE_FLOOR_THREADS, SHARE_FD_TARGET, SHARE_FLOOR_TARGET),
+              discs.quorvels(runs))
+    print_pass_report(label, runs, args.passes, args.threads, floor)
+    print_pass_table(f"{args.dirs} dirs, {len(discs.paths)} BDMV, {args.rounds} rounds over sshfs:",
+                     [("share", runs, floor)], args.passes, args.threads)
 
 
 # ---------------------------------------------------------------- slow file system
@@ -568,70 +805,24 @@ def fuse_comparisons(tools, floor):
     return comparisons
 
 
-def print_rounds(runs, comparisons):
-    """Every round's wall times and ratios, in the order the tools were named."""
-    for r in range(len(next(iter(runs.values())))):
-        walls = ", ".join(f"{name} {rs[r].seconds:.3f}" for name, rs in runs.items())
-        ratios = ", ".join(f"{name}/{other} {runs[name][r].seconds / runs[other][r].seconds:.3f}"
-                           for name, other, _ in comparisons if name == "quorvel")
-        print(f"  round {r + 1}: {walls} s; {ratios}")
-
-
-def print_fuse_table(rows, floor):
-    """One line a latency and kind of run: wall medians in seconds and the medians of the per-round ratios."""
-    names = list(rows[0][2])
-    headline = [("quorvel", floor), ("quorvel", "quorvel --threads 1")]
-    headline = [(a, b) for a, b in headline if b in names]
-    print("| latency us | run | " + " | ".join(f"`{n}`" for n in names) + " | " +
-          " | ".join(f"{a}/{b}" for a, b in headline) + " |")
-    print("|--:|---|" + "--:|" * (len(names) + len(headline)))
-    for latency, kind, runs in rows:
-        walls = [f"{statistics.median(x.seconds for x in runs[n]):.3g}" for n in names]
-        ratios = [f"{statistics.median(round_ratios(runs, a, b)):.3f}" for a, b in headline]
-        print(f"| {latency} | {kind} | " + " | ".join(walls + ratios) + " |")
-
-
-def measure_fuse(args, cli, tree, bdmv_paths):
-    """For each --fuse-latency, on one slow_fs mount of the patched tree: --rounds rounds of quorvel,
-    quorvel with each --threads value and the floor, the page cache dropped before every run; with
-    --first-modify, as many rounds again with the discs reset to unpatched before every run."""
+def measure_fuse(args, discs):
+    """For each --fuse-latency, on one slow_fs mount of the tree: --rounds rounds of every chosen pass with
+    the default threads and each --threads value, and the floor, the page cache dropped before every run."""
     floor = floor_name(FUSE_FLOOR_THREADS)
     rows = []
     for latency in args.fuse_latency:
-        with SlowFs(os.path.abspath(args.slow_fs), tree, latency, args.fuse_options) as fs:
+        with SlowFs(os.path.abspath(args.slow_fs), discs.tree, latency, args.fuse_options) as fs:
             fs.mount()
-            print(f"slow_fs at {latency} us: {tree} on {fs.mount_point}", flush=True)
-            tools = cold_tools(args, cli, fs.mount_point, FUSE_FLOOR_THREADS, others=False)
-            comparisons = fuse_comparisons(tools, floor)
-            check_count(tools[floor], len(bdmv_paths))
+            print(f"slow_fs at {latency} us: {discs.tree} on {fs.mount_point}", flush=True)
+            tools = walk_tools(args, discs, fs.mount_point, FUSE_FLOOR_THREADS, ())
+            check_count(tools[floor], len(discs.paths))
             label = f"{args.dirs} dirs over slow_fs at {latency} us"
-            runs = bench(tools, args.rounds, drop_caches)
-            summarise(f"{label}, walk of patched discs", runs, comparisons)
-            print_rounds(runs, comparisons)
-            rows.append((latency, "walk", runs))
-            if not args.first_modify:
-                continue
-
-            def unpatched_and_cold():
-                # Every run, the floor's too, sees the same tree: BACKUP folders are made by a Modify.
-                reset_discs(tree, bdmv_paths)
-                drop_caches()
-
-            def run_and_check(argv):
-                run = run_measured(argv)
-                if run.status == 0 and argv[0] == cli:
-                    check_patched(f"{' '.join(argv)} over slow_fs exited 0", tree, bdmv_paths)
-                return run
-
-            runs = bench(tools, args.rounds, unpatched_and_cold, run_and_check)
-            summarise(f"{label}, first Modify of unpatched discs", runs, comparisons)
-            print_rounds(runs, comparisons)
-            rows.append((latency, "first modify", runs))
-            # Patched again on the local path, for the next latency's walk.
-            reset_discs(tree, bdmv_paths)
-            patch([cli, "modify", "--quiet", tree], tree, bdmv_paths)
-    print(f"\n{args.dirs} dirs, {len(bdmv_paths)} BDMV, {args.rounds} rounds over slow_fs:")
-    print_fuse_table(rows, floor)
+            runs = bench(tools, args.rounds, drop_caches, discs=discs)
+            summarise(label, runs, fuse_comparisons(tools, floor), discs.quorvels(runs))
+            print_pass_report(label, runs, args.passes, args.threads, floor)
+            rows.append((f"{latency} us", runs, floor))
+    print_pass_table(f"{args.dirs} dirs, {len(discs.paths)} BDMV, {args.rounds} rounds over slow_fs:",
+                     rows, args.passes, args.threads)
 
 
 def microseconds(text):
@@ -639,6 +830,14 @@ def microseconds(text):
     if any(v < 0 for v in values):
         raise argparse.ArgumentTypeError("latencies are microseconds, 0 or more")
     return values
+
+
+def pass_list(text):
+    names = list(dict.fromkeys(text.split(",")))
+    unknown = [name for name in names if name not in PASSES]
+    if unknown:
+        raise argparse.ArgumentTypeError(f"unknown pass {unknown[0]!r}; the passes are {','.join(PASSES)}")
+    return [PASSES[name] for name in names]
 
 
 def main():
@@ -656,8 +855,12 @@ def main():
     parser.add_argument("--cold", action="store_true",
                         help="also run with the page cache dropped before every run (root)")
     parser.add_argument("--cold-rounds", type=int, default=3)
-    parser.add_argument("--threads", type=lambda v: [int(t) for t in v.split(",")], default=[1, 4, 32],
-                        help="--threads values also measured cold and over the share (default 1,4,32)")
+    parser.add_argument("--threads", type=lambda v: list(dict.fromkeys(int(t) for t in v.split(","))),
+                        default=[1, 4, 32],
+                        help="--threads values each pass is also measured with (default 1,4,32)")
+    parser.add_argument("--passes", type=pass_list, default=list(PASSES.values()),
+                        help=f"the passes to time, from {','.join(PASSES)} (default all): scan and modify of the "
+                        "patched tree, the first Modify of unpatched discs, restore of the patched tree")
     parser.add_argument("--share", action="store_true",
                         help="instead of the warm and cold runs, run --rounds rounds over sshfs, each run on a "
                         "fresh mount (root; needs --unordered, sshd and sshfs)")
@@ -667,9 +870,6 @@ def main():
     parser.add_argument("--slow-fs", help="the slow pass-through FUSE file system (build/bench/slow_fs)")
     parser.add_argument("--fuse-options", help="mount options passed on to slow_fs as -o, e.g. "
                         "attr_timeout=1,entry_timeout=1 to let the kernel cache names and attributes")
-    parser.add_argument("--first-modify", action="store_true",
-                        help="with --fuse-latency, also time the first Modify: the discs are reset to unpatched "
-                        "on the local path before every run")
     parser.add_argument("--small-tree", help="tree ten times smaller, for the RSS comparison "
                         "(default: TREE-small)")
     parser.add_argument("--skip-small", action="store_true", help="do not run the smaller tree")
@@ -688,8 +888,6 @@ def main():
             raise Failure("--fuse-latency needs root (mounts, drops the page cache), --unordered and --slow-fs")
         if not os.access(args.slow_fs, os.X_OK):
             raise Failure(f"{args.slow_fs} is not executable; build it (libfuse3-dev) or fix --slow-fs")
-    elif args.first_modify:
-        raise Failure("--first-modify goes with --fuse-latency")
     become_subreaper()
 
     floor = run_measured(["/bin/true"])
@@ -699,23 +897,23 @@ def main():
         print("cannot drop the page cache (it takes root): measuring warm only")
         args.cold = False
 
-    bdmv_paths = ensure_tree(tree, args.dirs, args.bdmv)
-    # Patched on the local path, so that the runs over the share or slow_fs only walk.
-    patch([cli, "modify", "--quiet", tree], tree, bdmv_paths)
+    discs = Discs(cli, tree, ensure_tree(tree, args.dirs, args.bdmv))
+    # Patched once here to check that a Modify works; from here on every run's pass sets the discs up.
+    discs.reach(PATCHED, say=True)
     if args.share:
-        measure_share(args, cli, tree, len(bdmv_paths))
+        measure_share(args, discs)
         return 0
     if args.fuse_latency is not None:
-        measure_fuse(args, cli, tree, bdmv_paths)
+        measure_fuse(args, discs)
         return 0
-    big_rss = measure(args, cli, tree, len(bdmv_paths), f"{args.dirs} dirs")
+    big_rss = measure(args, discs, f"{args.dirs} dirs")
 
     if not args.skip_small:
         small_dirs, small_bdmv = args.dirs // 10, max(1, args.bdmv // 10)
         small = os.path.abspath(args.small_tree or f"{tree}-small")
-        small_paths = ensure_tree(small, small_dirs, small_bdmv)
-        patch([cli, "modify", "--quiet", small], small, small_paths)
-        small_rss = measure(args, cli, small, len(small_paths), f"{small_dirs} dirs")
+        small_discs = Discs(cli, small, ensure_tree(small, small_dirs, small_bdmv))
+        small_discs.reach(PATCHED, say=True)
+        small_rss = measure(args, small_discs, f"{small_dirs} dirs")
         print(f"quorvel peak RSS: {small_rss:.2f} MiB at {small_dirs} dirs, "
               f"{big_rss:.2f} MiB at {args.dirs} dirs "
               f"(growth {big_rss - small_rss:+.2f} MiB for {args.dirs - small_dirs} more dirs)")
