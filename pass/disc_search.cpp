@@ -175,6 +175,8 @@ std::vector<Finding> DiscSearch::Run(unsigned threads, PassFrontEnd* frontEnd) {
   }
   Work(true);
   for (std::thread& worker : workers) worker.join();
+  // The last word on the search: every directory and disc counted.
+  if (frontEnd && !state.stopped) frontEnd->Searching(state.directories, state.found);
   // Whatever is still held or waiting, after a stop or a directory found again too late, closes
   // now: the discs need the descriptors.
   state.stack.clear();

@@ -255,6 +255,12 @@ TEST_F(ModifyTest, ReportsFoldersItCannotHandleAndGoesOn) {
        "modify Fail,Please check if path is correct ", false},
       {"read-only index", [](const fs::path& bdmv) { SetReadOnly(bdmv / "index.bdmv", true); },
        "Modify Fail,Please check if BDMV is ReadOnly", true},
+      {"read-only patched index",
+       [](const fs::path& bdmv) {
+         ModifyTree(bdmv.parent_path());
+         SetReadOnly(bdmv / "index.bdmv", true);
+       },
+       "Modify Fail,Please check if BDMV is ReadOnly", true},
       {"not an index table",
        [](const fs::path& bdmv) { WriteBytes(bdmv / "index.bdmv", Bytes(100, 'x')); },
        "Modify Fail,index file is not a BD index", true},

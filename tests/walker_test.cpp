@@ -311,6 +311,7 @@ TEST(PassTest, TheSummaryTellsWhetherThePassWasStoppedAndWhere) {
     EXPECT_EQ(frontEnd.handled.size(), c.handled);
     if (!summary.stoppedSearching) {
       EXPECT_EQ(summary.directoriesVisited, all);
+      EXPECT_EQ(frontEnd.searched, (std::pair<std::size_t, std::size_t>{all, 3}));
     }
   }
 }
