@@ -20,8 +20,10 @@ platform::Directory OpenBackupDirectory(const platform::Directory& folder,
 
 std::optional<FolderOutcome> EnsureBackup(const platform::Directory& folder,
                                           const std::vector<platform::DirEntry>& entries,
-                                          const platform::File& index,
-                                          const std::string& backupName) {
+                                          const std::string& indexName,
+                                          const std::string& backupName,
+                                          std::optional<platform::File::Stamp>& madeFrom) {
+  madeFrom.reset();
   const auto failed = [](auto... cause) {
     return FolderOutcome::Reported(folder_messages::kModifyNoBackup, cause...);
   };
@@ -34,10 +36,13 @@ std::optional<FolderOutcome> EnsureBackup(const platform::Directory& folder,
     return failed();
   }
   try {
-    if (!index.IsRegular()) return failed();
+    const platform::File source = platform::File::OpenForReading(folder, indexName);
+    if (!source.IsRegular()) return failed();
+    const platform::File::Stamp stamp = source.StampNow();
     platform::NewFile copy(backupDir, backupName, backupName);
-    CopyWithPatches(index, index.Size(), copy);
+    CopyWithPatches(source, stamp.size, copy);
     copy.Publish(false);
+    madeFrom = stamp;
     return std::nullopt;
   } catch (const FileError& failure) {
     return failed(failure);

@@ -16,13 +16,15 @@
 platform::Directory OpenBackupDirectory(const platform::Directory& folder,
                                         const std::vector<platform::DirEntry>& entries);
 
-// Makes sure BACKUP holds a whole copy of the index file, open as `index`, under backupName.
-// An existing backup is never replaced. Returns the folder's report when no backup exists
-// afterwards, with the system's cause when it gave one.
+// Makes sure BACKUP holds a whole copy of the index file named indexName, under backupName.
+// An existing backup is never replaced; `madeFrom`, when this call wrote the backup, is the stamp
+// of the file it copied. Returns the folder's report when no backup exists afterwards, with the
+// system's cause when it gave one.
 std::optional<FolderOutcome> EnsureBackup(const platform::Directory& folder,
                                           const std::vector<platform::DirEntry>& entries,
-                                          const platform::File& index,
-                                          const std::string& backupName);
+                                          const std::string& indexName,
+                                          const std::string& backupName,
+                                          std::optional<platform::File::Stamp>& madeFrom);
 
 // A folder's backup of its index file, as far as it could be had.
 struct Backup {

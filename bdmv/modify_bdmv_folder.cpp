@@ -89,8 +89,11 @@ FolderOutcome Modify(const platform::Directory& folder, const std::string& path,
 
   const FirstLook first = LookBeforeBackup(look);
   if (first.refusal) return *first.refusal;
+  std::optional<platform::File::Stamp> backupMadeFrom;
   if (first.needsBackup) {
-    if (auto failure = EnsureBackup(folder, entries, *look.index, backupName)) return *failure;
+    if (auto failure = EnsureBackup(folder, entries, indexName, backupName, backupMadeFrom)) {
+      return *failure;
+    }
   }
   if (look.indexStamp.readOnly) return FolderOutcome::Reported(msg::kModifyReadOnly);
 
@@ -100,13 +103,15 @@ FolderOutcome Modify(const platform::Directory& folder, const std::string& path,
   const bool sameAsLooked = original->StampNow() == look.indexStamp;
   look.index.reset();
   // Held now, the file is judged from what the look read of it, while it is the file the look
-  // read: its backup then too, unless one was just made.
+  // read: its backup then too, or the backup just made of it, which holds what the look read.
   patch_progress::Progress progress;
-  std::optional<Backup> backup;
+  std::optional<Backup> backup;  // none for the backup just made
   std::uint64_t length = look.indexStamp.size;
-  if (sameAsLooked && look.header.isIndexTable && look.backup && !first.needsBackup) {
+  const bool lookedBackupStands = look.backup && !first.needsBackup;
+  const bool madeBackup = backupMadeFrom == look.indexStamp;
+  if (sameAsLooked && look.header.isIndexTable && (lookedBackupStands || madeBackup)) {
     progress = look.progress;
-    backup.emplace(std::move(*look.backup));
+    if (!madeBackup) backup.emplace(std::move(*look.backup));
   } else {
     if (platform::IsReadOnly(folder, indexName)) {
       return FolderOutcome::Reported(msg::kModifyReadOnly);
@@ -127,9 +132,11 @@ FolderOutcome Modify(const platform::Directory& folder, const std::string& path,
       return FolderOutcome::Reported(msg::kModifyHalfPatched);
     case Stage::kUnpatched:
       // Only a backup of the file as it was makes the patch undoable.
-      if (backup->error) return FolderOutcome::Reported(msg::kModifyNoBackup, *backup->error);
-      if (!backup->file) return FolderOutcome::Reported(msg::kModifyNoBackup);
-      if (HeaderOf(*backup->file).IsPatched()) {
+      if (backup && backup->error) {
+        return FolderOutcome::Reported(msg::kModifyNoBackup, *backup->error);
+      }
+      if (backup && !backup->file) return FolderOutcome::Reported(msg::kModifyNoBackup);
+      if (backup && HeaderOf(*backup->file).IsPatched()) {
         return FolderOutcome::Reported(msg::kModifyBackupPatched);
       }
       patches = index_table::PatchFor(length, convert3DTo2D);
