@@ -256,7 +256,7 @@ void DiscSearch::Visit(Taken taken) {
 void DiscSearch::ListDirectory(const NodePtr& node, DirectoryPtr dir) {
   ++m_state->directories;
   // Images are files: only a search that takes them lists more than the subdirectories.
-  static thread_local std::vector<platform::DirEntry> entries;
+  std::vector<platform::DirEntry> entries;
   if (std::optional<FileError> error = dir->List(entries, !m_images)) {
     // A directory that cannot be listed contributes nothing.
     Record({Finding::Kind::kUnreadable, node->Key(), node->Relative(), std::move(error)});

@@ -47,7 +47,7 @@ void PassPresenter::DiscsFound(std::size_t discs) {
   m_progress.searching = false;
   m_progress.found = static_cast<long>(discs);
   // The bar appears at once, not at the next disc: a slow first disc would leave the search up.
-  m_lastRefresh = {};
+  m_lastRefresh = m_clock() - kRefreshInterval;
   Tick();
 }
 

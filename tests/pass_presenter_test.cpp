@@ -108,7 +108,7 @@ TEST(PassPresenterTest, WhatIsDrawnAndWhen) {
       {"a short pass shows no progress, however many events it has",
        {Search(0ms, 1), Search(10ms, 2, 1), Found(15ms, 1), Start(20ms, "/m/a/BDMV"),
         Patched(30ms, "/m/a/BDMV"), Summary(40ms)},
-       {"box Modify 1 file successful | /m/a/BDMV: patched"}},
+       {"refresh", "box Modify 1 file successful | /m/a/BDMV: patched"}},
       {"before the second is up, the window is refreshed but no progress is shown",
        {Search(49ms, 1), Search(50ms, 2), Search(60ms, 3), Search(100ms, 4), Search(999ms, 5),
         Summary(1500ms)},
@@ -121,7 +121,8 @@ TEST(PassPresenterTest, WhatIsDrawnAndWhen) {
         "remove", "box Modify 1 file successful | /m/a/BDMV: patched"}},
       {"a slow folder: the progress comes up when the pass asks whether to stop",
        {Found(0ms, 1), Start(0ms, "/m/BDMV"), Between(3000ms), Summary(3001ms)},
-       {"Disc 1 of 1, 0 handled /m/BDMV", "refresh", "remove", "box Modify 1 file successful"}},
+       {"refresh", "Disc 1 of 1, 0 handled /m/BDMV", "refresh", "remove",
+        "box Modify 1 file successful"}},
       {"a folder's box comes over the progress, brought up to date; it is not counted",
        {Found(1000ms, 1), Start(1010ms, "/m/BDMV"), Refused(1020ms, "/m/BDMV"), Summary(1030ms)},
        {"Disc 0 of 1, 0 handled ", "refresh", "Disc 1 of 1, 0 handled /m/BDMV",
@@ -146,7 +147,8 @@ TEST(PassPresenterTest, WhatIsDrawnAndWhen) {
         "visiting 2 directories."}},
       {"a pass stopped among its discs says after how many",
        {Found(0ms, 3), Start(1ms, "/m/a/BDMV"), Patched(2ms, "/m/a/BDMV"), Summary(3ms, true)},
-       {"box Modify 1 file successful\nStopped after 1 of 3 discs. | Stopped after 1 of 3 discs.; "
+       {"refresh",
+        "box Modify 1 file successful\nStopped after 1 of 3 discs. | Stopped after 1 of 3 discs.; "
         "/m/a/BDMV: patched"}},
       {"nothing comes up once the pass has ended",
        {Summary(10ms), Between(2000ms), Search(3000ms, 1)},
