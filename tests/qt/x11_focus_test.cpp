@@ -1,5 +1,8 @@
+#include <cstdint>
+#include <cstring>
 #include <functional>
 
+#include <QAbstractNativeEventFilter>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -27,12 +30,41 @@ class X11FocusTest : public QObject {
 
 namespace {
 
+// How long to wait for what the X server and the program do with an action: long, as a loaded
+// machine may take seconds, and never waited out when things go well.
+constexpr int kPatience = 30000;
+
 void Xdotool(const QStringList& arguments) {
   QCOMPARE(QProcess::execute("xdotool", arguments), 0);
 }
 
+// Counts the clicks and keys the X server has handed to the program, let go of (a click and a
+// key stroke are whole then), before Qt does anything with them.
+class ReleasesSeen : public QAbstractNativeEventFilter {
+ public:
+  ReleasesSeen() { qApp->installNativeEventFilter(this); }
+  ~ReleasesSeen() override { qApp->removeNativeEventFilter(this); }
+
+  // Keys come as core events, the mouse as the input extension's generic events, which carry
+  // their own type after the header; the release has the same number in both.
+  bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+    constexpr std::uint8_t kKeyRelease = 3;
+    constexpr std::uint8_t kButtonRelease = 5;
+    constexpr std::uint8_t kGeneric = 35;
+    if (type != "xcb_generic_event_t") return false;
+    const auto* bytes = static_cast<const std::uint8_t*>(message);
+    std::uint16_t event = bytes[0] & 0x7f;
+    if (event == kGeneric) std::memcpy(&event, bytes + 8, sizeof event);
+    if (event == kKeyRelease || event == kButtonRelease) ++count;
+    return false;
+  }
+
+  int count = 0;
+};
+
 // Folders' messages are answered at once; once the pass shows its progress, the first one
-// after the user's action on the strip. The summary is the real box.
+// after the user's action on the strip, which waits until the program has the action: the
+// rest of the pass may take no time at all. The summary is the real box.
 class MidPassPrompts : public UserPrompts {
  public:
   explicit MidPassPrompts(std::function<void(QWidget& strip)> act) : m_act(std::move(act)) {}
@@ -51,12 +83,14 @@ class MidPassPrompts : public UserPrompts {
       return;
     }
     acted = true;
+    ReleasesSeen releases;
     m_act(*progress);
-    QThread::msleep(100);  // past the repaint interval: the pass looks at its events again
+    delivered = QTest::qWaitFor([&] { return releases.count > 0; }, kPatience);
   }
   QString ChooseFolder(QWidget*, const QString&, Choice) override { return {}; }
 
   bool acted = false;
+  bool delivered = false;
   int folderMessages = 0;
 
  private:
@@ -79,8 +113,9 @@ void ShowWithTheKeyboard(QWidget& dialog) {
 }
 
 QString Activation(const QWidget* box) {
-  return QTest::qWaitFor([&] { return QApplication::activeWindow() == box; }, 3000) ? "active"
-                                                                                    : "inactive";
+  return QTest::qWaitFor([&] { return QApplication::activeWindow() == box; }, kPatience)
+             ? "active"
+             : "inactive";
 }
 
 // A corner of `widget` that `box` does not cover, on the screen.
@@ -130,12 +165,13 @@ void X11FocusTest::MidPassActionsAndTheSummaryThatFollows() {
   WhenModal([&](QWidget* box) {
     seen << Activation(box);
     Xdotool({"key", "Return"});
-    seen << (QTest::qWaitFor([&] { return !box->isVisible(); }, 3000) ? "Enter closed it"
-                                                                      : "Enter did nothing");
+    seen << (QTest::qWaitFor([&] { return !box->isVisible(); }, kPatience) ? "Enter closed it"
+                                                                           : "Enter did nothing");
     box->close();
   });
   dialog.findChild<QPushButton*>("IDC_MODIFY")->click();
   QVERIFY(prompts.acted);
+  QVERIFY(prompts.delivered);
   QCOMPARE(seen, QStringList({"active", "Enter closed it"}));
   // Cancel and Escape stop the walk after the folder at hand; a click elsewhere does nothing.
   QCOMPARE(prompts.folderMessages < kFolders, stops);
@@ -161,17 +197,29 @@ void X11FocusTest::AClickBehindABoxLeavesTheKeysWithTheBox() {
   QStringList seen;
   WhenModal([&](QWidget* box) {
     seen << Activation(box);
+    bool dialogTookTheKeys = false;
+    QObject::connect(qApp, &QGuiApplication::focusWindowChanged, box, [&](QWindow* window) {
+      if (window == dialog.windowHandle()) dialogTookTheKeys = true;
+    });
     ClickAt(UncoveredCorner(dialog, *box));
-    // What the window manager does with the click.
+    // What the window manager does with the click; it reaches the program, and the box takes
+    // the keyboard back.
     Xdotool({"windowfocus", "--sync", QString::number(dialog.winId())});
-    QTest::qWait(200);  // the change of focus reaches the program
+    seen << (QTest::qWaitFor(
+                 [&] {
+                   return dialogTookTheKeys &&
+                          QGuiApplication::focusWindow() == box->windowHandle();
+                 },
+                 kPatience)
+                 ? "taken back"
+                 : "not taken back");
     Xdotool({"key", key});
-    seen << (QTest::qWaitFor([&] { return !box->isVisible(); }, 3000) ? "closed by the key"
-                                                                      : "left open");
+    seen << (QTest::qWaitFor([&] { return !box->isVisible(); }, kPatience) ? "closed by the key"
+                                                                           : "left open");
     box->close();
   });
   DesktopPrompts().ShowMessage(&dialog, "Modify 1 file successful", PassMessage::Icon::kWarning);
-  QCOMPARE(seen, QStringList({"active", "closed by the key"}));
+  QCOMPARE(seen, QStringList({"active", "taken back", "closed by the key"}));
 }
 
 QTEST_MAIN(X11FocusTest)
