@@ -1,7 +1,10 @@
 #include "bdmv/backup.h"
 
+#include <array>
+
 #include "bdmv/bdmv_names.h"
 #include "bdmv/folder_messages.h"
+#include "bdmv/index_table.h"
 #include "bdmv/patched_copy.h"
 #include "platform/file_error.h"
 
@@ -20,7 +23,7 @@ platform::Directory OpenBackupDirectory(const platform::Directory& folder,
 
 std::optional<FolderOutcome> EnsureBackup(const platform::Directory& folder,
                                           const std::vector<platform::DirEntry>& entries,
-                                          const std::string& indexName,
+                                          const platform::File& index,
                                           const std::string& backupName,
                                           std::optional<platform::File::Stamp>& madeFrom) {
   madeFrom.reset();
@@ -36,11 +39,10 @@ std::optional<FolderOutcome> EnsureBackup(const platform::Directory& folder,
     return failed();
   }
   try {
-    const platform::File source = platform::File::OpenForReading(folder, indexName);
-    if (!source.IsRegular()) return failed();
-    const platform::File::Stamp stamp = source.StampNow();
+    const platform::File::Stamp stamp = index.StampNow();
+    if (!stamp.regular) return failed();
     platform::NewFile copy(backupDir, backupName, backupName);
-    CopyWithPatches(source, stamp.size, copy);
+    CopyWithPatches(index, stamp.size, copy);
     copy.Publish(false);
     madeFrom = stamp;
     return std::nullopt;
@@ -69,9 +71,13 @@ Backup OpenBackupIn(const platform::Directory& backupDir,
   if (!backup) return {};
   try {
     platform::File file = platform::File::OpenForReading(backupDir, backup->name);
-    if (file.IsRegular()) return {std::move(file), {}};
+    const platform::File::Stamp stamp = file.StampNow();
+    if (!stamp.regular) return {};
+    std::array<std::uint8_t, index_table::kMinimumSize> first{};
+    const std::size_t size = file.ReadAt(0, first);
+    const bool patched = index_table::ReadHeader(std::span(first).first(size)).IsPatched();
+    return {std::move(file), {}, true, patched, stamp.size};
   } catch (const FileError& error) {
     return {{}, error};
   }
-  return {};
 }

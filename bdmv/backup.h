@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,13 +17,13 @@
 platform::Directory OpenBackupDirectory(const platform::Directory& folder,
                                         const std::vector<platform::DirEntry>& entries);
 
-// Makes sure BACKUP holds a whole copy of the index file named indexName, under backupName.
+// Makes sure BACKUP holds a whole copy of the index file, open as `index`, under backupName.
 // An existing backup is never replaced; `madeFrom`, when this call wrote the backup, is the stamp
 // of the file it copied. Returns the folder's report when no backup exists afterwards, with the
 // system's cause when it gave one.
 std::optional<FolderOutcome> EnsureBackup(const platform::Directory& folder,
                                           const std::vector<platform::DirEntry>& entries,
-                                          const std::string& indexName,
+                                          const platform::File& index,
                                           const std::string& backupName,
                                           std::optional<platform::File::Stamp>& madeFrom);
 
@@ -30,6 +31,11 @@ std::optional<FolderOutcome> EnsureBackup(const platform::Directory& folder,
 struct Backup {
   std::optional<platform::File> file;  // open for reading; none when there is none to use
   std::optional<FileError> error;      // why BACKUP or the backup in it could not be read
+  // What its opening found, kept once the file is closed: whether there was one to use, and
+  // whether it is patched itself, so that it would undo nothing.
+  bool found = false;
+  bool patched = false;
+  std::uint64_t size = 0;
 };
 
 // The existing backup named backupName (in any case). No file when BACKUP holds no plain file of

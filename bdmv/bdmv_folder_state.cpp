@@ -1,7 +1,7 @@
 #include "bdmv/bdmv_folder_state.h"
 
 BdmvFolderState ReadBdmvFolderState(const platform::Directory& folder) {
-  return BdmvFolderStateOf(LookAtFolder(folder));
+  return BdmvFolderStateOf(LookAtFolder(folder, LookDepth::kIndex));
 }
 
 BdmvFolderState BdmvFolderStateOf(const FolderLook& look) {
@@ -15,7 +15,7 @@ BdmvFolderState BdmvFolderStateOf(const FolderLook& look) {
     state.indexError = look.indexError;
     return state;
   }
-  state.indexReadable = look.index.has_value();
+  state.indexReadable = !look.indexName.empty();  // and read, as it has no error
   state.isIndexTable = look.header.isIndexTable;
   state.flags = look.header.flags;
   if (!state.isIndexTable) return state;

@@ -18,10 +18,38 @@ std::string BackupFile(const FolderLook& look) {
 
 }  // namespace
 
-FolderLook LookAtFolder(const platform::Directory& folder, bool readIndex) {
+FolderLook LookAtFolder(const platform::Directory& folder, LookDepth depth) {
+  std::vector<platform::DirEntry> entries;
+  if (std::optional<FileError> error = folder.List(entries)) {
+    FolderLook look;
+    look.listError = std::move(error);
+    return look;
+  }
+  return LookAtListedFolder(folder, std::move(entries), depth);
+}
+
+// Where it cannot be (on Windows a program writing the file keeps this open out), the operation
+// opens the file itself at its turn and meets the cause then, when a program may have let go.
+void OpenIndexToChange(const platform::Directory& folder, FolderLook& look) {
+  if (look.indexName.empty() || look.indexError || look.index) return;
+  try {
+    look.index.emplace(platform::File::OpenToChange(folder, look.indexName));
+    look.indexToChange = true;
+  } catch (const FileError&) {
+  }
+}
+
+void LetGoOfFiles(FolderLook& look) {
+  look.index.reset();
+  look.indexToChange = false;
+  if (look.backup) look.backup->file.reset();
+  look.backupDir = platform::Directory();
+}
+
+FolderLook LookAtListedFolder(const platform::Directory& folder,
+                              std::vector<platform::DirEntry> entries, LookDepth depth) {
   FolderLook look;
-  look.listError = folder.List(look.entries);
-  if (look.listError) return look;
+  look.entries = std::move(entries);
   const platform::DirEntry* backupDirEntry =
       bdmv_names::FindEntry(look.entries, bdmv_names::kBackup);
   look.backupDir = folder.OpenSubdirectory(backupDirEntry ? backupDirEntry->name
@@ -34,11 +62,12 @@ FolderLook LookAtFolder(const platform::Directory& folder, bool readIndex) {
       look.entries, bdmv_names::kIndex, bdmv_names::kIndexAlternative);
   if (!index) return look;
   look.indexName = index->name;
-  if (!readIndex) return look;
+  if (depth == LookDepth::kListings) return look;
   try {
-    look.index.emplace(platform::File::OpenForReading(folder, look.indexName));
+    if (depth == LookDepth::kIndexToChange) OpenIndexToChange(folder, look);
+    if (!look.index) look.index.emplace(platform::File::OpenForReading(folder, look.indexName));
     look.indexStamp = look.index->StampNow();
-    look.indexRegular = look.index->IsRegular();
+    look.indexRegular = look.indexStamp.regular;
     if (!look.indexRegular) return look;
     std::array<std::uint8_t, index_table::kMinimumSize> first{};
     const std::size_t size = look.index->ReadAt(0, first);
@@ -46,8 +75,10 @@ FolderLook LookAtFolder(const platform::Directory& folder, bool readIndex) {
     if (!look.header.isIndexTable) return look;
     look.backup.emplace(
         OpenBackupIn(look.backupDir, look.backupEntries, look.backupListError, look.backupName));
-    look.progress = patch_progress::Classify(patch_progress::BytesOf(*look.index),
-                                             patch_progress::BytesOf(look.backup->file));
+    std::optional<patch_progress::FileBytes> backup;
+    if (look.backup->file) backup = patch_progress::BytesOf(*look.backup->file, look.backup->size);
+    look.progress = patch_progress::Classify(
+        patch_progress::BytesOf(*look.index, look.indexStamp.size), backup);
   } catch (const FileError& error) {
     look.indexError = error;
   }

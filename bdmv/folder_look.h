@@ -14,8 +14,8 @@
 // A BDMV folder as a pass first sees it, read without changing anything: its listing, its index
 // file and the backup of it, open, with where the index file stands. A pass reads it ahead of
 // the folder's turn, on another thread, so that it waits for its writes and not for its reads;
-// the operation holds the index file only at the folder's turn, and takes what was read as it
-// stands only while the file it holds has the stamp the look read.
+// the operation takes what was read as it stands only while the index file it holds has the
+// stamp the look read.
 struct FolderLook {
   // Set when the folder could not be listed: nothing else is known.
   std::optional<FileError> listError;
@@ -28,7 +28,10 @@ struct FolderLook {
   std::vector<platform::DirEntry> backupEntries;
   std::optional<FileError> backupListError;
   std::optional<platform::File> index;  // the index file, open for reading
-  platform::File::Stamp indexStamp;     // as it was read
+  // Opened as a file that is to change (OpenToChange), so that the turn holds it without opening
+  // it again; not when a program writing it kept that open out at the look.
+  bool indexToChange = false;
+  platform::File::Stamp indexStamp;  // as it was read
   // Why the index file could not be opened or read: the operation meets it at its turn.
   std::optional<FileError> indexError;
   bool indexRegular = false;
@@ -37,6 +40,17 @@ struct FolderLook {
   patch_progress::Progress progress;  // for an index table: where it stands against the backup
 };
 
-// With `readIndex`, the index file and its backup are opened and read; without, only the folder
-// and BACKUP are listed, as much as a Restore reads before it writes.
-FolderLook LookAtFolder(const platform::Directory& folder, bool readIndex = true);
+// How far a look reads: the folder and BACKUP listed, as much as a Restore reads before it
+// writes; the index file and its backup opened and read too (a scan); and the index file opened
+// as one that is to change, for a Modify.
+enum class LookDepth { kListings, kIndex, kIndexToChange };
+
+FolderLook LookAtFolder(const platform::Directory& folder, LookDepth depth);
+// The same, from the folder's listing as it was just read.
+FolderLook LookAtListedFolder(const platform::Directory& folder,
+                              std::vector<platform::DirEntry> entries, LookDepth depth);
+
+// Closes what the look holds open, keeping what it read: a look kept long before its folder's
+// turn holds no descriptors. The index file can be opened again to change, as its turn nears.
+void LetGoOfFiles(FolderLook& look);
+void OpenIndexToChange(const platform::Directory& folder, FolderLook& look);

@@ -1,5 +1,6 @@
 #include "bdmv/modify_bdmv_folder.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <utility>
@@ -15,6 +16,7 @@
 #include "platform/file.h"
 #include "platform/file_error.h"
 #include "platform/path_length.h"
+#include "platform/temporary_name.h"
 
 namespace {
 
@@ -54,11 +56,20 @@ FirstLook LookBeforeBackup(const FolderLook& look) {
   if (!look.indexRegular) return {FolderOutcome::Reported(folder_messages::kModifyNotAnIndex)};
   if (!look.header.isIndexTable) return {};
   if (look.progress.stage != patch_progress::Stage::kUnpatched) return {std::nullopt, false};
-  if (index_table::PatchFor(look.index->Size(), false).empty()) {
+  if (index_table::PatchFor(look.indexStamp.size, false).empty()) {
     return {FolderOutcome::Reported(folder_messages::kModifyTooLarge)};
   }
   return {};
 }
+
+// Another pass may take the file up the moment this one is done with it, before the handle is
+// closed.
+struct LetGoOnReturn {
+  std::optional<platform::File>& file;
+  ~LetGoOnReturn() {
+    if (file) file->LetGo();
+  }
+};
 
 const char* RefusalOf(Replacement replacement) {
   switch (replacement) {
@@ -72,15 +83,18 @@ const char* RefusalOf(Replacement replacement) {
   return nullptr;
 }
 
+bool HasTemporaries(const std::vector<platform::DirEntry>& entries) {
+  return std::any_of(entries.begin(), entries.end(), [](const platform::DirEntry& entry) {
+    return entry.kind == platform::EntryKind::kFile && platform::TemporaryFilesProcess(entry.name);
+  });
+}
+
 FolderOutcome Modify(const platform::Directory& folder, const std::string& path, bool convert3DTo2D,
                      FolderLook& look) {
   namespace msg = folder_messages;
   using patch_progress::Stage;
-  if (platform::NarrowPathLength(path) >= msg::kMaxFolderPathLength) {
-    return FolderOutcome::Reported(msg::kPathTooLong);
-  }
+  if (std::optional<FolderOutcome> told = ModifyOutcomeOfLook(look, path)) return *told;
 
-  if (look.listError) return FolderOutcome::Reported(msg::kModifyUnreadable, *look.listError);
   const std::vector<platform::DirEntry>& entries = look.entries;
   platform::RemoveAbandonedTemporaries(folder, entries);
   if (look.indexName.empty()) return FolderOutcome::Reported(msg::kModifyNoIndex);
@@ -89,29 +103,41 @@ FolderOutcome Modify(const platform::Directory& folder, const std::string& path,
 
   const FirstLook first = LookBeforeBackup(look);
   if (first.refusal) return *first.refusal;
+  // Held from here on, through the look's handle while the name still leads to it, so that
+  // nothing waits to open it again; the handle lets go on return, and its close is left to the
+  // pass. Only the handle held is open when a new file takes the index file's name: on Windows
+  // another one, even the look's, makes the rename wait.
+  std::optional<platform::File>& original = look.index;
+  platform::File::Stamp named;
+  if (look.indexToChange) {
+    original->Hold(indexName);
+    named = original->StampByName(folder, indexName);
+  }
+  if (!look.indexToChange || named.identity != look.indexStamp.identity) {
+    original.reset();
+    original.emplace(platform::File::OpenExclusive(folder, indexName));
+    named = original->StampNow();
+  }
+  const LetGoOnReturn letGo{original};
   std::optional<platform::File::Stamp> backupMadeFrom;
   if (first.needsBackup) {
-    if (auto failure = EnsureBackup(folder, entries, indexName, backupName, backupMadeFrom)) {
+    if (auto failure = EnsureBackup(folder, entries, *original, backupName, backupMadeFrom)) {
       return *failure;
     }
   }
   if (look.indexStamp.readOnly) return FolderOutcome::Reported(msg::kModifyReadOnly);
 
-  std::optional<platform::File> original = platform::File::OpenExclusive(folder, indexName);
-  // Only the handle held is open when a new file takes the index file's name: on Windows another
-  // one, even the look's, makes the rename wait.
-  const bool sameAsLooked = original->StampNow() == look.indexStamp;
-  look.index.reset();
+  const bool sameAsLooked = named == look.indexStamp;
   // Held now, the file is judged from what the look read of it, while it is the file the look
   // read: its backup then too, or the backup just made of it, which holds what the look read.
   patch_progress::Progress progress;
-  std::optional<Backup> backup;  // none for the backup just made
+  const Backup* backup = nullptr;  // none for the backup just made
   std::uint64_t length = look.indexStamp.size;
   const bool lookedBackupStands = look.backup && !first.needsBackup;
   const bool madeBackup = backupMadeFrom == look.indexStamp;
   if (sameAsLooked && look.header.isIndexTable && (lookedBackupStands || madeBackup)) {
     progress = look.progress;
-    if (!madeBackup) backup.emplace(std::move(*look.backup));
+    if (!madeBackup) backup = &*look.backup;
   } else {
     if (platform::IsReadOnly(folder, indexName)) {
       return FolderOutcome::Reported(msg::kModifyReadOnly);
@@ -119,7 +145,7 @@ FolderOutcome Modify(const platform::Directory& folder, const std::string& path,
     if (!original->IsRegular() || !HeaderOf(*original).isIndexTable) {
       return FolderOutcome::Reported(msg::kModifyNotAnIndex);
     }
-    backup.emplace(OpenBackup(folder, entries, backupName));
+    backup = &look.backup.emplace(OpenBackup(folder, entries, backupName));
     progress = patch_progress::Classify(patch_progress::BytesOf(*original),
                                         patch_progress::BytesOf(backup->file));
     length = original->Size();
@@ -135,8 +161,8 @@ FolderOutcome Modify(const platform::Directory& folder, const std::string& path,
       if (backup && backup->error) {
         return FolderOutcome::Reported(msg::kModifyNoBackup, *backup->error);
       }
-      if (backup && !backup->file) return FolderOutcome::Reported(msg::kModifyNoBackup);
-      if (backup && HeaderOf(*backup->file).IsPatched()) {
+      if (backup && !backup->found) return FolderOutcome::Reported(msg::kModifyNoBackup);
+      if (backup && backup->patched) {
         return FolderOutcome::Reported(msg::kModifyBackupPatched);
       }
       patches = index_table::PatchFor(length, convert3DTo2D);
@@ -161,11 +187,39 @@ FolderOutcome Modify(const platform::Directory& folder, const std::string& path,
 
 }  // namespace
 
+std::optional<FolderOutcome> ModifyOutcomeOfLook(const FolderLook& look, const std::string& path) {
+  namespace msg = folder_messages;
+  using patch_progress::Stage;
+  if (platform::NarrowPathLength(path) >= msg::kMaxFolderPathLength) {
+    return FolderOutcome::Reported(msg::kPathTooLong);
+  }
+  if (look.listError) return FolderOutcome::Reported(msg::kModifyUnreadable, *look.listError);
+  // Abandoned temporary files are removed at the turn.
+  if (HasTemporaries(look.entries)) return std::nullopt;
+  if (look.indexName.empty()) return FolderOutcome::Reported(msg::kModifyNoIndex);
+  if (look.indexError) return std::nullopt;
+  const FirstLook first = LookBeforeBackup(look);
+  if (first.refusal) return first.refusal;
+  // A file no original is made of is told as read-only before anything else.
+  if (first.needsBackup) return std::nullopt;
+  if (look.indexStamp.readOnly) return FolderOutcome::Reported(msg::kModifyReadOnly);
+  switch (look.progress.stage) {
+    case Stage::kPatched:
+      return FolderOutcome{FolderOutcome::Kind::kAlreadyPatched, {}};
+    case Stage::kBroken:
+      return FolderOutcome::Reported(msg::kModifyHalfPatched);
+    case Stage::kUnpatched:
+    case Stage::kUnfinished:
+      break;
+  }
+  return std::nullopt;
+}
+
 FolderOutcome ModifyBdmvFolder(const platform::Directory& folder, const std::string& path,
                                bool convert3DTo2D, FolderLook* look) {
   try {
     if (look) return Modify(folder, path, convert3DTo2D, *look);
-    FolderLook own = LookAtFolder(folder);
+    FolderLook own = LookAtFolder(folder, LookDepth::kIndexToChange);
     return Modify(folder, path, convert3DTo2D, own);
   } catch (const std::bad_alloc&) {
     return FolderOutcome::Reported(folder_messages::kMemoryLeak);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "bdmv/folder_look.h"
@@ -13,3 +14,8 @@
 // Throws FileError when a file of the folder fails mid-way: the pass ends.
 FolderOutcome ModifyBdmvFolder(const platform::Directory& folder, const std::string& path,
                                bool convert3DTo2D, FolderLook* look = nullptr);
+
+// What a Modify makes of the folder from its look alone, where it would write nothing: a folder
+// already patched, or one it refuses. None where it is to change something, or where the index
+// file could not be read: the folder's turn tells then, with the folder open.
+std::optional<FolderOutcome> ModifyOutcomeOfLook(const FolderLook& look, const std::string& path);

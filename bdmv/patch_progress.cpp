@@ -81,7 +81,11 @@ std::optional<Progress> Between(const FileBytes& index, const FileBytes& origina
 }  // namespace
 
 FileBytes BytesOf(const platform::File& file) {
-  return {file.Size(), [&file](std::uint64_t offset, std::span<std::uint8_t> buffer) {
+  return BytesOf(file, file.Size());
+}
+
+FileBytes BytesOf(const platform::File& file, std::uint64_t size) {
+  return {size, [&file](std::uint64_t offset, std::span<std::uint8_t> buffer) {
             return file.ReadAt(offset, buffer);
           }};
 }

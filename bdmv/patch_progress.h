@@ -36,6 +36,8 @@ struct FileBytes {
 };
 
 FileBytes BytesOf(const platform::File& file);
+// Of a file whose size is known already, as a stamp tells it.
+FileBytes BytesOf(const platform::File& file, std::uint64_t size);
 std::optional<FileBytes> BytesOf(const std::optional<platform::File>& file);
 
 // Where `index`, an index table, stands; `backup` is the folder's backup of it, if there is one.

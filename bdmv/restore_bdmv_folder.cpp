@@ -111,7 +111,7 @@ FolderOutcome RestoreBdmvFolder(const platform::Directory& folder, const std::st
                                 const FolderLook* look) {
   try {
     if (look) return Restore(folder, path, *look);
-    return Restore(folder, path, LookAtFolder(folder, false));
+    return Restore(folder, path, LookAtFolder(folder, LookDepth::kListings));
   } catch (const std::bad_alloc&) {
     return FolderOutcome::Reported(msg::kMemoryLeak);
   }

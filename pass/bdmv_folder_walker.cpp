@@ -48,7 +48,7 @@ std::string CBdmvFolderWalker::ShownPath(const std::string& relative) const {
 }
 
 void CBdmvFolderWalker::Walk(const TargetHandler& handler, PassFrontEnd* frontEnd, unsigned threads,
-                             LookAhead lookAhead) {
+                             const Looks& looks) {
   if (!Entered()) return;
   const auto stopRequested = [&] { return frontEnd && frontEnd->CancelRequested(); };
   if (!m_startImage.empty()) {
@@ -61,7 +61,7 @@ void CBdmvFolderWalker::Walk(const TargetHandler& handler, PassFrontEnd* frontEn
     return;
   }
 
-  DiscSearch search(m_start, m_strPattern, m_images);
+  DiscSearch search(m_start, m_strPattern, m_images, looks.inSearch);
   std::vector<Finding> findings = search.Run(threads, frontEnd);
   m_directoriesVisited = search.DirectoriesVisited();
   m_threadsUsed = search.ThreadsUsed();
@@ -70,18 +70,28 @@ void CBdmvFolderWalker::Walk(const TargetHandler& handler, PassFrontEnd* frontEn
     m_stopped = m_stoppedSearching = true;
     return;
   }
-  std::vector<const Finding*> discs;
-  for (const Finding& finding : findings) {
-    if (finding.kind != Finding::Kind::kUnreadable) discs.push_back(&finding);
+  // A disc whose search look is all its operation needs is handed over with it; the others are
+  // made ready ahead, in order.
+  const auto settled = [&](const Finding& finding) {
+    return finding.look && looks.enough && looks.enough(*finding.look, ShownPath(finding.relative));
+  };
+  std::vector<Finding*> discs;
+  std::size_t settledDiscs = 0;
+  for (Finding& finding : findings) {
+    if (finding.kind == Finding::Kind::kUnreadable) continue;
+    ++settledDiscs;
+    if (!settled(finding)) discs.push_back(&finding);
   }
-  m_targetsFound = discs.size();
+  m_targetsFound = settledDiscs;
+  settledDiscs -= discs.size();
   if (frontEnd) frontEnd->DiscsFound(m_targetsFound);
 
   // The writes stay on this thread, one disc at a time; the threads read the next discs.
   const unsigned readers = threads > 1 ? threads - 1 : 0;
   DiscReader reader(discs.size(), readers, DiscsAhead(readers),
-                    [&](std::size_t index) { return Prepare(*discs[index], lookAhead); });
+                    [&](std::size_t index) { return Prepare(*discs[index], looks.beforeTurn); });
   m_discReaders = reader.Threads();
+  const platform::Directory notOpened;
   std::size_t next = 0;
   for (const Finding& finding : findings) {
     const std::string path = ShownPath(finding.relative);
@@ -89,8 +99,16 @@ void CBdmvFolderWalker::Walk(const TargetHandler& handler, PassFrontEnd* frontEn
       if (frontEnd) frontEnd->FolderUnreadable(path, finding.cause->Description());
       continue;
     }
-    std::optional<PreparedDisc> disc =
-        stopRequested() ? std::nullopt : reader.Take(next++, [&] { return !stopRequested(); });
+    if (stopRequested()) {
+      m_stopped = true;
+      break;
+    }
+    if (next == discs.size() || discs[next] != &finding) {
+      ++m_targetsBegun;
+      handler(DiscLocation::BdmvFolder(notOpened, path, finding.look.get()));
+      continue;
+    }
+    std::optional<PreparedDisc> disc = reader.Take(next++, [&] { return !stopRequested(); });
     if (!disc) {
       m_stopped = true;
       break;
@@ -105,12 +123,13 @@ void CBdmvFolderWalker::Walk(const TargetHandler& handler, PassFrontEnd* frontEn
     }
     reader.Retire(std::move(*disc));
   }
+  m_discsSettledInSearch = settledDiscs;
   m_discsReadAhead = reader.ReadAhead();
 }
 
 // Opens the disc's folder, and looks at a BDMV folder as the pass asks: a BDMV folder below the
 // start folder, or the folder that holds an image.
-PreparedDisc CBdmvFolderWalker::Prepare(const Finding& disc, LookAhead lookAhead) const {
+PreparedDisc CBdmvFolderWalker::Prepare(Finding& disc, std::optional<LookDepth> lookAhead) const {
   PreparedDisc prepared;
   const std::string& relative = disc.relative;
   if (disc.kind == Finding::Kind::kImage) {
@@ -120,8 +139,12 @@ PreparedDisc CBdmvFolderWalker::Prepare(const Finding& disc, LookAhead lookAhead
     return prepared;
   }
   prepared.folder = m_start.OpenBelow(relative);
-  if (prepared.folder.IsOpen() && lookAhead != LookAhead::kNothing) {
-    prepared.look.emplace(LookAtFolder(prepared.folder, lookAhead == LookAhead::kIndex));
+  if (prepared.folder.IsOpen() && disc.look) {
+    // What the search read stands; the operation checks it against the file it then holds.
+    prepared.look.emplace(std::move(*disc.look));
+    if (lookAhead == LookDepth::kIndexToChange) OpenIndexToChange(prepared.folder, *prepared.look);
+  } else if (prepared.folder.IsOpen() && lookAhead) {
+    prepared.look.emplace(LookAtFolder(prepared.folder, *lookAhead));
   }
   return prepared;
 }

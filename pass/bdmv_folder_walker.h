@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "pass/disc_location.h"
@@ -21,6 +22,16 @@ class CBdmvFolderWalker {
  public:
   using TargetHandler = std::function<void(const DiscLocation& disc)>;
 
+  // What a pass reads of each BDMV folder before its turn: `inSearch`, while the search has the
+  // folder open; `beforeTurn`, as its turn nears, with the folder opened again. A folder whose
+  // search look is `enough` for its operation, at its path, is handed over with that look and
+  // not opened again.
+  struct Looks {
+    std::optional<LookDepth> inSearch;
+    std::optional<LookDepth> beforeTurn;
+    std::function<bool(const FolderLook& look, const std::string& path)> enough;
+  };
+
   // Directories listed at once while looking for discs; 1 lists one at a time.
   static constexpr unsigned kDefaultThreads = 16;
 
@@ -38,9 +49,9 @@ class CBdmvFolderWalker {
   // operation can report it. A file is a target when it is a plain, visible file with an
   // image's name that holds a UDF volume; one that cannot be read is reported and skipped.
   // The discs are made ready ahead of their turns on threads - 1 threads, each BDMV folder
-  // looked at as `lookAhead` says; the handler has them one by one on the calling thread.
+  // looked at as `looks` says; the handler has them one by one on the calling thread.
   void Walk(const TargetHandler& handler, PassFrontEnd* frontEnd = nullptr,
-            unsigned threads = kDefaultThreads, LookAhead lookAhead = LookAhead::kNothing);
+            unsigned threads = kDefaultThreads, const Looks& looks = {});
 
   // After Walk: whether the front end stopped it before it was done, and if so whether while it
   // was looking for targets; how many directories it visited, the start folder included; how
@@ -57,10 +68,12 @@ class CBdmvFolderWalker {
   // How many threads made discs ready ahead of their turns, and how many discs they made ready.
   unsigned DiscReaders() const { return m_discReaders; }
   std::size_t DiscsReadAhead() const { return m_discsReadAhead; }
+  // How many discs were handed over with the look the search took, not opened again.
+  std::size_t DiscsSettledInSearch() const { return m_discsSettledInSearch; }
 
  private:
   void EnterImage(const std::string& startPath);
-  PreparedDisc Prepare(const Finding& disc, LookAhead lookAhead) const;
+  PreparedDisc Prepare(Finding& disc, std::optional<LookDepth> lookAhead) const;
   static std::size_t DiscsAhead(unsigned readers);
   std::string ShownPath(const std::string& relative) const;
 
@@ -78,4 +91,5 @@ class CBdmvFolderWalker {
   std::size_t m_foundAgain = 0;
   unsigned m_discReaders = 0;
   std::size_t m_discsReadAhead = 0;
+  std::size_t m_discsSettledInSearch = 0;
 };

@@ -7,10 +7,6 @@
 #include "bdmv/folder_outcome.h"
 #include "platform/directory.h"
 
-// What the walk reads of each BDMV folder before its turn: nothing, its listings (a Restore), or
-// its index file and backup too (a Modify, a scan).
-enum class LookAhead { kNothing, kListings, kIndex };
-
 // Where a disc lives: a BDMV folder on a disk, or a disc inside an image file. Modify, Restore
 // and scan reach a disc through this alone, so that both kinds are counted, reported and shown
 // alike. It refers to what the walk holds and lasts as long as the call it is handed to.

@@ -35,6 +35,7 @@ struct DiscSearch::Node {
   NodePtr parent;  // none for the start folder
   std::string name;
   std::uint32_t slot = 0;  // its place among its parent's targets and subdirectories
+  std::optional<std::uint32_t> targetSlot;  // its place among its parent's targets, if one
   std::uint32_t depth = 0;
   // The rest is guarded by the state's mutex.
   DirectoryPtr dir;  // held while subdirectories wait, within the descriptors
@@ -91,6 +92,7 @@ struct DiscSearch::Taken {
   NodePtr parent;
   std::string name;
   std::uint32_t slot = 0;
+  std::optional<std::uint32_t> targetSlot;
   DirectoryPtr from;
   bool last = false;  // the parent's last waiting subdirectory
 };
@@ -100,6 +102,7 @@ struct DiscSearch::State {
     NodePtr parent;
     std::string name;
     std::uint32_t slot;
+    std::optional<std::uint32_t> targetSlot;
   };
 
   std::mutex mutex;
@@ -112,6 +115,7 @@ struct DiscSearch::State {
   std::vector<NodePtr> held;  // nodes holding their directory, the start folder aside
   std::size_t maxHeld = 0;
   std::vector<Finding> findings;
+  std::vector<Finding> looks;  // a look each, under its BDMV folder's key
   PassFrontEnd* frontEnd = nullptr;
   unsigned threads = 1;
   std::atomic<std::size_t> directories{0};
@@ -120,8 +124,12 @@ struct DiscSearch::State {
   NodePtr root;
 };
 
-DiscSearch::DiscSearch(const platform::Directory& start, std::string pattern, bool images)
-    : m_pattern(std::move(pattern)), m_images(images), m_state(std::make_unique<State>()) {
+DiscSearch::DiscSearch(const platform::Directory& start, std::string pattern, bool images,
+                       std::optional<LookDepth> look)
+    : m_pattern(std::move(pattern)),
+      m_images(images),
+      m_look(look),
+      m_state(std::make_unique<State>()) {
   m_state->root = std::make_shared<Node>();
   // The walker owns the start folder and outlives the search.
   m_state->root->dir = DirectoryPtr(&start, [](const platform::Directory*) {});
@@ -183,8 +191,18 @@ std::vector<Finding> DiscSearch::Run(unsigned threads, PassFrontEnd* frontEnd) {
   state.held.clear();
 
   std::vector<Finding> findings = std::move(state.findings);
-  std::sort(findings.begin(), findings.end(),
-            [](const Finding& a, const Finding& b) { return a.key < b.key; });
+  const auto byKey = [](const Finding& a, const Finding& b) { return a.key < b.key; };
+  std::sort(findings.begin(), findings.end(), byKey);
+  std::sort(state.looks.begin(), state.looks.end(), byKey);
+  auto look = state.looks.begin();
+  for (Finding& finding : findings) {
+    while (look != state.looks.end() && look->key < finding.key) ++look;
+    if (look != state.looks.end() && look->key == finding.key &&
+        finding.kind == Finding::Kind::kBdmvFolder) {
+      finding.look = std::move(look->look);
+    }
+  }
+  state.looks.clear();
   return findings;
 }
 
@@ -221,7 +239,11 @@ void DiscSearch::Work(bool caller) {
         State::Waiting waiting = std::move(state.stack.back());
         state.stack.pop_back();
         Node& parent = *waiting.parent;
-        taken = Taken{std::move(waiting.parent), std::move(waiting.name), waiting.slot, parent.dir,
+        taken = Taken{std::move(waiting.parent),
+                      std::move(waiting.name),
+                      waiting.slot,
+                      waiting.targetSlot,
+                      parent.dir,
                       --parent.waiting == 0};
       }
     }
@@ -243,6 +265,7 @@ void DiscSearch::Visit(Taken taken) {
     node->parent = taken.parent;
     node->name = std::move(taken.name);
     node->slot = taken.slot;
+    node->targetSlot = taken.targetSlot;
     node->depth = taken.parent->depth + 1;
     ListDirectory(node, std::make_shared<const platform::Directory>(std::move(child)));
   } else if (child.OpenError()) {
@@ -256,12 +279,14 @@ void DiscSearch::Visit(Taken taken) {
 void DiscSearch::ListDirectory(const NodePtr& node, DirectoryPtr dir) {
   ++m_state->directories;
   // Images are files: only a search that takes them lists more than the subdirectories.
+  const bool look = m_look && node->targetSlot;
   std::vector<platform::DirEntry> entries;
-  if (std::optional<FileError> error = dir->List(entries, !m_images)) {
+  if (std::optional<FileError> error = dir->List(entries, !m_images && !look)) {
     // A directory that cannot be listed contributes nothing.
     Record({Finding::Kind::kUnreadable, node->Key(), node->Relative(), std::move(error)});
     return;
   }
+  if (look) LookAt(*node, *dir, entries);
   const std::uint32_t targets = AddTargets(node, *dir, entries);
   QueueSubdirectories(node, std::move(dir), entries, targets);
 }
@@ -318,8 +343,11 @@ void DiscSearch::QueueSubdirectories(const NodePtr& node, DirectoryPtr dir,
     node->waiting = count;
     state.unfinished += count;
     std::uint32_t slot = firstSlot;
+    std::uint32_t targetSlot = 0;
     for (platform::DirEntry& entry : entries) {
-      if (queued(entry)) state.stack.push_back({node, std::move(entry.name), slot++});
+      std::optional<std::uint32_t> target;
+      if (IsTarget(entry)) target = targetSlot++;
+      if (queued(entry)) state.stack.push_back({node, std::move(entry.name), slot++, target});
     }
     wake = std::min<std::size_t>(count, state.threads);
   }
@@ -499,6 +527,20 @@ void DiscSearch::Lose(const NodePtr& node, FileError cause) {
     node->lost = true;
   }
   Record({Finding::Kind::kUnreadable, node->Key(), node->Relative(), std::move(cause)});
+}
+
+// A BDMV folder is looked at while the search has it open, on the search's threads: its turn
+// then opens it only to change it.
+void DiscSearch::LookAt(const Node& node, const platform::Directory& dir,
+                        const std::vector<platform::DirEntry>& entries) {
+  Finding look{Finding::Kind::kBdmvFolder,
+               node.parent->Key(*node.targetSlot),
+               {},
+               {},
+               std::make_unique<FolderLook>(LookAtListedFolder(dir, entries, *m_look))};
+  LetGoOfFiles(*look.look);
+  std::lock_guard lock(m_state->mutex);
+  m_state->looks.push_back(std::move(look));
 }
 
 void DiscSearch::Record(Finding finding) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "bdmv/folder_look.h"
 #include "pass/pass_front_end.h"
 #include "platform/directory.h"
 #include "platform/file_error.h"
@@ -22,8 +23,9 @@ struct Finding {
 
   Kind kind;
   WalkKey key;
-  std::string relative;            // below the start folder, names joined by '/'
-  std::optional<FileError> cause;  // why it could not be read
+  std::string relative;                        // below the start folder, names joined by '/'
+  std::optional<FileError> cause;              // why it could not be read
+  std::unique_ptr<FolderLook> look = nullptr;  // a BDMV folder's, read as the search listed it
 };
 
 // Finds every directory named like the pattern below a start folder, and with `images` every
@@ -32,9 +34,12 @@ struct Finding {
 // a parent given up to stay within the descriptor limit is found again from a held directory
 // and checked to be the one listed. Links are never followed, and depth is bounded by memory.
 // The findings come back in the walk's order, as a walk of one directory at a time meets them.
+// With `look`, each BDMV folder the search lists is looked at that deep there and then, while it
+// is open, its files closed again.
 class DiscSearch {
  public:
-  DiscSearch(const platform::Directory& start, std::string pattern, bool images);
+  DiscSearch(const platform::Directory& start, std::string pattern, bool images,
+             std::optional<LookDepth> look = std::nullopt);
   ~DiscSearch();
   DiscSearch(const DiscSearch&) = delete;
   DiscSearch& operator=(const DiscSearch&) = delete;
@@ -78,8 +83,11 @@ class DiscSearch {
   platform::Directory OpenChild(const platform::Directory& parent, const std::string& name);
   void Lose(const NodePtr& node, FileError cause);
   void Record(Finding finding);
+  void LookAt(const Node& node, const platform::Directory& dir,
+              const std::vector<platform::DirEntry>& entries);
 
   std::string m_pattern;
   bool m_images;
+  std::optional<LookDepth> m_look;
   std::unique_ptr<State> m_state;
 };

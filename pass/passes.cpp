@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "bdmv/modify_bdmv_folder.h"
 #include "pass/bdmv_folder_walker.h"
 #include "pass/disc_location.h"
 #include "pass/pass_state.h"
@@ -36,13 +37,22 @@ bool Enter(const CBdmvFolderWalker& walker, PassFrontEnd& frontEnd) {
   return false;
 }
 
+// A Modify reads each folder as the search lists it, and opens again only those it is to change;
+// a Restore changes every one, so it reads them as their turns near.
+CBdmvFolderWalker::Looks LooksOf(int mode) {
+  if (mode == PASS_RESTORE) return {std::nullopt, LookDepth::kListings, {}};
+  return {LookDepth::kIndex, LookDepth::kIndexToChange,
+          [](const FolderLook& look, const std::string& path) {
+            return ModifyOutcomeOfLook(look, path).has_value();
+          }};
+}
+
 void RunPass(const std::string& folder, const char* summaryFormat, PassFrontEnd& frontEnd,
              const WalkOptions& options) {
   CBdmvFolderWalker walker(folder, kPattern, options.images);
   if (!Enter(walker, frontEnd)) return;
   walker.Walk([&](const DiscLocation& disc) { ApplyPassOperation(disc, frontEnd); }, &frontEnd,
-              options.threads,
-              g_passMode == PASS_RESTORE ? LookAhead::kListings : LookAhead::kIndex);
+              options.threads, LooksOf(g_passMode));
   char summary[64];
   std::snprintf(summary, sizeof summary, summaryFormat, g_passCount);
   frontEnd.ShowMessage({PassMessage::Kind::kSummary,
@@ -89,6 +99,8 @@ bool RunScan(const std::string& folder, PassFrontEnd& frontEnd, const ScanReport
         // Whether it is patched is unknown: the folder counts as one that could not be read.
         if (state.indexError) frontEnd.FolderUnreadable(path, state.indexError->Description());
       },
-      &frontEnd, options.threads, LookAhead::kIndex);
+      &frontEnd, options.threads,
+      {LookDepth::kIndex, std::nullopt,
+       [](const FolderLook&, const std::string&) { return true; }});
   return true;
 }

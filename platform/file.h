@@ -29,6 +29,13 @@ class File {
   // the file, or that lets no one read it, makes the open fail with a sharing violation.
   static File OpenExclusive(const Directory& dir, const std::string& name);
 
+  // Opens the same way, without holding it yet: Hold does, at the moment the file is to change,
+  // so that a file opened ahead of its turn keeps no other pass away; LetGo lets others in again
+  // before the handle is closed, which on a share may be a while. `name` names it in errors.
+  static File OpenToChange(const Directory& dir, const std::string& name);
+  void Hold(const std::string& name);
+  void LetGo() noexcept;
+
   // Opens for reading and writing while others may go on reading: on Windows a program that
   // writes the file, or that will not let it be written, makes the open fail with a sharing
   // violation; a read-only file fails with access denied.
@@ -51,9 +58,14 @@ class File {
     std::uint64_t size = 0;
     std::int64_t modified = 0;  // in the system's own units
     bool readOnly = false;      // as IsReadOnly tells it by the file's name
+    bool regular = false;       // as IsRegular tells it
     bool operator==(const Stamp&) const = default;
   };
   Stamp StampNow() const;
+  // The stamp of the file `name` leads to now, which is this one while its identity is; none when
+  // the name leads nowhere. Opened to change, a file keeps its name on Windows, which lets no
+  // one rename or delete it meanwhile; elsewhere another file may have taken the name.
+  Stamp StampByName(const Directory& dir, const std::string& name) const;
 
   // How many names the file has: a write in place changes the file under every one of them.
   std::uint64_t LinkCount() const;

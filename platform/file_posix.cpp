@@ -108,22 +108,33 @@ File File::OpenForReading(const Directory& dir, const std::string& name) {
 }
 
 File File::OpenExclusive(const Directory& dir, const std::string& name) {
-  File file = OpenForReading(dir, name);
-  if (flock(static_cast<int>(file.m_handle), LOCK_EX | LOCK_NB) != 0) {
+  File file = OpenToChange(dir, name);
+  file.Hold(name);
+  return file;
+}
+
+File File::OpenToChange(const Directory& dir, const std::string& name) {
+  return OpenForReading(dir, name);
+}
+
+void File::Hold(const std::string& name) {
+  if (flock(AsFd(m_handle), LOCK_EX | LOCK_NB) != 0) {
     const int error = errno;
     // A socket's handle, which only tells what it is, takes no lock; it is no file to change.
-    if (error != EBADF || file.IsRegular()) {
+    if (error != EBADF || IsRegular())
       throw FileError(SystemError(error), FileOperation::kLock, name);
-    }
   }
-  return file;
+}
+
+void File::LetGo() noexcept {
+  flock(AsFd(m_handle), LOCK_UN);
 }
 
 File File::OpenForWriting(const Directory& dir, const std::string& name) {
   int fd = openat(Dir(dir), name.c_str(), O_RDWR | kFileFlags);
   if (fd < 0) ThrowLastError(FileOperation::kOpen, name);
   File file(fd);
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0) ThrowLastError(FileOperation::kLock, name);
+  file.Hold(name);
   return file;
 }
 
@@ -140,12 +151,26 @@ std::uint64_t File::Size() const {
   return StatusOf(static_cast<int>(m_handle)).st_size;
 }
 
-File::Stamp File::StampNow() const {
-  const struct stat status = StatusOf(AsFd(m_handle));
+namespace {
+
+File::Stamp StampOf(const struct stat& status) {
   return {{static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)},
           static_cast<std::uint64_t>(status.st_size),
           static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec,
-          S_ISREG(status.st_mode) && (status.st_mode & S_IWUSR) == 0};
+          S_ISREG(status.st_mode) && (status.st_mode & S_IWUSR) == 0,
+          S_ISREG(status.st_mode)};
+}
+
+}  // namespace
+
+File::Stamp File::StampNow() const {
+  return StampOf(StatusOf(AsFd(m_handle)));
+}
+
+File::Stamp File::StampByName(const Directory& dir, const std::string& name) const {
+  struct stat status;
+  if (fstatat(Dir(dir), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) return {};
+  return StampOf(status);
 }
 
 std::uint64_t File::LinkCount() const {

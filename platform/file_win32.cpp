@@ -57,16 +57,10 @@ std::intptr_t OpenExisting(const Directory& dir, const std::string& name, DWORD 
 
 // Another Quorvel changing the same file holds a lock on one byte far past the end of any index
 // file, where no reader reads: the lock keeps the passes apart and lets readers through.
-std::intptr_t HeldAgainstOtherPasses(std::intptr_t file, const std::string& name) {
+OVERLAPPED PassLockByte() {
   OVERLAPPED at{};
   at.OffsetHigh = 0x40000000;
-  if (!LockFileEx(Native(file), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
-                  &at)) {
-    const std::error_code error = LastSystemError();
-    CloseHandle(Native(file));
-    throw FileError(error, FileOperation::kLock, name);
-  }
-  return file;
+  return at;
 }
 
 void SetBasicInfo(HANDLE handle, FILE_BASIC_INFO info) {
@@ -186,7 +180,26 @@ File File::OpenForReading(const Directory& dir, const std::string& name) {
 // Readers go on reading; a program that writes the file is met here, before anything changes.
 // The file is closed before anything is renamed over it, so it need not share deleting.
 File File::OpenExclusive(const Directory& dir, const std::string& name) {
-  return File(HeldAgainstOtherPasses(OpenExisting(dir, name, GENERIC_READ, FILE_SHARE_READ), name));
+  File file = OpenToChange(dir, name);
+  file.Hold(name);
+  return file;
+}
+
+File File::OpenToChange(const Directory& dir, const std::string& name) {
+  return File(OpenExisting(dir, name, GENERIC_READ, FILE_SHARE_READ));
+}
+
+void File::Hold(const std::string& name) {
+  OVERLAPPED at = PassLockByte();
+  if (!LockFileEx(Native(m_handle), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
+                  &at)) {
+    ThrowLastError(FileOperation::kLock, name);
+  }
+}
+
+void File::LetGo() noexcept {
+  OVERLAPPED at = PassLockByte();
+  UnlockFileEx(Native(m_handle), 0, 1, 0, &at);
 }
 
 File File::OpenForUpdate(const Directory& dir, const std::string& name) {
@@ -194,8 +207,9 @@ File File::OpenForUpdate(const Directory& dir, const std::string& name) {
 }
 
 File File::OpenForWriting(const Directory& dir, const std::string& name) {
-  return File(HeldAgainstOtherPasses(
-      OpenExisting(dir, name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ), name));
+  File file(OpenExisting(dir, name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ));
+  file.Hold(name);
+  return file;
 }
 
 // Only a file in a folder is opened here; the question is whether it is a device. (Asking for
@@ -226,7 +240,13 @@ File::Stamp File::StampNow() const {
       static_cast<std::int64_t>(
           join(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime)),
       (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
-          (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0};
+          (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0,
+      (info.dwFileAttributes & (FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_DIRECTORY)) == 0};
+}
+
+// The handle shares no deleting, so nothing can take the file's name while it is open.
+File::Stamp File::StampByName(const Directory&, const std::string&) const {
+  return StampNow();
 }
 
 std::uint64_t File::LinkCount() const {

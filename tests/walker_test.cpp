@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "bdmv/modify_bdmv_folder.h"
 #include "pass/bdmv_folder_walker.h"
 #include "pass/pass_guard.h"
 #include "pass/pass_report.h"
@@ -205,6 +206,40 @@ TEST(WalkerTest, PassesLeaveTheWorkingDirectoryAlone) {
   EXPECT_EQ(shown.Texts(), std::vector<std::string>{"Modify 1 file successful"});
   EXPECT_EQ(shown.messages.back().directoriesVisited, 2u);
   EXPECT_EQ(shown.handled, std::vector<std::string>{(tree / "m" / "BDMV").string()});
+}
+
+// A disc the search's look tells all about is handed over with it, its folder not opened again;
+// one that is to change is opened as its turn nears.
+TEST(WalkerTest, DiscsToldFromTheSearchAreNotOpenedAgain) {
+  TempTree tree;
+  for (const char* disc : {"a", "b", "c"}) MakeBdmvFolder(tree / disc, IndexBytes(64, 0x60));
+  ModifyTree(tree / "a");
+  ModifyTree(tree / "c");
+  for (const unsigned threads : {1u, 4u}) {
+    CBdmvFolderWalker walker(tree.Root().string(), "BDMV");
+    std::vector<std::string> handed;
+    walker.Walk(
+        [&](const DiscLocation& disc) {
+          const FolderOutcome outcome = disc.Modify(false);
+          handed.push_back(fs::relative(disc.Path(), tree.Root()).string() +
+                           (disc.Folder().IsOpen() ? " opened " : " ") +
+                           std::to_string(static_cast<int>(outcome.kind)));
+        },
+        nullptr, threads,
+        {LookDepth::kIndex, LookDepth::kIndexToChange,
+         [](const FolderLook& look, const std::string& path) {
+           return ModifyOutcomeOfLook(look, path).has_value();
+         }});
+    const auto told = std::to_string(static_cast<int>(FolderOutcome::Kind::kAlreadyPatched));
+    const auto patched = std::to_string(static_cast<int>(FolderOutcome::Kind::kPatched));
+    std::sort(handed.begin(), handed.end());
+    EXPECT_EQ(handed, (std::vector<std::string>{"a/BDMV " + told, "b/BDMV opened " + patched,
+                                                "c/BDMV " + told}));
+    EXPECT_EQ(walker.DiscsSettledInSearch(), 2u);
+    fs::copy_file(tree / "b" / "BDMV" / "BACKUP" / "index.bdmv", tree / "b" / "BDMV" / "index.bdmv",
+                  fs::copy_options::overwrite_existing);
+    fs::remove_all(tree / "b" / "BDMV" / "BACKUP");
+  }
 }
 
 TEST(PassTest, AStartFolderThatCannotBeEnteredEndsThePass) {
