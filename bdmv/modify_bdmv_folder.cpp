@@ -114,7 +114,6 @@ FolderOutcome Modify(const platform::Directory& folder, const std::string& path,
     named = original->StampByName(folder, indexName);
   }
   if (!look.indexToChange || named.identity != look.indexStamp.identity) {
-    original.reset();
     original.emplace(platform::File::OpenExclusive(folder, indexName));
     named = original->StampNow();
   }

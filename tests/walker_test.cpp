@@ -242,6 +242,24 @@ TEST(WalkerTest, DiscsToldFromTheSearchAreNotOpenedAgain) {
   }
 }
 
+// The looks kept for the discs' turns hold no descriptors: far more discs than the limit allows
+// open files are walked, and none is reported unreadable.
+TEST(WalkerTest, LooksKeptForTheirTurnsHoldNoDescriptors) {
+  TempTree tree;
+  for (int disc = 0; disc < 40; ++disc) {
+    MakeBdmvFolder(tree / std::to_string(disc), IndexBytes(64, 0x60));
+  }
+  ModifyTree(tree.Root());
+  rlimit saved{};
+  getrlimit(RLIMIT_NOFILE, &saved);
+  rlimit low = saved;
+  low.rlim_cur = 32;
+  setrlimit(RLIMIT_NOFILE, &low);
+  const auto shown = ModifyTree(tree.Root());
+  setrlimit(RLIMIT_NOFILE, &saved);
+  EXPECT_EQ(shown.Texts(), std::vector<std::string>{"Modify 40 file successful"});
+}
+
 TEST(PassTest, AStartFolderThatCannotBeEnteredEndsThePass) {
   TempTree tree;
   WriteBytes(tree / "file", {});
