@@ -128,11 +128,13 @@ FolderOutcome Modify(const platform::Directory& folder, const std::string& path,
 
   const bool sameAsLooked = named == look.indexStamp;
   // Held now, the file is judged from what the look read of it, while it is the file the look
-  // read: its backup then too, or the backup just made of it, which holds what the look read.
+  // read: its backup then too (a backup is never replaced), or the backup just made of it, which
+  // holds what the look read.
   patch_progress::Progress progress;
   const Backup* backup = nullptr;  // none for the backup just made
   std::uint64_t length = look.indexStamp.size;
-  const bool lookedBackupStands = look.backup && !first.needsBackup;
+  const bool lookedBackupStands =
+      look.backup && (!first.needsBackup || (!backupMadeFrom && look.backup->found));
   const bool madeBackup = backupMadeFrom == look.indexStamp;
   if (sameAsLooked && look.header.isIndexTable && (lookedBackupStands || madeBackup)) {
     progress = look.progress;
