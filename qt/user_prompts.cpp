@@ -1,5 +1,10 @@
 #include "qt/user_prompts.h"
 
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+
+#include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -28,11 +33,66 @@ void ShowDetails(QMessageBox& box, const QString& details) {
 // A window manager that focuses on click gives the keyboard to a window clicked behind the box,
 // where Qt drops every key: while the box is up, a window of this program that takes the keyboard
 // hands it back, so that Enter and Escape still answer the box.
-void KeepKeyboard(QMessageBox& box) {
-  QObject::connect(qApp, &QGuiApplication::focusWindowChanged, &box, [&box](QWindow* window) {
-    if (window && window != box.windowHandle() && box.isVisible()) box.activateWindow();
-  });
-}
+//
+// The X server ignores a request for the keyboard stamped earlier than the focus change it would
+// undo, and Qt stamps it with the last event it has handled, which may well be older than that
+// change. So on X the box first has the server stamp a change to a property of its window, and
+// asks once Qt has handled that change, whose time Qt then stamps its request with.
+class KeyboardKeeper : public QObject, public QAbstractNativeEventFilter {
+ public:
+  explicit KeyboardKeeper(QMessageBox& box) : m_box(box) {
+    if (auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>()) {
+      m_x = x11->connection();
+      qApp->installNativeEventFilter(this);
+    }
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow* window) {
+      if (window && window != m_box.windowHandle() && m_box.isVisible()) TakeBack();
+    });
+  }
+
+  bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+    if (type != "xcb_generic_event_t") return false;
+    const auto* event = static_cast<const xcb_property_notify_event_t*>(message);
+    if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY && event->window == m_stamped &&
+        event->atom == m_stamp) {
+      // Queued, so as to run once Qt has taken the event's time.
+      QMetaObject::invokeMethod(
+          this,
+          [this] {
+            QWindow* focus = QGuiApplication::focusWindow();
+            if (m_box.isVisible() && focus && focus != m_box.windowHandle()) m_box.activateWindow();
+          },
+          Qt::QueuedConnection);
+    }
+    return false;
+  }
+
+ private:
+  void TakeBack() {
+    if (m_x && m_stamp == XCB_ATOM_NONE) {
+      constexpr char kName[] = "_QUORVEL_TIMESTAMP";
+      const xcb_intern_atom_cookie_t cookie = xcb_intern_atom(m_x, false, sizeof kName - 1, kName);
+      if (xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(m_x, cookie, nullptr)) {
+        m_stamp = reply->atom;
+        std::free(reply);
+      }
+    }
+    if (m_stamp == XCB_ATOM_NONE) {
+      m_box.activateWindow();
+      return;
+    }
+    // An empty value: the change is only there for the time the server stamps it with.
+    m_stamped = m_box.winId();
+    xcb_change_property(m_x, XCB_PROP_MODE_REPLACE, m_stamped, m_stamp, XCB_ATOM_STRING, 8, 0,
+                        nullptr);
+    xcb_flush(m_x);
+  }
+
+  QMessageBox& m_box;
+  xcb_connection_t* m_x = nullptr;
+  xcb_atom_t m_stamp = XCB_ATOM_NONE;
+  xcb_window_t m_stamped = XCB_WINDOW_NONE;
+};
 
 }  // namespace
 
@@ -42,7 +102,7 @@ void DesktopPrompts::ShowMessage(QWidget* owner, const QString& text, PassMessag
                   ExecutableName(), text, QMessageBox::Ok, owner);
   if (!details.isEmpty()) ShowDetails(box, details);
   box.setWindowModality(owner ? Qt::WindowModal : Qt::ApplicationModal);
-  KeepKeyboard(box);
+  KeyboardKeeper keeper(box);
   box.exec();
 }
 
