@@ -1,10 +1,8 @@
 #include "bdmv/backup.h"
 
-#include <array>
-
 #include "bdmv/bdmv_names.h"
 #include "bdmv/folder_messages.h"
-#include "bdmv/index_table.h"
+#include "bdmv/patch_progress.h"
 #include "bdmv/patched_copy.h"
 #include "platform/file_error.h"
 
@@ -73,9 +71,7 @@ Backup OpenBackupIn(const platform::Directory& backupDir,
     platform::File file = platform::File::OpenForReading(backupDir, backup->name);
     const platform::File::Stamp stamp = file.StampNow();
     if (!stamp.regular) return {};
-    std::array<std::uint8_t, index_table::kMinimumSize> first{};
-    const std::size_t size = file.ReadAt(0, first);
-    const bool patched = index_table::ReadHeader(std::span(first).first(size)).IsPatched();
+    const bool patched = patch_progress::HeaderOf(file).IsPatched();
     return {std::move(file), {}, true, patched, stamp.size};
   } catch (const FileError& error) {
     return {{}, error};

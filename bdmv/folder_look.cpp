@@ -1,7 +1,5 @@
 #include "bdmv/folder_look.h"
 
-#include <array>
-
 #include "bdmv/bdmv_names.h"
 
 namespace {
@@ -69,9 +67,7 @@ FolderLook LookAtListedFolder(const platform::Directory& folder,
     look.indexStamp = look.index->StampNow();
     look.indexRegular = look.indexStamp.regular;
     if (!look.indexRegular) return look;
-    std::array<std::uint8_t, index_table::kMinimumSize> first{};
-    const std::size_t size = look.index->ReadAt(0, first);
-    look.header = index_table::ReadHeader(std::span(first).first(size));
+    look.header = patch_progress::HeaderOf(*look.index);
     if (!look.header.isIndexTable) return look;
     look.backup.emplace(
         OpenBackupIn(look.backupDir, look.backupEntries, look.backupListError, look.backupName));

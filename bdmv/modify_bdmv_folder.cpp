@@ -1,7 +1,6 @@
 #include "bdmv/modify_bdmv_folder.h"
 
 #include <algorithm>
-#include <array>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -35,12 +34,6 @@ void TouchMovieObject(const platform::Directory& folder,
     throw FileError(platform::AccessDeniedError(), platform::FileOperation::kSetTime, entry->name);
   }
   file.SetModificationTimeToNow();
-}
-
-index_table::Header HeaderOf(const platform::File& file) {
-  std::array<std::uint8_t, index_table::kMinimumSize> first{};
-  const std::size_t size = file.ReadAt(0, first);
-  return index_table::ReadHeader(std::span(first).first(size));
 }
 
 // What refuses the index file before anything is written (something other than a plain file, or
@@ -143,7 +136,7 @@ FolderOutcome Modify(const platform::Directory& folder, const std::string& path,
     if (platform::IsReadOnly(folder, indexName)) {
       return FolderOutcome::Reported(msg::kModifyReadOnly);
     }
-    if (!original->IsRegular() || !HeaderOf(*original).isIndexTable) {
+    if (!original->IsRegular() || !patch_progress::HeaderOf(*original).isIndexTable) {
       return FolderOutcome::Reported(msg::kModifyNotAnIndex);
     }
     backup = &look.backup.emplace(OpenBackup(folder, entries, backupName));
@@ -201,7 +194,7 @@ std::optional<FolderOutcome> ModifyOutcomeOfLook(const FolderLook& look, const s
   if (look.indexError) return std::nullopt;
   const FirstLook first = LookBeforeBackup(look);
   if (first.refusal) return first.refusal;
-  // A file no original is made of is told as read-only before anything else.
+  // A file to back up is backed up before it is told read-only: that takes its turn.
   if (first.needsBackup) return std::nullopt;
   if (look.indexStamp.readOnly) return FolderOutcome::Reported(msg::kModifyReadOnly);
   switch (look.progress.stage) {

@@ -17,6 +17,14 @@ index_table::Header HeaderOf(const FileBytes& file) {
   return index_table::ReadHeader(std::span(first).first(size));
 }
 
+}  // namespace
+
+index_table::Header HeaderOf(const platform::File& file) {
+  return HeaderOf(BytesOf(file, 0));  // only the start is read: its size is not asked for
+}
+
+namespace {
+
 // The block without the address that points at it: what a write in place leaves when it stops
 // between the two.
 bool EndsWithBlock(const FileBytes& file) {

@@ -40,6 +40,9 @@ FileBytes BytesOf(const platform::File& file);
 FileBytes BytesOf(const platform::File& file, std::uint64_t size);
 std::optional<FileBytes> BytesOf(const std::optional<platform::File>& file);
 
+// What the start of the file says of it.
+index_table::Header HeaderOf(const platform::File& file);
+
 // Where `index`, an index table, stands; `backup` is the folder's backup of it, if there is one.
 Progress Classify(const FileBytes& index, const std::optional<FileBytes>& backup);
 

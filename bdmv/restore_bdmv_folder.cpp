@@ -1,12 +1,12 @@
 #include "bdmv/restore_bdmv_folder.h"
 
-#include <array>
 #include <optional>
 #include <vector>
 
 #include "bdmv/bdmv_names.h"
 #include "bdmv/folder_messages.h"
 #include "bdmv/index_table.h"
+#include "bdmv/patch_progress.h"
 #include "bdmv/replace_file.h"
 #include "platform/file.h"
 #include "platform/file_error.h"
@@ -24,10 +24,8 @@ std::optional<FolderOutcome> CopyBack(const platform::Directory& folder, const s
                                       const std::string& backupName) {
   const platform::File backup = platform::File::OpenForReading(backupDir, backupName);
   if (!backup.IsRegular()) return FolderOutcome::Reported(msg::kRestoreCopyFailed);
-  std::array<std::uint8_t, index_table::kMinimumSize> first{};
-  const std::size_t size = backup.ReadAt(0, first);
   // Put back, a patched backup would undo nothing while saying it did.
-  if (index_table::ReadHeader(std::span(first).first(size)).IsPatched()) {
+  if (patch_progress::HeaderOf(backup).IsPatched()) {
     return FolderOutcome::Reported(msg::kRestoreBackupPatched);
   }
   std::optional<platform::File> replaced;
