@@ -61,19 +61,33 @@ Backup OpenBackup(const platform::Directory& folder, const std::vector<platform:
   return OpenBackupIn(backupDir, backupEntries, error, backupName);
 }
 
+namespace {
+
+Backup Unreadable(const FileError& error) {
+  Backup backup;
+  backup.error = error;
+  return backup;
+}
+
+}  // namespace
+
 Backup OpenBackupIn(const platform::Directory& backupDir,
                     const std::vector<platform::DirEntry>& backupEntries,
                     const std::optional<FileError>& listError, std::string_view backupName) {
-  if (listError) return {{}, listError};
+  if (listError) return Unreadable(*listError);
   const platform::DirEntry* backup = bdmv_names::FindFile(backupEntries, backupName);
   if (!backup) return {};
   try {
     platform::File file = platform::File::OpenForReading(backupDir, backup->name);
     const platform::File::Stamp stamp = file.StampNow();
     if (!stamp.regular) return {};
-    const bool patched = patch_progress::HeaderOf(file).IsPatched();
-    return {std::move(file), {}, true, patched, stamp.size};
+    std::optional<std::vector<std::uint8_t>> content = patch_progress::ReadWhole(file, stamp.size);
+    const std::uint64_t size = content ? content->size() : stamp.size;
+    const bool patched = patch_progress::HeaderOf(content ? patch_progress::BytesOf(*content)
+                                                          : patch_progress::BytesOf(file, size))
+                             .IsPatched();
+    return {std::move(file), {}, true, patched, size, std::move(content)};
   } catch (const FileError& error) {
-    return {{}, error};
+    return Unreadable(error);
   }
 }

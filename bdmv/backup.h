@@ -36,6 +36,8 @@ struct Backup {
   bool found = false;
   bool patched = false;
   std::uint64_t size = 0;
+  // The whole file as its opening read it, when it is small enough to be read at once.
+  std::optional<std::vector<std::uint8_t>> content;
 };
 
 // The existing backup named backupName (in any case). No file when BACKUP holds no plain file of

@@ -14,6 +14,12 @@ std::string BackupFile(const FolderLook& look) {
   return backup ? platform::JoinPath(backupDirEntry->name, backup->name) : std::string();
 }
 
+std::optional<patch_progress::FileBytes> BackupBytes(const Backup& backup) {
+  if (backup.content) return patch_progress::BytesOf(*backup.content);
+  if (backup.file) return patch_progress::BytesOf(*backup.file, backup.size);
+  return std::nullopt;
+}
+
 }  // namespace
 
 FolderLook LookAtFolder(const platform::Directory& folder, LookDepth depth) {
@@ -40,7 +46,10 @@ void OpenIndexToChange(const platform::Directory& folder, FolderLook& look) {
 void LetGoOfFiles(FolderLook& look) {
   look.index.reset();
   look.indexToChange = false;
-  if (look.backup) look.backup->file.reset();
+  if (look.backup) {
+    look.backup->file.reset();
+    look.backup->content.reset();
+  }
   look.backupDir = platform::Directory();
 }
 
@@ -67,14 +76,18 @@ FolderLook LookAtListedFolder(const platform::Directory& folder,
     look.indexStamp = look.index->StampNow();
     look.indexRegular = look.indexStamp.regular;
     if (!look.indexRegular) return look;
-    look.header = patch_progress::HeaderOf(*look.index);
+    const auto content = patch_progress::ReadWhole(*look.index, look.indexStamp.size);
+    // What was read is what is judged: a file that changed size meanwhile is judged again at its
+    // turn, as its stamp then differs.
+    if (content) look.indexStamp.size = content->size();
+    const patch_progress::FileBytes index =
+        content ? patch_progress::BytesOf(*content)
+                : patch_progress::BytesOf(*look.index, look.indexStamp.size);
+    look.header = patch_progress::HeaderOf(index);
     if (!look.header.isIndexTable) return look;
     look.backup.emplace(
         OpenBackupIn(look.backupDir, look.backupEntries, look.backupListError, look.backupName));
-    std::optional<patch_progress::FileBytes> backup;
-    if (look.backup->file) backup = patch_progress::BytesOf(*look.backup->file, look.backup->size);
-    look.progress = patch_progress::Classify(
-        patch_progress::BytesOf(*look.index, look.indexStamp.size), backup);
+    look.progress = patch_progress::Classify(index, BackupBytes(*look.backup));
   } catch (const FileError& error) {
     look.indexError = error;
   }

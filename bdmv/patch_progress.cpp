@@ -11,13 +11,13 @@ constexpr std::size_t kChunkSize = 64 * 1024;
 constexpr std::size_t kBlockSize = index_table::kExtensionDataBlock.size();
 constexpr std::uint64_t kAddressOffset = index_table::kExtensionDataAddressOffset;
 
+}  // namespace
+
 index_table::Header HeaderOf(const FileBytes& file) {
   std::array<std::uint8_t, index_table::kMinimumSize> first{};
   const std::size_t size = file.read(0, first);
   return index_table::ReadHeader(std::span(first).first(size));
 }
-
-}  // namespace
 
 index_table::Header HeaderOf(const platform::File& file) {
   return HeaderOf(BytesOf(file, 0));  // only the start is read: its size is not asked for
@@ -96,6 +96,23 @@ FileBytes BytesOf(const platform::File& file, std::uint64_t size) {
   return {size, [&file](std::uint64_t offset, std::span<std::uint8_t> buffer) {
             return file.ReadAt(offset, buffer);
           }};
+}
+
+FileBytes BytesOf(std::span<const std::uint8_t> content) {
+  return {content.size(), [content](std::uint64_t offset, std::span<std::uint8_t> buffer) {
+            if (offset >= content.size()) return std::size_t{0};
+            const auto from = content.subspan(static_cast<std::size_t>(offset));
+            const std::size_t size = std::min(from.size(), buffer.size());
+            std::copy_n(from.begin(), size, buffer.begin());
+            return size;
+          }};
+}
+
+std::optional<std::vector<std::uint8_t>> ReadWhole(const platform::File& file, std::uint64_t size) {
+  if (size > kWholeReadLimit) return std::nullopt;
+  std::vector<std::uint8_t> content(static_cast<std::size_t>(size));
+  content.resize(file.ReadAt(0, content));
+  return content;
 }
 
 std::optional<FileBytes> BytesOf(const std::optional<platform::File>& file) {

@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <span>
+#include <vector>
 
 #include "bdmv/index_table.h"
 #include "platform/file.h"
@@ -40,8 +41,18 @@ FileBytes BytesOf(const platform::File& file);
 FileBytes BytesOf(const platform::File& file, std::uint64_t size);
 std::optional<FileBytes> BytesOf(const std::optional<platform::File>& file);
 
+// Bytes already read, kept alive by the caller.
+FileBytes BytesOf(std::span<const std::uint8_t> content);
+
+// The whole of a file of `size` bytes no longer than kWholeReadLimit, in one read: a file system
+// far away answers one request for it, where reads of its parts wait for one each. None for a
+// longer file. A file that shrank meanwhile gives what it still holds.
+inline constexpr std::uint64_t kWholeReadLimit = 1 << 20;
+std::optional<std::vector<std::uint8_t>> ReadWhole(const platform::File& file, std::uint64_t size);
+
 // What the start of the file says of it.
 index_table::Header HeaderOf(const platform::File& file);
+index_table::Header HeaderOf(const FileBytes& file);
 
 // Where `index`, an index table, stands; `backup` is the folder's backup of it, if there is one.
 Progress Classify(const FileBytes& index, const std::optional<FileBytes>& backup);

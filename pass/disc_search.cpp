@@ -21,6 +21,9 @@ constexpr std::size_t kReservedDescriptors = 4;
 // What one thread may hold at once besides the held parents: the directory it lists, the copy
 // of its parent it opens it from, a directory on the way to a parent found again, an image.
 constexpr std::size_t kDescriptorsPerThread = 4;
+// What a thread that looks at BDMV folders may hold: the folder, BACKUP, the index file and its
+// backup, and the folder waiting for it.
+constexpr std::size_t kDescriptorsPerLooker = 5;
 // Parents held for their waiting subdirectories when the descriptor limit allows: without them
 // a walk that goes deep finds its parents again and again.
 constexpr std::size_t kMinHeld = 4;
@@ -116,6 +119,17 @@ struct DiscSearch::State {
   std::size_t maxHeld = 0;
   std::vector<Finding> findings;
   std::vector<Finding> looks;  // a look each, under its BDMV folder's key
+  // BDMV folders listed and waiting to be looked at, at most lookRoom of them, and whether the
+  // search that adds them is over.
+  struct WaitingLook {
+    WalkKey key;
+    DirectoryPtr dir;
+    std::vector<platform::DirEntry> entries;
+  };
+  std::vector<WaitingLook> waitingLooks;
+  std::size_t lookRoom = 0;
+  bool searchOver = false;
+  std::condition_variable lookReady;
   PassFrontEnd* frontEnd = nullptr;
   unsigned threads = 1;
   std::atomic<std::size_t> directories{0};
@@ -160,35 +174,46 @@ std::vector<Finding> DiscSearch::Run(unsigned threads, PassFrontEnd* frontEnd) {
   // Each thread needs a few descriptors; the parents held get what is left.
   const std::size_t free = platform::FreeDescriptors();
   const std::size_t budget = free > kReservedDescriptors ? free - kReservedDescriptors : 0;
-  const std::size_t fitting =
-      budget > kMinHeld ? (budget - kMinHeld) / kDescriptorsPerThread : std::size_t{0};
+  // Each listing thread has a looking thread beside it when folders are looked at.
+  const std::size_t perThread = kDescriptorsPerThread + (m_look ? kDescriptorsPerLooker : 0);
+  const std::size_t fitting = budget > kMinHeld ? (budget - kMinHeld) / perThread : std::size_t{0};
   threads = static_cast<unsigned>(std::clamp<std::size_t>(fitting, 1, std::max(threads, 1u)));
-  const std::size_t forThreads = threads * kDescriptorsPerThread;
+  const std::size_t forThreads = threads * perThread;
   state.maxHeld = std::min(kMaxHeld, budget > forThreads ? budget - forThreads : 0);
 
+  // A folder's reads wait on other threads than the listings, so that a far file system has as
+  // many listings in flight as a search without reads would.
+  std::vector<std::thread> lookers = StartThreads(m_look ? threads : 0, &DiscSearch::Look);
+  {
+    std::lock_guard lock(state.mutex);
+    state.lookRoom = lookers.size();
+  }
   ListDirectory(state.root, state.root->dir);
-  if (!TellProgress()) return {};
-  std::vector<std::thread> workers;
-  workers.reserve(threads - 1);
-  try {
-    while (workers.size() + 1 < threads) {
-      workers.push_back(platform::StartThread(&DiscSearch::Work, this, false));
+  const bool going = TellProgress();
+  if (going) {
+    std::vector<std::thread> workers = StartThreads(threads - 1, &DiscSearch::Work, false);
+    {
+      std::lock_guard lock(state.mutex);
+      state.threads = static_cast<unsigned>(workers.size() + 1);
     }
-  } catch (const std::system_error&) {
-    // Where the system starts no more threads, those that did start do the work.
+    Work(true);
+    for (std::thread& worker : workers) worker.join();
   }
   {
     std::lock_guard lock(state.mutex);
-    state.threads = static_cast<unsigned>(workers.size() + 1);
+    state.searchOver = true;
   }
-  Work(true);
-  for (std::thread& worker : workers) worker.join();
+  state.lookReady.notify_all();
+  Look();
+  for (std::thread& looker : lookers) looker.join();
+  if (!going) return {};
   // The last word on the search: every directory and disc counted.
   if (frontEnd && !state.stopped) frontEnd->Searching(state.directories, state.found);
   // Whatever is still held or waiting, after a stop or a directory found again too late, closes
   // now: the discs need the descriptors.
   state.stack.clear();
   state.held.clear();
+  state.waitingLooks.clear();
 
   std::vector<Finding> findings = std::move(state.findings);
   const auto byKey = [](const Finding& a, const Finding& b) { return a.key < b.key; };
@@ -217,6 +242,7 @@ bool DiscSearch::TellProgress() {
   // A stop asked for once nothing is left changes nothing: the search is whole.
   state.stopped = state.unfinished != 0;
   state.ready.notify_all();
+  state.lookReady.notify_all();
   return false;
 }
 
@@ -286,7 +312,7 @@ void DiscSearch::ListDirectory(const NodePtr& node, DirectoryPtr dir) {
     Record({Finding::Kind::kUnreadable, node->Key(), node->Relative(), std::move(error)});
     return;
   }
-  if (look) LookAt(*node, *dir, entries);
+  if (look) LookAt(*node, dir, entries);
   const std::uint32_t targets = AddTargets(node, *dir, entries);
   QueueSubdirectories(node, std::move(dir), entries, targets);
 }
@@ -529,18 +555,63 @@ void DiscSearch::Lose(const NodePtr& node, FileError cause) {
   Record({Finding::Kind::kUnreadable, node->Key(), node->Relative(), std::move(cause)});
 }
 
-// A BDMV folder is looked at while the search has it open, on the search's threads: its turn
-// then opens it only to change it.
-void DiscSearch::LookAt(const Node& node, const platform::Directory& dir,
+// Up to `count` threads more, as many as the system starts.
+template <typename... Args>
+std::vector<std::thread> DiscSearch::StartThreads(std::size_t count,
+                                                  void (DiscSearch::*work)(Args...), Args... args) {
+  std::vector<std::thread> threads;
+  threads.reserve(count);
+  try {
+    while (threads.size() < count) threads.push_back(platform::StartThread(work, this, args...));
+  } catch (const std::system_error&) {
+    // Those that did start do the work.
+  }
+  return threads;
+}
+
+// A BDMV folder is looked at while the search has it open, by a looking thread or, when as many
+// wait as there are of those, by the listing one: its turn then opens it only to change it.
+void DiscSearch::LookAt(const Node& node, const DirectoryPtr& dir,
                         const std::vector<platform::DirEntry>& entries) {
-  Finding look{Finding::Kind::kBdmvFolder,
-               node.parent->Key(*node.targetSlot),
-               {},
-               {},
-               std::make_unique<FolderLook>(LookAtListedFolder(dir, entries, *m_look))};
-  LetGoOfFiles(*look.look);
+  State& state = *m_state;
+  WalkKey key = node.parent->Key(*node.targetSlot);
+  {
+    std::lock_guard lock(state.mutex);
+    if (state.waitingLooks.size() < state.lookRoom) {
+      state.waitingLooks.push_back({std::move(key), dir, entries});
+      state.lookReady.notify_one();
+      return;
+    }
+  }
+  Keep(std::move(key), LookAtListedFolder(*dir, entries, *m_look));
+}
+
+// Looks at the folders that wait, until the search is over and none is left, or it stops.
+void DiscSearch::Look() {
+  State& state = *m_state;
+  for (;;) {
+    State::WaitingLook waiting;
+    {
+      std::unique_lock lock(state.mutex);
+      state.lookReady.wait(
+          lock, [&] { return state.stopping || state.searchOver || !state.waitingLooks.empty(); });
+      if (state.stopping || state.waitingLooks.empty()) return;
+      waiting = std::move(state.waitingLooks.back());
+      state.waitingLooks.pop_back();
+    }
+    Keep(std::move(waiting.key), LookAtListedFolder(*waiting.dir, waiting.entries, *m_look));
+  }
+}
+
+void DiscSearch::Keep(WalkKey key, FolderLook look) {
+  Finding finding{Finding::Kind::kBdmvFolder,
+                  std::move(key),
+                  {},
+                  {},
+                  std::make_unique<FolderLook>(std::move(look))};
+  LetGoOfFiles(*finding.look);
   std::lock_guard lock(m_state->mutex);
-  m_state->looks.push_back(std::move(look));
+  m_state->looks.push_back(std::move(finding));
 }
 
 void DiscSearch::Record(Finding finding) {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bdmv/folder_look.h"
@@ -34,8 +35,8 @@ struct Finding {
 // a parent given up to stay within the descriptor limit is found again from a held directory
 // and checked to be the one listed. Links are never followed, and depth is bounded by memory.
 // The findings come back in the walk's order, as a walk of one directory at a time meets them.
-// With `look`, each BDMV folder the search lists is looked at that deep there and then, while it
-// is open, its files closed again.
+// With `look`, each BDMV folder the search lists is looked at that deep while it is open, by as
+// many threads again as list, its files closed again.
 class DiscSearch {
  public:
   DiscSearch(const platform::Directory& start, std::string pattern, bool images,
@@ -83,8 +84,13 @@ class DiscSearch {
   platform::Directory OpenChild(const platform::Directory& parent, const std::string& name);
   void Lose(const NodePtr& node, FileError cause);
   void Record(Finding finding);
-  void LookAt(const Node& node, const platform::Directory& dir,
+  template <typename... Args>
+  std::vector<std::thread> StartThreads(std::size_t count, void (DiscSearch::*work)(Args...),
+                                        Args... args);
+  void LookAt(const Node& node, const DirectoryPtr& dir,
               const std::vector<platform::DirEntry>& entries);
+  void Look();
+  void Keep(WalkKey key, FolderLook look);
 
   std::string m_pattern;
   bool m_images;

@@ -233,8 +233,8 @@ TEST(WalkPropertyTest, AWalkGoesOnWhereItsReadingThreadsCannotStart) {
   platform::SetThreadStartFaultHook([&] { return ++attempts, EAGAIN; });
   const auto shown = ModifyTree(tree / "start");
   platform::SetThreadStartFaultHook(nullptr);
-  EXPECT_EQ(attempts, 1) << "one start for the search: the discs, told from what it read of "
-                            "them, need no reader";
+  EXPECT_EQ(attempts, 2) << "one start for the search's looking threads and one for its listing "
+                            "ones: the discs, told from what it read of them, need no reader";
   ASSERT_FALSE(shown.messages.empty());
   EXPECT_EQ(shown.messages.back().text, "Modify 0 file successful");
 }
