@@ -20,6 +20,27 @@ std::optional<patch_progress::FileBytes> BackupBytes(const Backup& backup) {
   return std::nullopt;
 }
 
+// What a Restore reads before it writes. What cannot be had here is met again at the turn.
+void LookBeforeRestore(const platform::Directory& folder, FolderLook& look) {
+  if (look.backupFile.empty()) return;
+  const platform::DirEntry* backup = bdmv_names::FindFileOrAlternative(
+      look.backupEntries, bdmv_names::kIndex, bdmv_names::kIndexAlternative);
+  look.backup.emplace(OpenBackupIn(look.backupDir, look.backupEntries, {}, backup->name));
+  // The backup decides which index file it replaces.
+  const std::string_view spelled = platform::SameName(backup->name, bdmv_names::kIndex)
+                                       ? bdmv_names::kIndex
+                                       : bdmv_names::kIndexAlternative;
+  const platform::DirEntry* index = bdmv_names::FindEntry(look.entries, spelled);
+  if (!index || index->name != look.indexName) return;
+  try {
+    look.index.emplace(platform::File::OpenToChange(folder, look.indexName));
+    look.indexStamp = look.index->StampNow();
+    look.indexToChange = look.indexStamp.regular;
+  } catch (const FileError&) {
+  }
+  if (!look.indexToChange) look.index.reset();
+}
+
 }  // namespace
 
 FolderLook LookAtFolder(const platform::Directory& folder, LookDepth depth) {
@@ -67,9 +88,9 @@ FolderLook LookAtListedFolder(const platform::Directory& folder,
   look.backupName = primary ? bdmv_names::kIndex : bdmv_names::kIndexAlternative;
   const platform::DirEntry* index = bdmv_names::FindFileOrAlternative(
       look.entries, bdmv_names::kIndex, bdmv_names::kIndexAlternative);
-  if (!index) return look;
-  look.indexName = index->name;
-  if (depth == LookDepth::kListings) return look;
+  if (index) look.indexName = index->name;
+  if (depth == LookDepth::kRestore) LookBeforeRestore(folder, look);
+  if (!index || depth == LookDepth::kListings || depth == LookDepth::kRestore) return look;
   try {
     if (depth == LookDepth::kIndexToChange) OpenIndexToChange(folder, look);
     if (!look.index) look.index.emplace(platform::File::OpenForReading(folder, look.indexName));

@@ -40,10 +40,11 @@ struct FolderLook {
   patch_progress::Progress progress;  // for an index table: where it stands against the backup
 };
 
-// How far a look reads: the folder and BACKUP listed, as much as a Restore reads before it
-// writes; the index file and its backup opened and read too (a scan); and the index file opened
-// as one that is to change, for a Modify.
-enum class LookDepth { kListings, kIndex, kIndexToChange };
+// How far a look reads: the folder and BACKUP listed; the index file and its backup opened and
+// read too (a scan); the index file opened as one that is to change, for a Modify; and for a
+// Restore the listings, the backup it puts back opened and read, and the index file of that name
+// opened to change.
+enum class LookDepth { kListings, kIndex, kIndexToChange, kRestore };
 
 FolderLook LookAtFolder(const platform::Directory& folder, LookDepth depth);
 // The same, from the folder's listing as it was just read.

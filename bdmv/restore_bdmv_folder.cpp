@@ -16,25 +16,39 @@ namespace {
 
 namespace msg = folder_messages;
 
+bool HeldByAnother(const FileError& error) {
+  return error.Cause() == FileErrorCause::kSharingViolation ||
+         error.Cause() == FileErrorCause::kLockViolation;
+}
+
+// The backup to put back: as the look opened it, or opened now where the look had none or met a
+// program holding it. Why it cannot be read is thrown.
+const Backup& BackupToUse(const FolderLook& look, const std::vector<platform::DirEntry>& entries,
+                          const std::string& name, std::optional<Backup>& opened) {
+  const Backup* backup = look.backup ? &*look.backup : nullptr;
+  if (!backup || (backup->error && HeldByAnother(*backup->error))) {
+    backup = &opened.emplace(OpenBackupIn(look.backupDir, entries, {}, name));
+  }
+  if (backup->error) throw *backup->error;
+  return *backup;
+}
+
 // Replaces (or creates) the index file `name` with a copy of the backup, keeping the permission
-// bits and owner of the file it replaces. Returns the report that refuses it, if any.
+// bits and owner of the file it replaces, held as `replaced` where the look held it. Returns the
+// report that refuses it, if any.
 std::optional<FolderOutcome> CopyBack(const platform::Directory& folder, const std::string& name,
                                       bool exists, const std::string& fullPath,
-                                      const platform::Directory& backupDir,
-                                      const std::string& backupName) {
-  const platform::File backup = platform::File::OpenForReading(backupDir, backupName);
-  if (!backup.IsRegular()) return FolderOutcome::Reported(msg::kRestoreCopyFailed);
+                                      const Backup& backup,
+                                      std::optional<platform::File>& replaced) {
+  if (!backup.file) return FolderOutcome::Reported(msg::kRestoreCopyFailed);
   // Put back, a patched backup would undo nothing while saying it did.
-  if (patch_progress::HeaderOf(backup).IsPatched()) {
-    return FolderOutcome::Reported(msg::kRestoreBackupPatched);
-  }
-  std::optional<platform::File> replaced;
-  if (exists) {
+  if (backup.patched) return FolderOutcome::Reported(msg::kRestoreBackupPatched);
+  if (exists && !replaced) {
     replaced.emplace(platform::File::OpenExclusive(folder, name));
     if (!replaced->IsRegular()) return FolderOutcome::Reported(msg::kRestoreCopyFailed);
   }
-  const platform::File& permissionsFrom = replaced ? *replaced : backup;
-  switch (ReplaceFileContent(folder, name, fullPath, replaced, backup, backup.Size(), {},
+  const platform::File& permissionsFrom = replaced ? *replaced : *backup.file;
+  switch (ReplaceFileContent(folder, name, fullPath, replaced, *backup.file, backup.size, {},
                              permissionsFrom)) {
     case Replacement::kFileHasOtherNames:
       return FolderOutcome::Reported(msg::kRestoreHardLinked);
@@ -46,8 +60,23 @@ std::optional<FolderOutcome> CopyBack(const platform::Directory& folder, const s
   return std::nullopt;
 }
 
+// The index file the look opened to change, held, while its name still leads to it; none
+// otherwise, to be opened at the turn. The stamp by its name tells whether it is read-only.
+std::optional<platform::File> HoldLooked(const platform::Directory& folder, FolderLook& look,
+                                         const std::string& name, bool& readOnly) {
+  if (!look.indexToChange || name != look.indexName) return std::nullopt;
+  look.index->Hold(name);
+  const platform::File::Stamp named = look.index->StampByName(folder, name);
+  if (named.identity != look.indexStamp.identity) {
+    look.index->LetGo();
+    return std::nullopt;
+  }
+  readOnly = named.readOnly;
+  return std::move(look.index);
+}
+
 FolderOutcome Restore(const platform::Directory& folder, const std::string& path,
-                      const FolderLook& look) {
+                      FolderLook& look) {
   if (platform::NarrowPathLength(path) >= msg::kMaxFolderPathLength) {
     return FolderOutcome::Reported(msg::kPathTooLong);
   }
@@ -69,7 +98,6 @@ FolderOutcome Restore(const platform::Directory& folder, const std::string& path
   }
   static const std::vector<platform::DirEntry> kNone;
   if (!backupEntries) backupEntries = &kNone;
-  const platform::Directory& backupDir = look.backupDir;
   // The backup decides which index file is restored, whichever of the two exists.
   std::string_view spelled = bdmv_names::kIndex;
   const platform::DirEntry* backup = bdmv_names::FindFile(*backupEntries, spelled);
@@ -84,20 +112,22 @@ FolderOutcome Restore(const platform::Directory& folder, const std::string& path
     return FolderOutcome::Reported(msg::kRestoreCopyFailed);
   }
   const std::string name = target ? target->name : std::string(spelled);
-  if (platform::IsReadOnly(folder, name)) return FolderOutcome::Reported(msg::kRestoreReadOnly);
 
   try {
+    bool readOnly = false;
+    std::optional<platform::File> replaced = HoldLooked(folder, look, name, readOnly);
+    if (!replaced) readOnly = platform::IsReadOnly(folder, name);
+    if (readOnly) return FolderOutcome::Reported(msg::kRestoreReadOnly);
+    std::optional<Backup> opened;
+    const Backup& backupToUse = BackupToUse(look, *backupEntries, backup->name, opened);
     if (auto refusal = CopyBack(folder, name, target != nullptr, platform::JoinPath(path, name),
-                                backupDir, backup->name)) {
+                                backupToUse, replaced)) {
       return *refusal;
     }
   } catch (const FileError& error) {
     // A program that will not let the file be written is told as such, as in a Modify, and not
     // taken for a backup that cannot be copied.
-    if (error.Cause() == FileErrorCause::kSharingViolation ||
-        error.Cause() == FileErrorCause::kLockViolation) {
-      throw;
-    }
+    if (HeldByAnother(error)) throw;
     return FolderOutcome::Reported(msg::kRestoreCopyFailed, error);
   }
   return {FolderOutcome::Kind::kRestored, {}};
@@ -106,10 +136,11 @@ FolderOutcome Restore(const platform::Directory& folder, const std::string& path
 }  // namespace
 
 FolderOutcome RestoreBdmvFolder(const platform::Directory& folder, const std::string& path,
-                                const FolderLook* look) {
+                                FolderLook* look) {
   try {
     if (look) return Restore(folder, path, *look);
-    return Restore(folder, path, LookAtFolder(folder, LookDepth::kListings));
+    FolderLook own = LookAtFolder(folder, LookDepth::kListings);
+    return Restore(folder, path, own);
   } catch (const std::bad_alloc&) {
     return FolderOutcome::Reported(msg::kMemoryLeak);
   }

@@ -10,4 +10,4 @@
 // the folder's full path, for messages. `look`, taken before the folder's turn, is what the
 // folder is first seen as; without it the folder is looked at now.
 FolderOutcome RestoreBdmvFolder(const platform::Directory& folder, const std::string& path,
-                                const FolderLook* look = nullptr);
+                                FolderLook* look = nullptr);

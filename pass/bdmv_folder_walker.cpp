@@ -149,11 +149,11 @@ PreparedDisc CBdmvFolderWalker::Prepare(Finding& disc, std::optional<LookDepth> 
   return prepared;
 }
 
-// Discs made ready ahead hold their folder, index file and backup open: as many as the
+// Discs made ready ahead hold their folder, BACKUP, index file and backup open: as many as the
 // descriptors allow beside what the operations themselves open, a few for each thread.
 std::size_t CBdmvFolderWalker::DiscsAhead(unsigned readers) {
   constexpr std::size_t kReserved = 32;
-  constexpr std::size_t kPerDisc = 3;
+  constexpr std::size_t kPerDisc = 4;
   const std::size_t free = platform::FreeDescriptors();
   const std::size_t room = free > kReserved ? (free - kReserved) / kPerDisc : 0;
   return std::min<std::size_t>(room, 2 * std::size_t{readers});

@@ -40,7 +40,7 @@ bool Enter(const CBdmvFolderWalker& walker, PassFrontEnd& frontEnd) {
 // A Modify reads each folder as the search lists it, and opens again only those it is to change;
 // a Restore changes every one, so it reads them as their turns near.
 CBdmvFolderWalker::Looks LooksOf(int mode) {
-  if (mode == PASS_RESTORE) return {std::nullopt, LookDepth::kListings, {}};
+  if (mode == PASS_RESTORE) return {std::nullopt, LookDepth::kRestore, {}};
   return {LookDepth::kIndex, LookDepth::kIndexToChange,
           [](const FolderLook& look, const std::string& path) {
             return ModifyOutcomeOfLook(look, path).has_value();

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "bdmv/folder_look.h"
+#include "bdmv/restore_bdmv_folder.h"
 #include "pass/pass_state.h"
 #include "tests/support/pass_runner.h"
 #include "tests/support/temp_tree.h"
@@ -45,6 +47,43 @@ TEST_F(RestoreTest, GivesBackTheOriginalBytesEveryTime) {
     EXPECT_EQ(status.st_mtim.tv_sec, modified.st_mtim.tv_sec) << "the movie object is not touched";
   }
   EXPECT_EQ(Names(Bdmv()), (std::vector<std::string>{"BACKUP", "MovieObject.bdmv", "index.bdmv"}));
+}
+
+// What a Restore reads ahead of the folder's turn is checked there: the file the name leads to
+// then is the one replaced, as read-only as it then is, and nothing stays held.
+TEST_F(RestoreTest, ALookReadAheadIsCheckedAtTheTurn) {
+  const Bytes original = IndexBytes(150, 0x60);
+  struct Case {
+    const char* name;
+    std::function<void()> meanwhile;
+    const char* message;  // none for a restored file
+  };
+  const std::vector<Case> cases = {
+      {"nothing meanwhile", [] {}, nullptr},
+      {"replaced meanwhile",
+       [&] {
+         WriteBytes(Bdmv() / "index.new", IndexBytes(90, 0));
+         fs::rename(Bdmv() / "index.new", Index());
+       },
+       nullptr},
+      {"made read-only meanwhile", [&] { ASSERT_EQ(chmod(Index().c_str(), 0444), 0); },
+       "Resume fail,Please check if BDMV is ReadOnly"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(tree / "Movie");
+    MakeBdmvFolder(tree / "Movie", original);
+    ModifyTree(tree.Root());
+    const platform::Directory folder = platform::Directory::OpenFolder(Bdmv().string());
+    FolderLook look = LookAtFolder(folder, LookDepth::kRestore);
+    ASSERT_TRUE(look.index && look.backup && look.backup->file) << "both files opened ahead";
+    c.meanwhile();
+    const Bytes before = ReadBytes(Index());
+    const FolderOutcome outcome = RestoreBdmvFolder(folder, Bdmv().string(), &look);
+    EXPECT_EQ(outcome.message, c.message ? c.message : "");
+    EXPECT_EQ(DescribeDifference(c.message ? before : original, ReadBytes(Index())), "");
+    EXPECT_NO_THROW(platform::File::OpenExclusive(folder, "index.bdmv")) << "nothing held";
+  }
 }
 
 TEST_F(RestoreTest, TheBackupDecidesWhichIndexFileIsWritten) {
