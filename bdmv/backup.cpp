@@ -7,11 +7,14 @@
 #include "platform/file_error.h"
 
 platform::Directory OpenBackupDirectory(const platform::Directory& folder,
-                                        const std::vector<platform::DirEntry>& entries) {
+                                        const std::vector<platform::DirEntry>& entries,
+                                        bool& made) {
+  made = false;
   const platform::DirEntry* existing = bdmv_names::FindEntry(entries, bdmv_names::kBackup);
   if (existing) return folder.OpenSubdirectory(existing->name);
   const std::string name(bdmv_names::kBackup);
   std::optional<FileError> error = folder.CreateSubdirectory(name);
+  made = !error;
   // Made since the folder was listed, by another pass: it is the one to use.
   if (error && error->code() != std::errc::file_exists) {
     return platform::Directory::Unopened(std::move(*error));
@@ -22,22 +25,26 @@ platform::Directory OpenBackupDirectory(const platform::Directory& folder,
 std::optional<FolderOutcome> EnsureBackup(const platform::Directory& folder,
                                           const std::vector<platform::DirEntry>& entries,
                                           const platform::File& index,
+                                          const platform::File::Stamp& stamp,
                                           const std::string& backupName,
                                           std::optional<platform::File::Stamp>& madeFrom) {
   madeFrom.reset();
   const auto failed = [](auto... cause) {
     return FolderOutcome::Reported(folder_messages::kModifyNoBackup, cause...);
   };
-  const platform::Directory backupDir = OpenBackupDirectory(folder, entries);
-  std::vector<platform::DirEntry> backupEntries;
-  if (const std::optional<FileError> error = backupDir.List(backupEntries)) return failed(*error);
-  platform::RemoveAbandonedTemporaries(backupDir, backupEntries);
-  if (const platform::DirEntry* backup = bdmv_names::FindEntry(backupEntries, backupName)) {
-    if (backup->kind == platform::EntryKind::kFile) return std::nullopt;
-    return failed();
+  bool made = false;
+  const platform::Directory backupDir = OpenBackupDirectory(folder, entries, made);
+  // A BACKUP this pass just made holds nothing to read; a name taken meanwhile fails the publish.
+  if (!made || !backupDir.IsOpen()) {
+    std::vector<platform::DirEntry> backupEntries;
+    if (const std::optional<FileError> error = backupDir.List(backupEntries)) return failed(*error);
+    platform::RemoveAbandonedTemporaries(backupDir, backupEntries);
+    if (const platform::DirEntry* backup = bdmv_names::FindEntry(backupEntries, backupName)) {
+      if (backup->kind == platform::EntryKind::kFile) return std::nullopt;
+      return failed();
+    }
   }
   try {
-    const platform::File::Stamp stamp = index.StampNow();
     if (!stamp.regular) return failed();
     platform::NewFile copy(backupDir, backupName, backupName);
     CopyWithPatches(index, stamp.size, copy);

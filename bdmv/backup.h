@@ -11,19 +11,20 @@
 #include "platform/file.h"
 #include "platform/file_error.h"
 
-// Opens the folder's BACKUP directory, creating it when it is missing. Not open, holding the
-// system's cause, when it cannot be had (it cannot be created, or the name is taken by a file or
-// a link).
+// Opens the folder's BACKUP directory, creating it when it is missing (`made` then says so). Not
+// open, holding the system's cause, when it cannot be had (it cannot be created, or the name is
+// taken by a file or a link).
 platform::Directory OpenBackupDirectory(const platform::Directory& folder,
-                                        const std::vector<platform::DirEntry>& entries);
+                                        const std::vector<platform::DirEntry>& entries, bool& made);
 
-// Makes sure BACKUP holds a whole copy of the index file, open as `index`, under backupName.
-// An existing backup is never replaced; `madeFrom`, when this call wrote the backup, is the stamp
-// of the file it copied. Returns the folder's report when no backup exists afterwards, with the
-// system's cause when it gave one.
+// Makes sure BACKUP holds a whole copy of the index file, open as `index` and stamped `stamp`,
+// under backupName. An existing backup is never replaced; `madeFrom`, when this call wrote the
+// backup, is the stamp of the file it copied. Returns the folder's report when no backup exists
+// afterwards, with the system's cause when it gave one.
 std::optional<FolderOutcome> EnsureBackup(const platform::Directory& folder,
                                           const std::vector<platform::DirEntry>& entries,
                                           const platform::File& index,
+                                          const platform::File::Stamp& stamp,
                                           const std::string& backupName,
                                           std::optional<platform::File::Stamp>& madeFrom);
 

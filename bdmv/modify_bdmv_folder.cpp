@@ -29,8 +29,9 @@ void TouchMovieObject(const platform::Directory& folder,
       entries, bdmv_names::kMovieObject, bdmv_names::kMovieObjectAlternative);
   if (!entry) return;
   platform::File file = platform::File::OpenForUpdate(folder, entry->name);
-  if (!file.IsRegular()) return;
-  if (platform::IsReadOnly(folder, entry->name)) {
+  const platform::File::Stamp stamp = file.StampNow();
+  if (!stamp.regular) return;
+  if (stamp.readOnly) {
     throw FileError(platform::AccessDeniedError(), platform::FileOperation::kSetTime, entry->name);
   }
   file.SetModificationTimeToNow();
@@ -113,7 +114,8 @@ FolderOutcome Modify(const platform::Directory& folder, const std::string& path,
   const LetGoOnReturn letGo{original};
   std::optional<platform::File::Stamp> backupMadeFrom;
   if (first.needsBackup) {
-    if (auto failure = EnsureBackup(folder, entries, *original, backupName, backupMadeFrom)) {
+    if (auto failure =
+            EnsureBackup(folder, entries, *original, named, backupName, backupMadeFrom)) {
       return *failure;
     }
   }

@@ -24,23 +24,21 @@ void ApplyPatches(std::span<std::uint8_t> chunk, std::uint64_t offset,
 
 void CopyWithPatches(const platform::File& source, std::uint64_t length, platform::NewFile& target,
                      std::span<const index_table::BytePatch> patches) {
+  std::uint64_t end = length;
+  for (const auto& patch : patches) end = std::max(end, patch.offset + patch.bytes.size());
+  // What the patches add past the source's end goes out with its last bytes, in one write.
   std::vector<std::uint8_t> chunk(
-      static_cast<std::size_t>(std::min<std::uint64_t>(length, kChunkSize)));
-  for (std::uint64_t offset = 0; offset < length;) {
-    const auto size =
-        static_cast<std::size_t>(std::min<std::uint64_t>(length - offset, kChunkSize));
-    std::span<std::uint8_t> part(chunk.data(), size);
-    if (source.ReadAt(offset, part) != size)
+      static_cast<std::size_t>(std::min<std::uint64_t>(end, kChunkSize)));
+  for (std::uint64_t offset = 0; offset < end;) {
+    const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(end - offset, kChunkSize));
+    const std::span<std::uint8_t> part(chunk.data(), size);
+    const auto fromSource = static_cast<std::size_t>(
+        offset < length ? std::min<std::uint64_t>(length - offset, size) : 0);
+    if (source.ReadAt(offset, part.first(fromSource)) != fromSource)
       throw FileError(platform::EndOfFileError(), platform::FileOperation::kRead);
+    std::fill(part.begin() + static_cast<std::ptrdiff_t>(fromSource), part.end(), 0);
     ApplyPatches(part, offset, patches);
     target.Write(part);
     offset += size;
   }
-
-  std::uint64_t end = length;
-  for (const auto& patch : patches) end = std::max(end, patch.offset + patch.bytes.size());
-  if (end == length) return;
-  std::vector<std::uint8_t> tail(static_cast<std::size_t>(end - length), 0);
-  ApplyPatches(tail, length, patches);
-  target.Write(tail);
 }

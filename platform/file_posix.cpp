@@ -286,6 +286,10 @@ void NewFile::KeepHidden() {}
 bool NewFile::KeepPermissionsOf(const File& original) {
   const struct stat wanted = StatusOf(static_cast<int>(original.NativeHandle()));
   const struct stat current = StatusOf(AsFd(m_handle));
+  if (current.st_uid == wanted.st_uid && current.st_gid == wanted.st_gid &&
+      (current.st_mode & 07777) == (wanted.st_mode & 07777)) {
+    return true;
+  }
   // Only what differs is set, so file systems that cannot change either (FAT) still work.
   if (current.st_uid != wanted.st_uid || current.st_gid != wanted.st_gid) {
     const std::error_code error =
