@@ -658,8 +658,9 @@ class Share:
     temporary folders is changed, except that sshd's privilege separation folder is made if
     missing. Use it in a with block: it always unmounts and stops sshd."""
 
-    def __init__(self, tree):
+    def __init__(self, tree, options=None):
         self.tree = tree
+        self.options = ["-o", options] if options else []
         self.keys = tempfile.mkdtemp(prefix="walk_vs_find-ssh-")
         # Apart from the keys, so that nothing ever deletes a folder while the tree is mounted there.
         self.mount_point = tempfile.mkdtemp(prefix="walk_vs_find-share-")
@@ -727,7 +728,7 @@ BatchMode yes
 
     def mount(self):
         with open(self.path("sshfs.log"), "w") as log:
-            self.sshfs = subprocess.Popen(["sshfs", "-f", "-F", self.path("ssh_config"),
+            self.sshfs = subprocess.Popen(["sshfs", "-f", *self.options, "-F", self.path("ssh_config"),
                                            f"{SSH_HOST}:{self.tree}", self.mount_point],
                                           stdin=subprocess.DEVNULL, stdout=log, stderr=log)
         wait_until(lambda: os.path.ismount(self.mount_point), self.sshfs, "sshfs", self.path("sshfs.log"))
@@ -748,8 +749,8 @@ BatchMode yes
 def measure_share(args, discs):
     """Every tool once a round, each on a fresh sshfs mount of the tree."""
     floor = floor_name(SHARE_FLOOR_THREADS)
-    label = f"{args.dirs} dirs over sshfs"
-    with Share(discs.tree) as share:
+    label = f"{args.dirs} dirs over sshfs" + (f" -o {args.sshfs_options}" if args.sshfs_options else "")
+    with Share(discs.tree, args.sshfs_options) as share:
         share.start()
         tools = walk_tools(args, discs, share.mount_point, SHARE_FLOOR_THREADS, ("find", "fd"))
         share.remount()
@@ -864,6 +865,9 @@ def main():
     parser.add_argument("--share", action="store_true",
                         help="instead of the warm and cold runs, run --rounds rounds over sshfs, each run on a "
                         "fresh mount (root; needs --unordered, sshd and sshfs)")
+    parser.add_argument("--sshfs-options", help="mount options passed on to sshfs as -o, e.g. cache=no: sshfs "
+                        "scans its whole cache on every rename, which after a walk of a large tree costs each "
+                        "rename milliseconds")
     parser.add_argument("--fuse-latency", type=microseconds,
                         help="instead of the warm and cold runs, run --rounds rounds over bench/slow_fs at each of "
                         "these latencies in microseconds, e.g. 0,50,500,5000 (root; needs --slow-fs and --unordered)")
