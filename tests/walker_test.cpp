@@ -18,6 +18,7 @@
 #include "pass/pass_state.h"
 #include "pass/passes.h"
 #include "platform/fault_injection.h"
+#include "platform/thread_start.h"
 #include "tests/support/pass_runner.h"
 #include "tests/support/temp_tree.h"
 
@@ -254,10 +255,16 @@ TEST(WalkerTest, LooksKeptForTheirTurnsHoldNoDescriptors) {
   getrlimit(RLIMIT_NOFILE, &saved);
   rlimit low = saved;
   low.rlim_cur = 32;
-  setrlimit(RLIMIT_NOFILE, &low);
-  const auto shown = ModifyTree(tree.Root());
-  setrlimit(RLIMIT_NOFILE, &saved);
-  EXPECT_EQ(shown.Texts(), std::vector<std::string>{"Modify 40 file successful"});
+  // Also where no looking thread starts: no folder then waits for one with its handle open.
+  for (const bool threadsStart : {true, false}) {
+    SCOPED_TRACE(threadsStart ? "threads start" : "no thread starts");
+    if (!threadsStart) platform::SetThreadStartFaultHook([] { return EAGAIN; });
+    setrlimit(RLIMIT_NOFILE, &low);
+    const auto shown = ModifyTree(tree.Root());
+    setrlimit(RLIMIT_NOFILE, &saved);
+    platform::SetThreadStartFaultHook(nullptr);
+    EXPECT_EQ(shown.Texts(), std::vector<std::string>{"Modify 40 file successful"});
+  }
 }
 
 TEST(PassTest, AStartFolderThatCannotBeEnteredEndsThePass) {
