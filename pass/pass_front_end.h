@@ -19,7 +19,7 @@ struct PassMessage {
   std::string text;
   std::string folder;
   // The system's own description of the failure behind a folder's message or a file error,
-  // when it gave one; the design's text stays as it is beside it.
+  // when it gave one; the message's own text stays as it is beside it.
   std::string cause = {};
   // For the summary: whether the user (or a signal) stopped the pass before it was done, while
   // it was looking for discs or after how many of the discs it found, and how many directories

@@ -136,7 +136,7 @@ TEST_F(InterruptedPatchTest, EveryStateBetweenABackupAndItsPatchIsFinished) {
 
 // Without a backup that tells what the file was, a half patch cannot be finished: it is reported
 // and left alone, and no backup is made of it. Extension data that lies inside the file is
-// counted as the design of the index table allows, patched or not by Quorvel.
+// counted as the index table's format allows, patched or not by Quorvel.
 TEST_F(InterruptedPatchTest, WhatNoBackupCanFinishIsReportedAndNothingIsBackedUpButOriginals) {
   const Bytes original = IndexBytes(300, 0x60);
   Bytes addressAtEnd = original;

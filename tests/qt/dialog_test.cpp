@@ -131,15 +131,15 @@ void DialogTest::FixedSizeTabOrderFontAndIcon() {
   QVERIFY(sizes.contains(QSize(32, 32)) && sizes.contains(QSize(256, 256)));
 }
 
-// The box was added in the room below "Convert 3D to 2D": the design's controls and the band
-// the progress strip takes keep theirs.
+// The box was added in the room below "Convert 3D to 2D": the controls of the dialog's template
+// and the band the progress strip takes keep theirs.
 void DialogTest::DiscImagesBoxStartsUntickedBelowTheOptionOverNoControl() {
   auto* images = Control<QCheckBox>("IDC_DISC_IMAGES");
   QVERIFY(!images->isChecked());
   QCOMPARE(m_dialog->m_bDiscImages, 0);
   QVERIFY(images->geometry().top() > Control<QWidget>("IDC_CONVERT_3D")->geometry().bottom());
   QVERIFY(m_dialog->rect().contains(images->geometry()));
-  QCOMPARE(images->text().count('&'), 0);  // none of the design's controls has an access key
+  QCOMPARE(images->text().count('&'), 0);  // no control of the dialog's template has an access key
   const QRect strip = DialogUnits(m_dialog->font()).ToPixels(kProgressStripTemplate.rect);
   QVERIFY(!images->geometry().intersects(strip));
   for (QWidget* other : m_dialog->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {

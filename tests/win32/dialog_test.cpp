@@ -43,7 +43,7 @@ struct ControlLayout {
   LONG style;  // bits that must be set
 };
 
-TEST(DialogTest, TheMainDialogIsLaidOutAsDesigned) {
+TEST(DialogTest, TheMainDialogIsLaidOutAsItsTemplateSays) {
   const std::vector<ControlLayout> controls = {
       {IDC_MODIFY, L"Button", L"Modify", {73, 127, 123, 141}, BS_DEFPUSHBUTTON | WS_TABSTOP},
       {IDC_RESTORE, L"Button", L"Restore", {166, 128, 216, 142}, BS_PUSHBUTTON | WS_TABSTOP},
