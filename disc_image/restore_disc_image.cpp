@@ -18,6 +18,9 @@ FolderOutcome Restore(const platform::Directory& dir, const std::string& name,
   if (platform::NarrowPathLength(path) >= msg::kMaxFolderPathLength) {
     return FolderOutcome::Reported(msg::kPathTooLong);
   }
+  // A Modify killed while it wrote the file beside the image left its temporary, and no file.
+  std::vector<platform::DirEntry> entries;
+  if (!dir.List(entries)) platform::RemoveAbandonedTemporaries(dir, entries);
   const std::string backupName = BackupNameFor(name);
   const ImageBackupFile found = ReadImageBackupFile(dir, backupName);
   if (!found.exists) return FolderOutcome::Reported(msg::kRestoreNoBackup);
@@ -37,8 +40,6 @@ FolderOutcome Restore(const platform::Directory& dir, const std::string& name,
   if (!CompareRegions(image, backup).original) {
     return FolderOutcome::Reported(image_msg::kRestoreNotTaken);
   }
-  std::vector<platform::DirEntry> entries;
-  if (!dir.List(entries)) platform::RemoveAbandonedTemporaries(dir, entries);
   platform::RemoveFile(dir, backupName);
   return {FolderOutcome::Kind::kRestored, {}};
 }

@@ -350,9 +350,13 @@ TEST_F(ImageOperationsTest, OutcomesWithNothingToWriteAreAFolders) {
       {"no backup to restore", "", true, false, false, true, Kind::kReported,
        folder_messages::kRestoreNoBackup},
   };
+  // What a killed Modify left of the file beside the image (its process number beyond any
+  // system's): a Restore with nothing to restore removes it too.
+  const fs::path abandoned = tree / ".disc.iso.quorvel.quorvel-2147483643-0";
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     WriteBytes(Image(), patch.original);
+    WriteBytes(abandoned, {1});
     SetReadOnly(Image(), c.readOnly);
     if (c.linked) fs::create_hard_link(Image(), tree / "copy.iso");
     refusal = c.refusal;
@@ -361,6 +365,9 @@ TEST_F(ImageOperationsTest, OutcomesWithNothingToWriteAreAFolders) {
     ASSERT_TRUE(outcome);
     EXPECT_EQ(outcome->kind, c.kind);
     EXPECT_EQ(outcome->message, c.message);
+    if (c.restore) {
+      EXPECT_FALSE(fs::exists(abandoned));
+    }
     SetReadOnly(Image(), false);
     fs::remove(tree / "copy.iso");
     ExpectOriginal(patch);
