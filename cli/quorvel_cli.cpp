@@ -12,6 +12,7 @@
 #include "cli/json_report.h"
 #include "cli/terminal_text.h"
 #include "pass/pass_guard.h"
+#include "pass/pass_report.h"
 #include "pass/passes.h"
 #include "platform/stop_signals.h"
 #include "platform/terminal.h"
@@ -88,6 +89,7 @@ int RunScanCommand(const Options& options, ConsoleOutput& console) {
   CliFrontEnd frontEnd(console, !options.quiet && platform::IsTerminal(console.Err()),
                        options.json);
   nlohmann::json folders = nlohmann::json::array();
+  PassMessage ending{PassMessage::Kind::kSummary, PassMessage::Icon::kWarning, {}, {}, {}};
   const bool entered = RunScan(
       options.folder, frontEnd,
       [&](const std::string& path, const BdmvFolderState& state) {
@@ -98,15 +100,21 @@ int RunScanCommand(const Options& options, ConsoleOutput& console) {
           console.Print(console.Out(), TerminalText(ScanLine(path, state)) + "\n");
         }
       },
-      options.walk);
+      options.walk, &ending);
   frontEnd.EraseProgress();
+  // A stopped scan is told as a stopped pass is: its list is not the whole one.
+  if (ending.stopped) console.Print(console.Err(), StoppedText(ending) + "\n");
   if (options.json) {
     const nlohmann::json report = frontEnd.Json();
-    PrintJson(console, {{"command", "scan"},
-                        {"folder", PathJson(options.folder)},
-                        {"folders", folders},
-                        {"unreadable", report["unreadable"]},
-                        {"error", report["error"]}});
+    nlohmann::json document = {{"command", "scan"},
+                               {"folder", PathJson(options.folder)},
+                               {"folders", folders},
+                               {"unreadable", report["unreadable"]},
+                               {"error", report["error"]},
+                               {"stopped", ending.stopped},
+                               {"directories_visited", nullptr}};
+    if (entered) document["directories_visited"] = ending.directoriesVisited;
+    PrintJson(console, document);
   }
   if (!entered) return kNotCompleted;
   return EndStatus(frontEnd);

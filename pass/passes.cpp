@@ -84,7 +84,7 @@ void RunRestorePass(const std::string& folder, PassFrontEnd& frontEnd, const Wal
 }
 
 bool RunScan(const std::string& folder, PassFrontEnd& frontEnd, const ScanReport& report,
-             const WalkOptions& options) {
+             const WalkOptions& options, PassMessage* ending) {
   CBdmvFolderWalker walker(folder, kPattern, options.images);
   if (!Enter(walker, frontEnd)) return false;
   walker.Walk(
@@ -102,5 +102,17 @@ bool RunScan(const std::string& folder, PassFrontEnd& frontEnd, const ScanReport
       &frontEnd, options.threads,
       {LookDepth::kIndex, std::nullopt,
        [](const FolderLook&, const std::string&) { return true; }});
+  if (ending) {
+    *ending = {PassMessage::Kind::kSummary,
+               PassMessage::Icon::kWarning,
+               {},
+               {},
+               {},
+               walker.Stopped(),
+               walker.DirectoriesVisited(),
+               walker.StoppedSearching(),
+               walker.TargetsFound(),
+               walker.TargetsBegun()};
+  }
   return true;
 }

@@ -33,6 +33,7 @@ using ScanReport = std::function<void(const std::string& path, const BdmvFolderS
 // Reports every BDMV folder and image a pass would visit, under its path, and changes nothing. A
 // BDMV folder that cannot be listed, or whose index file cannot be read, is told to
 // PassFrontEnd::FolderUnreadable too. Returns false when the start folder cannot be entered, after
-// showing "Floder Path ERR.".
+// showing "Floder Path ERR.". `ending`, when given, takes what a pass's summary says of the walk
+// (whether a stop ended it, and where), without a text: a scan counts nothing.
 bool RunScan(const std::string& folder, PassFrontEnd& frontEnd, const ScanReport& report,
-             const WalkOptions& options = {});
+             const WalkOptions& options = {}, PassMessage* ending = nullptr);

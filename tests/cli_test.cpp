@@ -15,6 +15,7 @@
 
 #include "cli/progress_line.h"
 #include "cli/utf8.h"
+#include "platform/stop_signals.h"
 #include "tests/support/cli_as_nobody.h"
 #include "tests/support/cli_in_process.h"
 #include "tests/support/cli_runner.h"
@@ -289,7 +290,9 @@ TEST_F(CliTest, JsonDocumentsTellEverything) {
          {scanned(b2, {}, false, false, {}, {}),
           scanned(b3, "index.bdmv", true, false, 0x60, "BACKUP/index.bdmv")}},
         {"unreadable", noFolders},
-        {"error", nullptr}}},
+        {"error", nullptr},
+        {"stopped", false},
+        {"directories_visited", 5}}},
       {{"--json", "modify", root},
        2,
        {{"command", "modify"},
@@ -680,6 +683,30 @@ Stopped StopMidPass(const fs::path& root, const DiscRow& discs, const std::vecto
   close(err[0]);
   waitpid(child, &stopped.status, 0);
   return stopped;
+}
+
+// A scan that a signal stops says so as a pass does: on stderr, in its JSON and in its status.
+// The signal comes before the program starts (in a child, so that it stops nothing else), and
+// the search ends after the start folder.
+TEST_F(CliTest, AStoppedScanSaysWhereItStopped) {
+  MakeBdmvFolder(tree / "a", IndexBytes(64, 0x60));
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    platform::CatchStopSignals();
+    raise(SIGTERM);
+    const auto text = CliInProcess({"scan", tree.Root().string()});
+    const auto json = CliInProcess({"--json", "scan", tree.Root().string()});
+    const auto document = nlohmann::json::parse(json.out);
+    const bool told = text.exitStatus == 143 && text.out.empty() &&
+                      text.err == "Stopped after visiting 1 directories.\n" &&
+                      json.exitStatus == 143 && document["stopped"] == true &&
+                      document["directories_visited"] == 1 && document["folders"].empty();
+    _exit(told ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 // Ctrl+C, a service manager's or `timeout`'s SIGTERM and a closed terminal's SIGHUP let the
