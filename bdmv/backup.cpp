@@ -90,9 +90,8 @@ Backup OpenBackupIn(const platform::Directory& backupDir,
     if (!stamp.regular) return {};
     std::optional<std::vector<std::uint8_t>> content = patch_progress::ReadWhole(file, stamp.size);
     const std::uint64_t size = content ? content->size() : stamp.size;
-    const bool patched = patch_progress::HeaderOf(content ? patch_progress::BytesOf(*content)
-                                                          : patch_progress::BytesOf(file, size))
-                             .IsPatched();
+    const bool patched =
+        patch_progress::HeaderOf(patch_progress::BytesOf(file, size, content)).IsPatched();
     return {std::move(file), {}, true, patched, size, std::move(content)};
   } catch (const FileError& error) {
     return Unreadable(error);

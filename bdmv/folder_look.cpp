@@ -15,9 +15,8 @@ std::string BackupFile(const FolderLook& look) {
 }
 
 std::optional<patch_progress::FileBytes> BackupBytes(const Backup& backup) {
-  if (backup.content) return patch_progress::BytesOf(*backup.content);
-  if (backup.file) return patch_progress::BytesOf(*backup.file, backup.size);
-  return std::nullopt;
+  if (!backup.file) return std::nullopt;
+  return patch_progress::BytesOf(*backup.file, backup.size, backup.content);
 }
 
 // What a Restore reads before it writes. What cannot be had here is met again at the turn.
@@ -102,8 +101,7 @@ FolderLook LookAtListedFolder(const platform::Directory& folder,
     // turn, as its stamp then differs.
     if (content) look.indexStamp.size = content->size();
     const patch_progress::FileBytes index =
-        content ? patch_progress::BytesOf(*content)
-                : patch_progress::BytesOf(*look.index, look.indexStamp.size);
+        patch_progress::BytesOf(*look.index, look.indexStamp.size, content);
     look.header = patch_progress::HeaderOf(index);
     if (!look.header.isIndexTable) return look;
     look.backup.emplace(

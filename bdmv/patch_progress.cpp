@@ -108,6 +108,11 @@ FileBytes BytesOf(std::span<const std::uint8_t> content) {
           }};
 }
 
+FileBytes BytesOf(const platform::File& file, std::uint64_t size,
+                  const std::optional<std::vector<std::uint8_t>>& content) {
+  return content ? BytesOf(*content) : BytesOf(file, size);
+}
+
 std::optional<std::vector<std::uint8_t>> ReadWhole(const platform::File& file, std::uint64_t size) {
   if (size > kWholeReadLimit) return std::nullopt;
   std::vector<std::uint8_t> content(static_cast<std::size_t>(size));

@@ -43,6 +43,9 @@ std::optional<FileBytes> BytesOf(const std::optional<platform::File>& file);
 
 // Bytes already read, kept alive by the caller.
 FileBytes BytesOf(std::span<const std::uint8_t> content);
+// The file's bytes as `content` holds them when it was read whole, else as the file gives them.
+FileBytes BytesOf(const platform::File& file, std::uint64_t size,
+                  const std::optional<std::vector<std::uint8_t>>& content);
 
 // The whole of a file of `size` bytes no longer than kWholeReadLimit, in one read: a file system
 // far away answers one request for it, where reads of its parts wait for one each. None for a

@@ -1,6 +1,7 @@
 #include "pass/passes.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "bdmv/modify_bdmv_folder.h"
 #include "pass/bdmv_folder_walker.h"
@@ -47,6 +48,20 @@ CBdmvFolderWalker::Looks LooksOf(int mode) {
           }};
 }
 
+// What a summary says of the walk: whether a stop ended it, and where.
+PassMessage SummaryOf(const CBdmvFolderWalker& walker, std::string text) {
+  return {PassMessage::Kind::kSummary,
+          PassMessage::Icon::kWarning,
+          std::move(text),
+          {},
+          {},
+          walker.Stopped(),
+          walker.DirectoriesVisited(),
+          walker.StoppedSearching(),
+          walker.TargetsFound(),
+          walker.TargetsBegun()};
+}
+
 void RunPass(const std::string& folder, const char* summaryFormat, PassFrontEnd& frontEnd,
              const WalkOptions& options) {
   CBdmvFolderWalker walker(folder, kPattern, options.images);
@@ -55,16 +70,7 @@ void RunPass(const std::string& folder, const char* summaryFormat, PassFrontEnd&
               options.threads, LooksOf(g_passMode));
   char summary[64];
   std::snprintf(summary, sizeof summary, summaryFormat, g_passCount);
-  frontEnd.ShowMessage({PassMessage::Kind::kSummary,
-                        PassMessage::Icon::kWarning,
-                        summary,
-                        {},
-                        {},
-                        walker.Stopped(),
-                        walker.DirectoriesVisited(),
-                        walker.StoppedSearching(),
-                        walker.TargetsFound(),
-                        walker.TargetsBegun()});
+  frontEnd.ShowMessage(SummaryOf(walker, summary));
 }
 
 }  // namespace
@@ -102,17 +108,6 @@ bool RunScan(const std::string& folder, PassFrontEnd& frontEnd, const ScanReport
       &frontEnd, options.threads,
       {LookDepth::kIndex, std::nullopt,
        [](const FolderLook&, const std::string&) { return true; }});
-  if (ending) {
-    *ending = {PassMessage::Kind::kSummary,
-               PassMessage::Icon::kWarning,
-               {},
-               {},
-               {},
-               walker.Stopped(),
-               walker.DirectoriesVisited(),
-               walker.StoppedSearching(),
-               walker.TargetsFound(),
-               walker.TargetsBegun()};
-  }
+  if (ending) *ending = SummaryOf(walker, {});
   return true;
 }
