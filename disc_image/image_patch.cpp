@@ -77,13 +77,38 @@ bool IsFile(const FileEntry& entry) {
   return entry.fileType == static_cast<std::uint8_t>(udf::FileType::kFile);
 }
 
+// The ranges sorted, those that overlap or touch made one.
+std::vector<udf::SectorRange> Merged(std::vector<udf::SectorRange> ranges) {
+  std::sort(ranges.begin(), ranges.end(),
+            [](const udf::SectorRange& a, const udf::SectorRange& b) { return a.first < b.first; });
+  std::vector<udf::SectorRange> merged;
+  for (const udf::SectorRange& range : ranges) {
+    if (!merged.empty() && range.first <= merged.back().first + merged.back().count) {
+      udf::SectorRange& last = merged.back();
+      last.count = std::max(last.count, range.first + range.count - last.first);
+    } else {
+      merged.push_back(range);
+    }
+  }
+  return merged;
+}
+
+// Whether the range overlaps any of the merged ranges: only the last one that starts before
+// its end can.
+bool Overlaps(const std::vector<udf::SectorRange>& merged, const udf::SectorRange& range) {
+  const auto after = std::partition_point(
+      merged.begin(), merged.end(),
+      [&](const udf::SectorRange& m) { return m.first < range.first + range.count; });
+  return after != merged.begin() && std::prev(after)->Overlaps(range);
+}
+
 // Writing the index file in place writes every file that shares its entry or its blocks: another
 // name of the entry, or an image made with hard links whose BDMV/BACKUP/index.bdmv has an entry
 // of its own over the same extent.
 void RefuseSharedData(const udf::Volume& volume, const FileEntry& index, const Disc& disc) {
   if (index.linkCount > 1) throw ImageRefusal(msg::kModifySharedData);
   const std::uint64_t entrySector = volume.SectorCopies(index.address).front();
-  const std::vector<udf::SectorRange> indexSectors = volume.SectorsOf(index);
+  const std::vector<udf::SectorRange> indexSectors = Merged(volume.SectorsOf(index));
   for (const std::vector<DirectoryItem>* items : {&disc.bdmv, &disc.backup}) {
     for (const DirectoryItem& item : *items) {
       if (&item == &disc.bdmv[disc.index] || item.entry.kind == platform::EntryKind::kDirectory) {
@@ -92,11 +117,8 @@ void RefuseSharedData(const udf::Volume& volume, const FileEntry& index, const D
       if (volume.SectorCopies(item.icb).front() == entrySector) {
         throw ImageRefusal(msg::kModifySharedData);
       }
-      if (indexSectors.empty()) continue;
       for (const udf::SectorRange& range : volume.SectorsOf(volume.ReadEntry(item.icb))) {
-        for (const udf::SectorRange& indexRange : indexSectors) {
-          if (range.Overlaps(indexRange)) throw ImageRefusal(msg::kModifySharedData);
-        }
+        if (Overlaps(indexSectors, range)) throw ImageRefusal(msg::kModifySharedData);
       }
     }
   }
@@ -321,7 +343,7 @@ void PatchExtents(const udf::Volume& volume, const FileEntry& index,
 }
 
 void Plan(const platform::File& image, bool convert3DTo2D, std::time_t now, ImagePatch& patch) {
-  const ImageReader reader(image);
+  const ImageReader reader(image, true);
   const udf::Volume volume = udf::Volume::Open(reader);
   const Disc disc = ReadDisc(volume);
   const DirectoryItem& indexItem = disc.bdmv[disc.index];

@@ -33,7 +33,8 @@ struct ImagePatch {
 
 // Reads the image's volume down to its BDMV folder and plans the patch that gives the index file
 // its extension-data block (clearing its 3D flags with convert3DTo2D) and sets the movie-object
-// file's modification time to `now`, in the local time zone. Throws FileError when a read fails.
+// file's modification time to `now`, in the local time zone. Throws FileError when a read fails,
+// ReadStopped when a stop signal came.
 ImagePatch PlanImagePatch(const platform::File& image, bool convert3DTo2D, std::time_t now);
 
 }  // namespace disc_image

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <vector>
 
 #include "platform/file.h"
@@ -10,12 +11,21 @@ namespace disc_image {
 
 inline constexpr std::size_t kSectorSize = 2048;
 
+// Thrown by a read that a stop signal came before: whatever the reading was for is given up, and
+// nothing has been written.
+class ReadStopped : public std::exception {
+ public:
+  const char* what() const noexcept override { return "stopped while reading a disc image"; }
+};
+
 // Reads an image, which is untrusted: a read that reaches past its end refuses it as damaged.
 // A failing read throws FileError. Only the bytes asked for are read, so that planning a patch
-// reads a few kilobytes of an image of gigabytes.
+// reads a few kilobytes of an image of gigabytes. With `stoppable`, a stop signal ends the
+// reading (ReadStopped), so that a pass never waits on an image that is slow to read.
 class ImageReader {
  public:
-  explicit ImageReader(const platform::File& file) : m_file(file), m_size(file.Size()) {}
+  explicit ImageReader(const platform::File& file, bool stoppable = false)
+      : m_file(file), m_size(file.Size()), m_stoppable(stoppable) {}
 
   std::uint64_t Size() const { return m_size; }
   std::uint64_t SectorCount() const { return m_size / kSectorSize; }
@@ -31,6 +41,7 @@ class ImageReader {
  private:
   const platform::File& m_file;
   std::uint64_t m_size;
+  bool m_stoppable;
 };
 
 }  // namespace disc_image

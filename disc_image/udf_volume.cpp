@@ -87,13 +87,24 @@ std::string_view MapIdentifier(std::span<const std::uint8_t> map) {
   return identifier.substr(0, identifier.find('\0'));
 }
 
-std::optional<std::uint64_t> MapThrough(const std::vector<SectorRange>& ranges,
-                                        std::uint64_t block) {
+// The image sectors of `count` blocks from `block` on, through the ranges that hold a metadata
+// partition's blocks in order; none when they run past them.
+std::optional<std::vector<SectorRange>> MapThrough(const std::vector<SectorRange>& ranges,
+                                                   std::uint64_t block, std::uint64_t count) {
+  std::vector<SectorRange> sectors;
   for (const SectorRange& range : ranges) {
-    if (block < range.count) return range.first + block;
-    block -= range.count;
+    if (count == 0) break;
+    if (block >= range.count) {
+      block -= range.count;
+      continue;
+    }
+    const std::uint64_t taken = std::min(count, range.count - block);
+    sectors.push_back({range.first + block, taken});
+    count -= taken;
+    block = 0;
   }
-  return std::nullopt;
+  if (count != 0) return std::nullopt;
+  return sectors;
 }
 
 }  // namespace
@@ -155,6 +166,10 @@ Volume Volume::Open(const ImageReader& reader) {
       if (descriptor == descriptors->partitions.end()) RefuseDamaged();
       partition.start = Le32(descriptor->second, kPartitionStartOffset);
       partition.length = Le32(descriptor->second, kPartitionLengthOffset);
+      // A partition cut short (an image truncated, or a length made up) would have the patch
+      // written into a volume that no reader takes whole; and whatever is read stays within
+      // the image, however many blocks a file claims.
+      if (partition.start + partition.length > reader.SectorCount()) RefuseDamaged();
       numbers.push_back(number);
     } else if (type == 2) {
       const std::string_view identifier = MapIdentifier(map);
@@ -218,10 +233,11 @@ std::vector<std::uint64_t> Volume::SectorCopies(const BlockAddress& address) con
   if (!partition.metadata) return {partition.start + address.block};
   std::vector<std::uint64_t> sectors;
   for (const std::vector<SectorRange>& copy : partition.copies) {
-    const std::optional<std::uint64_t> sector = MapThrough(copy, address.block);
-    if (!sector) RefuseDamaged();
-    if (std::find(sectors.begin(), sectors.end(), *sector) == sectors.end()) {
-      sectors.push_back(*sector);
+    const auto ranges = MapThrough(copy, address.block, 1);
+    if (!ranges) RefuseDamaged();
+    const std::uint64_t sector = ranges->front().first;
+    if (std::find(sectors.begin(), sectors.end(), sector) == sectors.end()) {
+      sectors.push_back(sector);
     }
   }
   return sectors;
@@ -403,12 +419,12 @@ std::vector<SectorRange> Volume::ExtentSectors(const Extent& extent) const {
   const Partition& partition = m_partitions[extent.start.partition];
   if (extent.start.block + blocks > partition.length) RefuseDamaged();
   if (!partition.metadata) return {{partition.start + extent.start.block, blocks}};
+  // A run of blocks at a time, so that a file of many blocks costs what its runs do.
   std::vector<SectorRange> ranges;
-  for (std::uint64_t i = 0; i < blocks; ++i) {
-    const auto block = static_cast<std::uint32_t>(extent.start.block + i);
-    for (const std::uint64_t sector : SectorCopies({block, extent.start.partition})) {
-      ranges.push_back({sector, 1});
-    }
+  for (const std::vector<SectorRange>& copy : partition.copies) {
+    const auto sectors = MapThrough(copy, extent.start.block, blocks);
+    if (!sectors) RefuseDamaged();
+    ranges.insert(ranges.end(), sectors->begin(), sectors->end());
   }
   return ranges;
 }

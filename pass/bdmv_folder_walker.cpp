@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "disc_image/image_reader.h"
 #include "pass/disc_reader.h"
 #include "pass/disc_search.h"
 #include "platform/descriptors.h"
@@ -57,7 +58,7 @@ void CBdmvFolderWalker::Walk(const TargetHandler& handler, PassFrontEnd* frontEn
     m_stopped = stopRequested();
     if (m_stopped) return;
     m_targetsBegun = 1;
-    handler(DiscLocation::Image(m_start, m_startImage, m_path));
+    HandImage(handler, DiscLocation::Image(m_start, m_startImage, m_path));
     return;
   }
 
@@ -119,12 +120,23 @@ void CBdmvFolderWalker::Walk(const TargetHandler& handler, PassFrontEnd* frontEn
       handler(DiscLocation::BdmvFolder(disc->folder, path, look));
     } else {
       const std::string name = finding.relative.substr(finding.relative.rfind('/') + 1);
-      handler(DiscLocation::Image(disc->folder, name, path));
+      if (!HandImage(handler, DiscLocation::Image(disc->folder, name, path))) break;
     }
     reader.Retire(std::move(*disc));
   }
   m_discsSettledInSearch = settledDiscs;
   m_discsReadAhead = reader.ReadAhead();
+}
+
+bool CBdmvFolderWalker::HandImage(const TargetHandler& handler, const DiscLocation& image) {
+  try {
+    handler(image);
+    return true;
+  } catch (const disc_image::ReadStopped&) {
+    --m_targetsBegun;
+    m_stopped = true;
+    return false;
+  }
 }
 
 // Opens the disc's folder, and looks at a BDMV folder as the pass asks: a BDMV folder below the

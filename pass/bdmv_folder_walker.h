@@ -74,6 +74,9 @@ class CBdmvFolderWalker {
  private:
   void EnterImage(const std::string& startPath);
   PreparedDisc Prepare(Finding& disc, std::optional<LookDepth> lookAhead) const;
+  // Hands an image to the handler, begun; false when a stop gave it up before anything was
+  // written, and it counts as never begun.
+  bool HandImage(const TargetHandler& handler, const DiscLocation& image);
   static std::size_t DiscsAhead(unsigned readers);
   std::string ShownPath(const std::string& relative) const;
 

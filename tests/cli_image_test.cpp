@@ -1,8 +1,14 @@
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <csignal>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "platform/fault_injection.h"
+#include "platform/stop_signals.h"
 #include "tests/support/bd_disc.h"
 #include "tests/support/cli_as_nobody.h"
 #include "tests/support/cli_in_process.h"
@@ -154,4 +160,27 @@ TEST_F(CliImageTest, ARestoreThatCannotRemoveTheFileBesideEndsWithItsCause) {
   EXPECT_EQ(run.out.find("Resume  1 files successful"), std::string::npos) << run.out;
   EXPECT_EQ(DescribeDifference(original, ReadBytes(a)), "");
   EXPECT_TRUE(fs::exists(tree / "a.iso.quorvel"));
+}
+
+// A stop signal that comes while an image is read for its plan gives the image up there, as if
+// it had not been begun: nothing written, and the pass says where it stopped.
+TEST_F(CliImageTest, AStopWhileAnImageIsReadGivesItUp) {
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    platform::CatchStopSignals();
+    // The search reads the anchor; the plan reads on from there.
+    int reads = 0;
+    platform::SetFaultHook([&reads](platform::IoStep step) {
+      if (step == platform::IoStep::kRead && ++reads == 3) raise(SIGTERM);
+      return 0;
+    });
+    const auto run = CliInProcess({"modify", "--threads", "1", a.string()});
+    const bool told = run.exitStatus == 143 && run.err == "Stopped after 0 of 1 discs.\n" &&
+                      ReadBytes(a) == original && !fs::exists(tree / "a.iso.quorvel");
+    _exit(told ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }

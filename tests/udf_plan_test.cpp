@@ -429,6 +429,8 @@ TEST(UdfPlanTest, DescriptorsBeyondWhatCanBePatchedAreRefusedByName) {
       (Le16(image, anchor + 20) | std::size_t{Le16(image, anchor + 22)} << 16) * kSectorSize;
   std::size_t logicalVolume = mainSequence;
   while (Le16(image, logicalVolume) != 6) logicalVolume += kSectorSize;
+  std::size_t partition = mainSequence;
+  while (Le16(image, partition) != 5) partition += kSectorSize;
 
   using Edit = std::function<void(Bytes&)>;
   auto inIndexEntries = [&index](const Edit& edit) {
@@ -441,6 +443,15 @@ TEST(UdfPlanTest, DescriptorsBeyondWhatCanBePatchedAreRefusedByName) {
         std::copy(entry.begin(), entry.end(),
                   bytes.begin() + static_cast<std::ptrdiff_t>(sector * kSectorSize));
       }
+    };
+  };
+  // Blocks added to the partition's length (or, past 2^31, the length itself).
+  auto partitionLength = [&](std::uint32_t length) -> Edit {
+    return [&, length](Bytes& bytes) {
+      const std::size_t at = partition + 192;
+      const std::uint32_t now = Le16(bytes, at) | std::uint32_t{Le16(bytes, at + 2)} << 16;
+      testimage::PutLe32(bytes, at, length > 0x80000000 ? length : now + length);
+      Reseal(bytes.data() + partition);
     };
   };
   struct Case {
@@ -471,6 +482,10 @@ TEST(UdfPlanTest, DescriptorsBeyondWhatCanBePatchedAreRefusedByName) {
       {"image cut short before the index file's data",
        [&](Bytes& bytes) { bytes.resize(index.dataSectors.front() * kSectorSize); },
        msg::kModifyDamaged},
+      // Every file whole, but not the partition (the image cut short, or a length made up): no
+      // reader would take the volume whole.
+      {"partition a block past the image's end", partitionLength(+2), msg::kModifyDamaged},
+      {"partition of 2^32 - 1 blocks", partitionLength(0xFFFFFFFF), msg::kModifyDamaged},
   };
   testing_support::TempTree tree;
   for (const Case& c : cases) {
