@@ -4,7 +4,7 @@
 
 #include "disc_image/image_operations.h"
 
-// Modify and scan with the plan read from the image's volume.
+// Modify, Restore and scan with the plan read from the image's volume.
 namespace disc_image {
 
 FolderOutcome ModifyDiscImage(const platform::Directory& dir, const std::string& name,
@@ -13,6 +13,17 @@ FolderOutcome ModifyDiscImage(const platform::Directory& dir, const std::string&
   return ModifyImageWith(dir, name, path, [&](const platform::File& image) {
     return PlanImagePatch(image, convert3DTo2D, now);
   });
+}
+
+FolderOutcome RestoreDiscImage(const platform::Directory& dir, const std::string& name,
+                               const std::string& path) {
+  // Every descriptor on the way sealed and in its place, and the index file as long as a patch
+  // finds it.
+  return RestoreImageWith(dir, name, path,
+                          [](const platform::File& image, std::span<const Region> putBack) {
+                            const ImagePatch plan = PlanImagePatch(image, false, 0, putBack);
+                            return plan.refusal.empty() && !plan.regions.empty();
+                          });
 }
 
 BdmvFolderState ReadDiscImageState(const platform::Directory& dir, const std::string& name) {

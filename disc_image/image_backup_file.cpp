@@ -1,7 +1,9 @@
 #include "disc_image/image_backup_file.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <nlohmann/json.hpp>
+#include <string_view>
 
 #include "platform/file.h"
 #include "platform/file_error.h"
@@ -12,7 +14,9 @@ namespace {
 using Json = nlohmann::json;
 
 constexpr const char* kKind = "Quorvel disc image backup";
-constexpr int kVersion = 1;
+// Version 2 adds the checksum; a file of version 1, without one, is still read.
+constexpr int kVersion = 2;
+constexpr int kVersionWithoutChecksum = 1;
 // A patch changes a few sectors; anything far longer is no file of ours.
 constexpr std::uint64_t kLongestFile = 1 << 20;
 
@@ -48,6 +52,25 @@ std::optional<std::vector<std::uint8_t>> FromHex(const Json& value) {
   return bytes;
 }
 
+// CRC-32 (IEEE 802.3, as zip and PNG have it): any change of a digit or two shows.
+std::uint32_t Crc32(std::string_view text) {
+  std::uint32_t crc = 0xFFFFFFFF;
+  for (const char c : text) {
+    crc ^= static_cast<std::uint8_t>(c);
+    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320 & (0 - (crc & 1)));
+  }
+  return ~crc;
+}
+
+// The checksum of the document's content, whatever its spacing: of its compact form without
+// the checksum itself.
+std::string ChecksumOf(Json document) {
+  document.erase("checksum");
+  char text[9];
+  std::snprintf(text, sizeof text, "%08x", Crc32(document.dump()));
+  return text;
+}
+
 const Json* Field(const Json& object, const char* name) {
   const auto found = object.find(name);
   return found == object.end() ? nullptr : &*found;
@@ -72,7 +95,7 @@ std::optional<ImageBackup> BackupFrom(const Json& document, std::string& problem
     return std::nullopt;
   }
   const Json* version = Field(document, "version");
-  if (!version || *version != kVersion) {
+  if (!version || (*version != kVersion && *version != kVersionWithoutChecksum)) {
     problem = "it was written by another version of Quorvel";
     return std::nullopt;
   }
@@ -95,6 +118,11 @@ std::optional<ImageBackup> BackupFrom(const Json& document, std::string& problem
   }
   problem = ProblemIn(backup);
   if (!problem.empty()) return std::nullopt;
+  const Json* checksum = Field(document, "checksum");
+  if (*version == kVersion && (!checksum || *checksum != ChecksumOf(document))) {
+    problem = "its checksum does not match its content";
+    return std::nullopt;
+  }
   return backup;
 }
 
@@ -129,11 +157,12 @@ std::vector<std::uint8_t> EncodeImageBackup(const ImageBackup& backup) {
     regions.push_back(
         {{"offset", region.offset}, {"before", Hex(region.before)}, {"after", Hex(region.after)}});
   }
-  const Json document = {{"kind", kKind},
-                         {"version", kVersion},
-                         {"imageSize", backup.imageSize},
-                         {"complete", backup.complete},
-                         {"regions", std::move(regions)}};
+  Json document = {{"kind", kKind},
+                   {"version", kVersion},
+                   {"imageSize", backup.imageSize},
+                   {"complete", backup.complete},
+                   {"regions", std::move(regions)}};
+  document["checksum"] = ChecksumOf(document);
   const std::string text = document.dump(1) + "\n";
   return {text.begin(), text.end()};
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <span>
 #include <string>
 
 #include "bdmv/bdmv_folder_state.h"
@@ -20,6 +21,16 @@ using PatchPlanner = std::function<ImagePatch(const platform::File& image)>;
 // beside the image: an unfinished patch is finished from what that file keeps.
 FolderOutcome ModifyImageWith(const platform::Directory& dir, const std::string& name,
                               const std::string& path, const PatchPlanner& plan);
+
+// Whether the image, with these regions' `before` bytes put back (none: as it is), reads as a
+// whole disc whose index file is unpatched.
+using UnpatchedCheck =
+    std::function<bool(const platform::File& image, std::span<const Region> putBack)>;
+
+// RestoreDiscImage with the image judged by `readsAsUnpatched` before anything is written, and
+// again before the file beside it goes.
+FolderOutcome RestoreImageWith(const platform::Directory& dir, const std::string& name,
+                               const std::string& path, const UnpatchedCheck& readsAsUnpatched);
 
 // ReadDiscImageState with the index file's state read by `plan`.
 BdmvFolderState ReadImageStateWith(const platform::Directory& dir, const std::string& name,

@@ -342,8 +342,9 @@ void PatchExtents(const udf::Volume& volume, const FileEntry& index,
   SetFileBytes(volume, index, head, edits);
 }
 
-void Plan(const platform::File& image, bool convert3DTo2D, std::time_t now, ImagePatch& patch) {
-  const ImageReader reader(image, true);
+void Plan(const platform::File& image, bool convert3DTo2D, std::time_t now,
+          std::span<const Region> putBack, ImagePatch& patch) {
+  const ImageReader reader(image, true, putBack);
   const udf::Volume volume = udf::Volume::Open(reader);
   const Disc disc = ReadDisc(volume);
   const DirectoryItem& indexItem = disc.bdmv[disc.index];
@@ -359,7 +360,7 @@ void Plan(const platform::File& image, bool convert3DTo2D, std::time_t now, Imag
   if (changes.empty()) throw ImageRefusal(folder_messages::kModifyTooLarge);
   RefuseWithoutRoom(index);
   RefuseSharedData(volume, index, disc);
-  volume.CheckCopiesAgree(index);
+  volume.CheckWhole(index);
   const std::vector<iso9660::View> views = iso9660::ReadBdmvRecords(reader);
   const std::vector<iso9660::Entry> isoEntries = IndexEntries(volume, index, views);
 
@@ -370,7 +371,7 @@ void Plan(const platform::File& image, bool convert3DTo2D, std::time_t now, Imag
   if (disc.movieObject) {
     const FileEntry movieObject = volume.ReadEntry(disc.bdmv[*disc.movieObject].icb);
     if (IsFile(movieObject)) {
-      volume.CheckCopiesAgree(movieObject);
+      volume.CheckWhole(movieObject);
       TouchMovieObject(volume, movieObject, views, time, edits);
     }
   }
@@ -384,10 +385,11 @@ void Plan(const platform::File& image, bool convert3DTo2D, std::time_t now, Imag
 
 }  // namespace
 
-ImagePatch PlanImagePatch(const platform::File& image, bool convert3DTo2D, std::time_t now) {
+ImagePatch PlanImagePatch(const platform::File& image, bool convert3DTo2D, std::time_t now,
+                          std::span<const Region> putBack) {
   ImagePatch patch;
   try {
-    Plan(image, convert3DTo2D, now, patch);
+    Plan(image, convert3DTo2D, now, putBack, patch);
   } catch (const ImageRefusal& refusal) {
     patch.refusal = refusal.what();
     patch.regions.clear();

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -33,8 +34,10 @@ struct ImagePatch {
 
 // Reads the image's volume down to its BDMV folder and plans the patch that gives the index file
 // its extension-data block (clearing its 3D flags with convert3DTo2D) and sets the movie-object
-// file's modification time to `now`, in the local time zone. Throws FileError when a read fails,
-// ReadStopped when a stop signal came.
-ImagePatch PlanImagePatch(const platform::File& image, bool convert3DTo2D, std::time_t now);
+// file's modification time to `now`, in the local time zone; the image read as if the regions
+// of `putBack` held their `before` bytes. Throws FileError when a read fails, ReadStopped when a
+// stop signal came.
+ImagePatch PlanImagePatch(const platform::File& image, bool convert3DTo2D, std::time_t now,
+                          std::span<const Region> putBack = {});
 
 }  // namespace disc_image

@@ -1,5 +1,6 @@
 #include "disc_image/image_reader.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "disc_image/image_refusal.h"
@@ -13,6 +14,13 @@ std::vector<std::uint8_t> ImageReader::Read(std::uint64_t offset, std::size_t le
   std::vector<std::uint8_t> bytes(length);
   // An image that shrank since its size was taken is as damaged as one that was short.
   if (m_file.ReadAt(offset, bytes) != length) RefuseDamaged();
+  for (const Region& region : m_putBack) {
+    const std::uint64_t from = std::max(offset, region.offset);
+    const std::uint64_t to = std::min(offset + length, region.offset + region.before.size());
+    if (from >= to) continue;
+    std::copy_n(region.before.begin() + static_cast<std::ptrdiff_t>(from - region.offset),
+                to - from, bytes.begin() + static_cast<std::ptrdiff_t>(from - offset));
+  }
   return bytes;
 }
 

@@ -3,8 +3,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <span>
 #include <vector>
 
+#include "disc_image/image_patch.h"
 #include "platform/file.h"
 
 namespace disc_image {
@@ -21,11 +23,13 @@ class ReadStopped : public std::exception {
 // Reads an image, which is untrusted: a read that reaches past its end refuses it as damaged.
 // A failing read throws FileError. Only the bytes asked for are read, so that planning a patch
 // reads a few kilobytes of an image of gigabytes. With `stoppable`, a stop signal ends the
-// reading (ReadStopped), so that a pass never waits on an image that is slow to read.
+// reading (ReadStopped), so that a pass never waits on an image that is slow to read. The
+// regions in `putBack` are read as their `before` bytes: the image as a Restore would leave it.
 class ImageReader {
  public:
-  explicit ImageReader(const platform::File& file, bool stoppable = false)
-      : m_file(file), m_size(file.Size()), m_stoppable(stoppable) {}
+  explicit ImageReader(const platform::File& file, bool stoppable = false,
+                       std::span<const Region> putBack = {})
+      : m_file(file), m_size(file.Size()), m_stoppable(stoppable), m_putBack(putBack) {}
 
   std::uint64_t Size() const { return m_size; }
   std::uint64_t SectorCount() const { return m_size / kSectorSize; }
@@ -42,6 +46,7 @@ class ImageReader {
   const platform::File& m_file;
   std::uint64_t m_size;
   bool m_stoppable;
+  std::span<const Region> m_putBack;
 };
 
 }  // namespace disc_image

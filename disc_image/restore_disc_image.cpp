@@ -1,6 +1,7 @@
-#include "disc_image/disc_image.h"
+#include "disc_image/image_operations.h"
 
 #include "bdmv/folder_messages.h"
+#include "disc_image/disc_image.h"
 #include "disc_image/image_backup_file.h"
 #include "disc_image/image_messages.h"
 #include "disc_image/image_regions.h"
@@ -13,7 +14,7 @@ namespace {
 namespace msg = folder_messages;
 
 FolderOutcome Restore(const platform::Directory& dir, const std::string& name,
-                      const std::string& path) {
+                      const std::string& path, const UnpatchedCheck& readsAsUnpatched) {
   namespace image_msg = image_messages;
   if (platform::NarrowPathLength(path) >= msg::kMaxFolderPathLength) {
     return FolderOutcome::Reported(msg::kPathTooLong);
@@ -34,10 +35,15 @@ FolderOutcome Restore(const platform::Directory& dir, const std::string& name,
   const ImageBackup& backup = *found.backup;
   const RegionsState state = CompareRegions(image, backup);
   if (!state.known) return FolderOutcome::Reported(image_msg::kRestoreImageDiffers);
+  // A file beside that holds wrong bytes, and still reads, would damage the image for good.
+  if (!readsAsUnpatched(image, backup.regions)) {
+    return FolderOutcome::Reported(image_msg::kRestoreBackupUnusable,
+                                   "put back, its bytes would not give a whole disc image");
+  }
   if (!state.original) WriteOriginalRegions(image, backup.regions, path);
   // The backup file goes only once the image reads back as its original: it is all that could
   // undo the patch.
-  if (!CompareRegions(image, backup).original) {
+  if (!CompareRegions(image, backup).original || !readsAsUnpatched(image, {})) {
     return FolderOutcome::Reported(image_msg::kRestoreNotTaken);
   }
   platform::RemoveFile(dir, backupName);
@@ -46,10 +52,10 @@ FolderOutcome Restore(const platform::Directory& dir, const std::string& name,
 
 }  // namespace
 
-FolderOutcome RestoreDiscImage(const platform::Directory& dir, const std::string& name,
-                               const std::string& path) {
+FolderOutcome RestoreImageWith(const platform::Directory& dir, const std::string& name,
+                               const std::string& path, const UnpatchedCheck& readsAsUnpatched) {
   try {
-    return Restore(dir, name, path);
+    return Restore(dir, name, path, readsAsUnpatched);
   } catch (const std::bad_alloc&) {
     return FolderOutcome::Reported(msg::kMemoryLeak);
   }

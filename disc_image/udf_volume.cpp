@@ -353,6 +353,19 @@ std::vector<std::uint8_t> Volume::ReadData(const FileEntry& file, std::uint64_t 
   return data;
 }
 
+// The block that holds a byte of the file's data, as its descriptors' tags give their place.
+std::uint32_t BlockAt(const FileEntry& file, std::uint64_t offset) {
+  if (file.embedded) return file.address.block;
+  std::uint64_t extentStart = 0;
+  for (const Extent& extent : file.extents) {
+    if (offset < extentStart + extent.length) {
+      return static_cast<std::uint32_t>(extent.start.block + (offset - extentStart) / kSectorSize);
+    }
+    extentStart += extent.length;
+  }
+  RefuseDamaged();
+}
+
 std::vector<DirectoryItem> Volume::ReadDirectory(const FileEntry& directory) const {
   constexpr std::size_t kFixedSize = 38;
   constexpr std::uint8_t kHidden = 0x01;
@@ -368,7 +381,10 @@ std::vector<DirectoryItem> Volume::ReadDirectory(const FileEntry& directory) con
   std::vector<DirectoryItem> items;
   for (std::size_t at = 0; at + kFixedSize <= data.size();) {
     const std::span<const std::uint8_t> fid = std::span(data).subspan(at);
-    if (!HasTag(fid, kFileIdentifierTag)) RefuseDamaged();
+    if (!HasTag(fid, kFileIdentifierTag) ||
+        Le32(fid, kTagLocationOffset) != BlockAt(directory, at)) {
+      RefuseDamaged();
+    }
     const std::uint8_t characteristics = Byte(fid, 18);
     const std::uint8_t nameLength = Byte(fid, 19);
     const std::uint16_t implementationUseLength = Le16(fid, 36);
@@ -439,7 +455,14 @@ std::vector<SectorRange> Volume::SectorsOf(const FileEntry& file) const {
   return ranges;
 }
 
-void Volume::CheckCopiesAgree(const FileEntry& entry) const {
+void Volume::CheckWhole(const FileEntry& entry) const {
+  // The patch seals the entry anew: a CRC that did not hold would be made to hold over damage.
+  const std::size_t crcLength = Le16(entry.bytes, kTagCrcLengthOffset);
+  if (crcLength > entry.bytes.size() - kTagSize ||
+      Crc(std::span(entry.bytes).subspan(kTagSize, crcLength)) !=
+          Le16(entry.bytes, kTagCrcOffset)) {
+    RefuseDamaged();
+  }
   const std::vector<std::uint64_t> sectors = SectorCopies(entry.address);
   for (std::size_t i = 1; i < sectors.size(); ++i) {
     if (m_reader->ReadSector(sectors[i], entry.UsedSize()) != entry.bytes) RefuseDamaged();

@@ -93,8 +93,9 @@ class Volume {
   std::vector<std::uint64_t> ByteCopies(const FileEntry& file, std::uint64_t offset) const;
   // The sectors the file's allocated extents hold.
   std::vector<SectorRange> SectorsOf(const FileEntry& file) const;
-  // Refuses the entry as damaged unless each further copy holds what its main copy holds.
-  void CheckCopiesAgree(const FileEntry& entry) const;
+  // Refuses the entry as damaged unless its tag's CRC holds and each further copy holds what its
+  // main copy holds.
+  void CheckWhole(const FileEntry& entry) const;
 
  private:
   struct Partition {

@@ -1,10 +1,13 @@
 // Modify, Restore and scan of a disc in a UDF image as the tests write it: their outcomes and
 // messages, and the file beside the image that keeps what a patch changed.
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include "bdmv/folder_messages.h"
 #include "disc_image/disc_image.h"
 #include "disc_image/image_backup_file.h"
+#include "disc_image/image_messages.h"
 #include "tests/support/temp_tree.h"
 #include "tests/support/udf_image.h"
 
@@ -82,6 +85,24 @@ TEST_F(DiscImageTest, APatchIsKeptBesideTheImageUntilRestoreGivesBackItsExactByt
     // Counted again, with nothing written.
     EXPECT_EQ(Modify().kind, Kind::kAlreadyPatched);
     EXPECT_EQ(DescribeDifference(patched, ReadBytes(Image())), "");
+
+    // A file beside that still reads but would put back a wrong byte is refused, before anything
+    // is written; one of the version before checksums is still taken.
+    const Bytes good = ReadBytes(BackupFile());
+    disc_image::ImageBackup lying = *kept;
+    std::max_element(lying.regions.begin(), lying.regions.end(), [](auto& a, auto& b) {
+      return a.before.size() < b.before.size();
+    })->before[20] ^= 1;
+    WriteBytes(BackupFile(), disc_image::EncodeImageBackup(lying));
+    const FolderOutcome refused = Restore();
+    EXPECT_EQ(refused.message, image_messages::kRestoreBackupUnusable);
+    EXPECT_EQ(refused.cause, "put back, its bytes would not give a whole disc image");
+    EXPECT_EQ(DescribeDifference(patched, ReadBytes(Image())), "");
+    std::string older(good.begin(), good.end());
+    older.replace(older.find("\"version\": 2"), 12, "\"version\": 1");
+    const std::size_t checksum = older.find(" \"checksum\"");
+    older.erase(checksum, older.find('\n', checksum) + 1 - checksum);
+    WriteBytes(BackupFile(), Bytes(older.begin(), older.end()));
 
     EXPECT_EQ(Restore().kind, Kind::kRestored);
     EXPECT_EQ(DescribeDifference(original, ReadBytes(Image())), "");

@@ -217,12 +217,15 @@ std::uint16_t Le16(const Bytes& bytes, std::size_t at) {
   return static_cast<std::uint16_t>(bytes[at] | bytes[at + 1] << 8);
 }
 
-// Gives a descriptor the CRC and checksum its tag asks for, as a writer would.
-void Reseal(std::uint8_t* descriptor) {
-  const std::uint16_t crc =
-      testimage::udf::Crc(descriptor + 16, descriptor[10] | descriptor[11] << 8);
-  descriptor[8] = static_cast<std::uint8_t>(crc);
-  descriptor[9] = static_cast<std::uint8_t>(crc >> 8);
+// Gives a descriptor the CRC (unless told not to) and checksum its tag asks for, as a writer
+// would.
+void Reseal(std::uint8_t* descriptor, bool crc = true) {
+  if (crc) {
+    const std::uint16_t value =
+        testimage::udf::Crc(descriptor + 16, descriptor[10] | descriptor[11] << 8);
+    descriptor[8] = static_cast<std::uint8_t>(value);
+    descriptor[9] = static_cast<std::uint8_t>(value >> 8);
+  }
   std::uint8_t sum = 0;
   for (std::size_t i = 0; i < 16; ++i)
     sum = static_cast<std::uint8_t>(sum + (i == 4 ? 0 : descriptor[i]));
@@ -424,6 +427,9 @@ TEST(UdfPlanTest, DescriptorsBeyondWhatCanBePatchedAreRefusedByName) {
   const ImageOptions options;
   const Bytes image = testimage::BuildImage(files, options);
   const auto index = testimage::PlacementOf(files, options, "BDMV/index.bdmv");
+  // The root directory's, the first the writer lays out.
+  std::size_t firstIdentifier = 0;
+  while (Le16(image, firstIdentifier) != 257) firstIdentifier += kSectorSize;
   const std::size_t anchor = 256 * kSectorSize;
   const std::size_t mainSequence =
       (Le16(image, anchor + 20) | std::size_t{Le16(image, anchor + 22)} << 16) * kSectorSize;
@@ -486,6 +492,21 @@ TEST(UdfPlanTest, DescriptorsBeyondWhatCanBePatchedAreRefusedByName) {
       // reader would take the volume whole.
       {"partition a block past the image's end", partitionLength(+2), msg::kModifyDamaged},
       {"partition of 2^32 - 1 blocks", partitionLength(0xFFFFFFFF), msg::kModifyDamaged},
+      {"index file's entry with a CRC that does not hold",
+       [&](Bytes& bytes) {
+         for (const std::uint64_t sector : index.entrySectors) {
+           bytes[sector * kSectorSize + 8] ^= 0x5A;
+           Reseal(bytes.data() + sector * kSectorSize, false);
+         }
+       },
+       msg::kModifyDamaged},
+      {"file identifier whose tag names another block",
+       [&](Bytes& bytes) {
+         std::uint8_t* fid = bytes.data() + firstIdentifier;
+         fid[13] = static_cast<std::uint8_t>(fid[13] + 3);
+         Reseal(fid);
+       },
+       msg::kModifyDamaged},
   };
   testing_support::TempTree tree;
   for (const Case& c : cases) {
