@@ -5,6 +5,7 @@
 
 #include "bdmv/bdmv_names.h"
 #include "bdmv/folder_messages.h"
+#include "bdmv/patch_progress.h"
 #include "disc_image/image_refusal.h"
 #include "disc_image/iso9660_records.h"
 #include "disc_image/sector_edits.h"
@@ -353,12 +354,34 @@ void Plan(const platform::File& image, bool convert3DTo2D, std::time_t now,
   if (!IsFile(index)) throw ImageRefusal(folder_messages::kModifyNotAnIndex);
   patch.header = index_table::ReadHeader(
       volume.ReadData(index, 0, std::min<std::uint64_t>(index.length, index_table::kMinimumSize)));
+  patch.indexRead = true;
   if (!patch.header.isIndexTable) throw ImageRefusal(folder_messages::kModifyNotAnIndex);
-  if (patch.header.IsPatched()) return;
-  const std::vector<index_table::BytePatch> changes =
-      index_table::PatchFor(index.length, convert3DTo2D);
-  if (changes.empty()) throw ImageRefusal(folder_messages::kModifyTooLarge);
-  RefuseWithoutRoom(index);
+  std::vector<index_table::BytePatch> changes;
+  if (!patch.header.IsPatched()) {
+    changes = index_table::PatchFor(index.length, convert3DTo2D);
+    if (changes.empty()) throw ImageRefusal(folder_messages::kModifyTooLarge);
+    // Before its end is read: the data must end where the entry says.
+    RefuseWithoutRoom(index);
+  }
+  // Judged as a folder's index file without a backup is.
+  const patch_progress::FileBytes bytes{
+      index.length, [&](std::uint64_t offset, std::span<std::uint8_t> buffer) {
+        const std::size_t length =
+            static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), index.length - offset));
+        const std::vector<std::uint8_t> read = volume.ReadData(index, offset, length);
+        std::copy(read.begin(), read.end(), buffer.begin());
+        return length;
+      }};
+  switch (patch_progress::Classify(bytes, std::nullopt).stage) {
+    case patch_progress::Stage::kPatched:
+      return;
+    case patch_progress::Stage::kBroken:
+    case patch_progress::Stage::kUnfinished:
+      patch.halfPatched = true;
+      throw ImageRefusal(folder_messages::kModifyHalfPatched);
+    case patch_progress::Stage::kUnpatched:
+      break;
+  }
   RefuseSharedData(volume, index, disc);
   volume.CheckWhole(index);
   const std::vector<iso9660::View> views = iso9660::ReadBdmvRecords(reader);

@@ -24,8 +24,12 @@ struct ImagePatch {
   // The message that refuses the image ("" when it can be patched): no UDF volume, no index
   // file, no room in its last block, data shared with another file, and the like.
   std::string refusal;
-  std::string indexPath;  // the index file inside the image as spelled there: "BDMV/index.bdmv"
+  std::string indexPath;   // the index file inside the image as spelled there: "BDMV/index.bdmv"
+  bool indexRead = false;  // its first bytes could be read; else the image is damaged there
   index_table::Header header;  // what the index file's first bytes say
+  // Its address points past its end, or its end holds the block without an address: a patch cut
+  // short, which nothing in the image tells how to finish (refused as such).
+  bool halfPatched = false;
   // In the order they are to be written, so that an interruption after any one of them leaves an
   // image that readers read as the original or as the whole patch. Empty when refused or when
   // the index file is already patched.

@@ -1,10 +1,12 @@
 // Modify, Restore and scan of a disc in a UDF image as the tests write it: their outcomes and
 // messages, and the file beside the image that keeps what a patch changed.
 #include <algorithm>
+#include <functional>
 
 #include <gtest/gtest.h>
 
 #include "bdmv/folder_messages.h"
+#include "bdmv/index_table.h"
 #include "disc_image/disc_image.h"
 #include "disc_image/image_backup_file.h"
 #include "disc_image/image_messages.h"
@@ -109,6 +111,54 @@ TEST_F(DiscImageTest, APatchIsKeptBesideTheImageUntilRestoreGivesBackItsExactByt
     EXPECT_FALSE(fs::exists(BackupFile()));
     EXPECT_EQ(Patched(), "no");
     EXPECT_EQ(Restore().message, folder_messages::kRestoreNoBackup);
+  }
+}
+
+// An index file that a patch was cut short in, with no file beside the image to finish it, is
+// told as a folder's is; one whose data lies past the image's end is unreadable. Neither is
+// written.
+TEST_F(DiscImageTest, AnIndexNothingCanFinishIsHalfPatchedAndOnePastTheEndUnreadable) {
+  struct Case {
+    const char* name;
+    std::function<void(Bytes& index)> editIndex;
+    bool cutBeforeData;  // the image ends where the index file's data begins
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {"address at the end",
+       [](Bytes& index) { index[15] = static_cast<std::uint8_t>(index.size()); }, false,
+       folder_messages::kModifyHalfPatched},
+      {"block without its address",
+       [](Bytes& index) {
+         index.insert(index.end(), index_table::kExtensionDataBlock.begin(),
+                      index_table::kExtensionDataBlock.end());
+       },
+       false, folder_messages::kModifyHalfPatched},
+      {"data past the end", [](Bytes&) {}, true, image_messages::kModifyDamaged},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<testimage::ImageFile> files = testimage::DiscFiles(kFlags3D);
+    c.editIndex(files.front().bytes);
+    testimage::WriteImage(Image(), files, {});
+    if (c.cutBeforeData) {
+      fs::resize_file(
+          Image(), testimage::PlacementOf(files, {}, "BDMV/index.bdmv").dataSectors.front() * 2048);
+    }
+    const Bytes before = ReadBytes(Image());
+
+    const BdmvFolderState state = Scan();
+    if (c.cutBeforeData) {
+      ASSERT_TRUE(state.listError);
+      EXPECT_EQ(state.listError->Description(), "disc image is damaged");
+    } else {
+      EXPECT_TRUE(state.indexReadable && state.isIndexTable);
+      EXPECT_FALSE(state.patched);
+      EXPECT_TRUE(state.unfinished);
+    }
+    EXPECT_EQ(Modify().message, c.message);
+    EXPECT_EQ(DescribeDifference(before, ReadBytes(Image())), "");
+    EXPECT_FALSE(fs::exists(BackupFile()));
   }
 }
 

@@ -81,7 +81,7 @@ class ImageOperationsTest : public ::testing::Test {
   fs::path BackupFile() const { return tree / "disc.iso.quorvel"; }
 
   disc_image::ImagePatch Plan() const {
-    return {refusal, "BDMV/index.bdmv", {true, 0, 0x40}, plannedRegions};
+    return {refusal, "BDMV/index.bdmv", true, {true, 0, 0x40}, false, plannedRegions};
   }
 
   // The outcome, or none when a failure ended the pass.
