@@ -37,4 +37,10 @@ const platform::DirEntry* FindFileOrAlternative(const std::vector<platform::DirE
   return entry ? entry : FindFile(entries, alternative);
 }
 
+const platform::DirEntry* FindMovieObject(const std::vector<platform::DirEntry>& entries) {
+  const platform::DirEntry* entry =
+      FindFileOrAlternative(entries, kMovieObject, kMovieObjectAlternative);
+  return entry ? entry : FindFile(entries, kMovieObjectShort);
+}
+
 }  // namespace bdmv_names

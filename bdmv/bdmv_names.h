@@ -14,6 +14,8 @@ inline constexpr std::string_view kIndex = "index.bdmv";
 inline constexpr std::string_view kIndexAlternative = "INDEX.BDM";
 inline constexpr std::string_view kMovieObject = "MovieObject.bdmv";
 inline constexpr std::string_view kMovieObjectAlternative = "MOVIEOBJECT.BDM";
+// As a copy made with 8.3 names (and every AVCHD disc) spells it.
+inline constexpr std::string_view kMovieObjectShort = "MOVIEOBJ.BDM";
 inline constexpr std::string_view kBackup = "BACKUP";
 
 // The entry named `name` in any case, an exact match first; null when there is none.
@@ -28,5 +30,8 @@ const platform::DirEntry* FindFile(const std::vector<platform::DirEntry>& entrie
 const platform::DirEntry* FindFileOrAlternative(const std::vector<platform::DirEntry>& entries,
                                                 std::string_view primary,
                                                 std::string_view alternative);
+
+// The movie-object file: by its primary name, else its alternative, else its short name.
+const platform::DirEntry* FindMovieObject(const std::vector<platform::DirEntry>& entries);
 
 }  // namespace bdmv_names

@@ -25,8 +25,7 @@ namespace {
 // file in its place is left alone.
 void TouchMovieObject(const platform::Directory& folder,
                       const std::vector<platform::DirEntry>& entries) {
-  const platform::DirEntry* entry = bdmv_names::FindFileOrAlternative(
-      entries, bdmv_names::kMovieObject, bdmv_names::kMovieObjectAlternative);
+  const platform::DirEntry* entry = bdmv_names::FindMovieObject(entries);
   if (!entry) return;
   platform::File file = platform::File::OpenForUpdate(folder, entry->name);
   const platform::File::Stamp stamp = file.StampNow();

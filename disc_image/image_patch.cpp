@@ -38,12 +38,11 @@ std::vector<platform::DirEntry> EntriesOf(const std::vector<DirectoryItem>& item
   return entries;
 }
 
-// Found by the same rules as in a folder on disk.
-std::optional<std::size_t> FindFile(const std::vector<DirectoryItem>& items,
-                                    std::string_view primary, std::string_view alternative) {
+// Found by `find`, the same rules as in a folder on disk.
+template <typename Find>
+std::optional<std::size_t> FindFile(const std::vector<DirectoryItem>& items, Find find) {
   const std::vector<platform::DirEntry> entries = EntriesOf(items);
-  const platform::DirEntry* found =
-      bdmv_names::FindFileOrAlternative(entries, primary, alternative);
+  const platform::DirEntry* found = find(entries);
   if (!found) return std::nullopt;
   return static_cast<std::size_t>(found - entries.data());
 }
@@ -63,11 +62,13 @@ Disc ReadDisc(const udf::Volume& volume) {
   Disc disc;
   disc.bdmvName = bdmv->entry.name;
   disc.bdmv = volume.ReadDirectory(volume.ReadEntry(bdmv->icb));
-  const auto index = FindFile(disc.bdmv, bdmv_names::kIndex, bdmv_names::kIndexAlternative);
+  const auto index = FindFile(disc.bdmv, [](const std::vector<platform::DirEntry>& entries) {
+    return bdmv_names::FindFileOrAlternative(entries, bdmv_names::kIndex,
+                                             bdmv_names::kIndexAlternative);
+  });
   if (!index) throw ImageRefusal(folder_messages::kModifyNoIndex);
   disc.index = *index;
-  disc.movieObject =
-      FindFile(disc.bdmv, bdmv_names::kMovieObject, bdmv_names::kMovieObjectAlternative);
+  disc.movieObject = FindFile(disc.bdmv, bdmv_names::FindMovieObject);
   if (const DirectoryItem* backup = FindDirectory(disc.bdmv, bdmv_names::kBackup)) {
     disc.backup = volume.ReadDirectory(volume.ReadEntry(backup->icb));
   }

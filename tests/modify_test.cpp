@@ -62,8 +62,11 @@ TEST_F(ModifyTest, PatchesBacksUpAndTouchesTheMovieObject) {
     SCOPED_TRACE(convert ? "with 3D to 2D" : "without 3D to 2D");
     const Bytes original = IndexBytes(120, 0x60);
     MakeBdmvFolder(tree / "Movie", original);
+    // A copy made with 8.3 names has the short name.
+    const fs::path movieObject = Bdmv() / (convert ? "MOVIEOBJ.BDM" : "MovieObject.bdmv");
+    fs::rename(Bdmv() / "MovieObject.bdmv", movieObject);
     const timespec old[2] = {{1'000'000'123, 456}, {1'000'000'000, 0}};
-    ASSERT_EQ(utimensat(AT_FDCWD, (Bdmv() / "MovieObject.bdmv").c_str(), old, 0), 0);
+    ASSERT_EQ(utimensat(AT_FDCWD, movieObject.c_str(), old, 0), 0);
     const time_t before = time(nullptr);
 
     const auto shown = ModifyTree(tree.Root(), convert);
@@ -72,7 +75,7 @@ TEST_F(ModifyTest, PatchesBacksUpAndTouchesTheMovieObject) {
     EXPECT_EQ(g_passCount, 1);
     EXPECT_EQ(DescribeDifference(PatchedBytes(original, convert), ReadBytes(Index())), "");
     EXPECT_EQ(DescribeDifference(original, ReadBytes(Bdmv() / "BACKUP" / "index.bdmv")), "");
-    const struct stat movie = StatOf(Bdmv() / "MovieObject.bdmv");
+    const struct stat movie = StatOf(movieObject);
     EXPECT_GE(movie.st_mtim.tv_sec, before);
     EXPECT_EQ(movie.st_mtim.tv_nsec, 0) << "the time is set in whole seconds";
     EXPECT_EQ(movie.st_atim.tv_sec, 1'000'000'123) << "the access time is kept";

@@ -367,6 +367,18 @@ TEST(UdfPlanTest, FindsTheIndexByTheFolderRulesAndLeavesOthersAlone) {
     EXPECT_EQ(patch.regions.empty(), c.regions == 0);
   }
 
+  // A copy made with 8.3 names: its movie-object file's entry is among the regions.
+  std::vector<ImageFile> shortNames = alternative;
+  ASSERT_EQ(shortNames[1].path, "BDMV/MovieObject.bdmv");
+  shortNames[1].path = "BDMV/MOVIEOBJ.BDM";
+  testimage::WriteImage(tree / "disc.iso", shortNames, ImageOptions{});
+  const std::uint64_t movieObject =
+      testimage::PlacementOf(shortNames, ImageOptions{}, "BDMV/MOVIEOBJ.BDM").entrySectors.front();
+  const auto regions = Plan(tree / "disc.iso", false, kWriterTime + 60).regions;
+  EXPECT_TRUE(std::any_of(regions.begin(), regions.end(), [&](const disc_image::Region& r) {
+    return r.offset / kSectorSize == movieObject;
+  }));
+
   testing_support::WriteBytes(tree / "plain.iso", Bytes(300 * kSectorSize, 0));
   EXPECT_EQ(Plan(tree / "plain.iso", false, kWriterTime).refusal, image_messages::kModifyNotUdf);
 }
