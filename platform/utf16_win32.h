@@ -33,8 +33,11 @@ inline bool IsVerbatimPath(std::wstring_view path) {
 }
 
 // A full path in the form that lifts the 260-character limit: "\\?\C:\..." or "\\?\UNC\...".
+// A device-namespace path, "\\.\", is made one too: the system would normalise the names put
+// after it, and strip the dots ending a folder's name ("Dots..") when it is listed.
 inline std::wstring LongPath(const std::wstring& fullPath) {
-  if (IsVerbatimPath(fullPath) || fullPath.starts_with(L"\\\\.\\")) return fullPath;
+  if (IsVerbatimPath(fullPath)) return fullPath;
+  if (fullPath.starts_with(L"\\\\.\\")) return L"\\\\?\\" + fullPath.substr(4);
   if (fullPath.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + fullPath.substr(2);
   return L"\\\\?\\" + fullPath;
 }
