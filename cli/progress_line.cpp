@@ -17,7 +17,14 @@ std::string Tail(const std::string& text, std::size_t width) {
 }  // namespace
 
 ProgressLine::ProgressLine(bool enabled, ConsoleOutput& console)
-    : m_enabled(enabled), m_console(console) {}
+    : m_enabled(enabled),
+      m_console(console),
+      m_sequences(enabled && platform::TakesControlSequences(console.Err())) {}
+
+std::string ProgressLine::Clearing() const {
+  if (m_sequences) return "\r\x1b[K";
+  return "\r" + std::string(m_drawn, ' ') + "\r";
+}
 
 void ProgressLine::Draw(const PassProgress& progress) {
   if (!m_enabled) return;
@@ -29,14 +36,16 @@ void ProgressLine::Draw(const PassProgress& progress) {
   }
   // A line the terminal wraps would leave its first rows behind at the next redraw.
   if (line.size() > width) line.resize(width);
-  m_console.Print(m_console.Err(), "\r\x1b[K" + line);
+  m_console.Print(m_console.Err(), Clearing() + line);
   m_console.Flush(m_console.Err());
+  m_drawn = line.size();
   m_shown = true;
 }
 
 void ProgressLine::Erase() {
   if (!m_shown) return;
-  m_console.Print(m_console.Err(), "\r\x1b[K");
+  m_console.Print(m_console.Err(), Clearing());
   m_console.Flush(m_console.Err());
+  m_drawn = 0;
   m_shown = false;
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstddef>
+#include <string>
+
 #include "cli/console_output.h"
 #include "pass/pass_presenter.h"
 
@@ -16,7 +19,12 @@ class ProgressLine {
   void Erase();
 
  private:
+  // Takes the cursor to the start of the line and clears what was drawn there.
+  std::string Clearing() const;
+
   bool m_enabled;
   ConsoleOutput& m_console;
+  bool m_sequences;         // the terminal acts on "\x1b[K"; otherwise blanks clear the line
+  std::size_t m_drawn = 0;  // the bytes of the line shown, at least its columns
   bool m_shown = false;
 };

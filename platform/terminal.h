@@ -16,6 +16,11 @@ bool IsTerminal(std::FILE* stream);
 // The terminal's width in characters; 80 when it cannot be told.
 std::size_t TerminalWidth(std::FILE* stream);
 
+// Whether the terminal acts on control sequences ("\x1b[K" clears the rest of the line) instead
+// of showing them. A Windows console does only where virtual-terminal processing is on, which a
+// console before Windows 10, or one kept to the legacy mode, refuses.
+bool TakesControlSequences(std::FILE* stream);
+
 // Writes UTF-8 text to the stream, or says why it could not. A Windows console takes it as
 // UTF-16, which it shows whatever its code page; the bytes of a pipe, a file or a POSIX terminal
 // are the UTF-8 ones.

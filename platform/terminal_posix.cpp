@@ -17,6 +17,10 @@ std::size_t TerminalWidth(std::FILE* stream) {
   return 80;
 }
 
+bool TakesControlSequences(std::FILE*) {
+  return true;
+}
+
 std::error_code WriteText(std::FILE* stream, std::string_view text) {
   if (std::fwrite(text.data(), 1, text.size(), stream) == text.size()) return {};
   return {errno, std::generic_category()};

@@ -54,6 +54,11 @@ bool IsTerminal(std::FILE* stream) {
   return GetConsoleMode(ConsoleOf(stream), &mode) != 0;
 }
 
+bool TakesControlSequences(std::FILE* stream) {
+  DWORD mode = 0;
+  return GetConsoleMode(ConsoleOf(stream), &mode) && (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+}
+
 std::size_t TerminalWidth(std::FILE* stream) {
   CONSOLE_SCREEN_BUFFER_INFO info;
   if (!GetConsoleScreenBufferInfo(ConsoleOf(stream), &info)) return 80;
@@ -64,7 +69,9 @@ std::size_t TerminalWidth(std::FILE* stream) {
 void PrepareConsoleProgram() {
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
   SetConsoleOutputCP(CP_UTF8);
-  // "\n" goes out without "\r", so that scripts read the same bytes as on other systems.
+  // "\n" goes out without "\r", so that scripts read the same bytes as on other systems. Where
+  // the console will not take terminal sequences, its mode stays as it was, which
+  // TakesControlSequences tells.
   for (std::FILE* stream : {stdout, stderr}) {
     _setmode(_fileno(stream), _O_BINARY);
     DWORD mode = 0;

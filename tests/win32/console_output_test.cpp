@@ -1,9 +1,12 @@
 // quorvel-cli.exe on a console: every character of a folder's name and of a message is shown as
 // it is, whatever the console's code page. (cli_test checks that a file gets UTF-8.)
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include "cli/progress_line.h"
 #include "platform/utf16_win32.h"
 #include "tests/support/temp_tree.h"
 #include "tests/win32/console_child.h"
@@ -36,6 +39,29 @@ TEST(WindowsConsoleOutputTest, NamesAndMessagesReachTheConsoleWhole) {
             (std::vector<std::wstring>{
                 bdmv + L": index=index.bdmv patched=no flags=0x60 backup=no",
                 bdmv + L": 对 一未命名文件 的存取被拒绝。 (" + accessDenied + L")", L""}));
+}
+
+// A console that will not take terminal sequences (before Windows 10) shows no "\x1b[K": the
+// progress line is cleared with blanks, a shorter line leaving nothing of a longer one.
+TEST(WindowsConsoleOutputTest, TheProgressLineIsClearedWithBlanksWhereTheConsoleTakesNoSequences) {
+  OwnConsole console;
+  ASSERT_TRUE(console.Ready());
+  DWORD mode = 0;
+  ASSERT_TRUE(GetConsoleMode(console.Screen(), &mode));
+  ASSERT_TRUE(SetConsoleMode(console.Screen(), mode & ~ENABLE_VIRTUAL_TERMINAL_PROCESSING));
+  HANDLE screen = nullptr;
+  ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), console.Screen(), GetCurrentProcess(), &screen,
+                              0, FALSE, DUPLICATE_SAME_ACCESS));
+  std::FILE* err = _fdopen(_open_osfhandle(reinterpret_cast<intptr_t>(screen), 0), "wb");
+  ASSERT_NE(err, nullptr);
+  ConsoleOutput output(err, err);
+  ProgressLine line(true, output);
+  line.Draw({true, 1234, 5, 0, 0, ""});
+  line.Draw({false, 1234, 5, 1, 0, "/a"});
+  EXPECT_EQ(console.Rows(1), std::vector<std::wstring>{L"Disc 1 of 5  /a"});
+  line.Erase();
+  EXPECT_EQ(console.Rows(1), std::vector<std::wstring>{L""});
+  std::fclose(err);
 }
 
 }  // namespace
