@@ -33,6 +33,9 @@ inline constexpr const char* kRestoreImageDiffers =
     "Resume fail,disc image differs from its backup file";
 inline constexpr const char* kRestoreNotTaken =
     "Resume fail,disc image did not take back its original bytes";
+// Restored, but the backup file stays: a later Restore finds the image original and removes it.
+inline constexpr const char* kRestoreBackupHeld =
+    "Resume fail,disc image is restored but another program holds the backup file beside it";
 // An image is only ever written in place, which would change it under its other names too.
 inline constexpr const char* kModifyHardLinked =
     "Modify Fail,disc image has other names (hard links)";

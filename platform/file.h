@@ -103,7 +103,8 @@ class File {
   std::intptr_t m_handle;
 };
 
-// Removes the file's name from the directory and makes the removal durable.
+// Removes the file's name from the directory and makes the removal durable. On Windows another
+// program's short hold on the file is waited out for about a second, as a rename's is.
 void RemoveFile(const Directory& dir, const std::string& name);
 
 // A name that exists as a file (not a link) whose read-only attribute is set.

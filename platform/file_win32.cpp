@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -108,9 +109,10 @@ bool KeepsAccessLists(HANDLE handle) {
 
 // A temporary file this old is abandoned even if a process of the same number lives.
 constexpr std::uint64_t kAbandonedAfterTicks = 24ull * 60 * 60 * 10'000'000;
-// Another program's brief handle on a file (an indexer, a virus scanner) is waited out for
-// about a second before the file is written in place instead.
-constexpr DWORD kRenamePauses[] = {10, 20, 40, 80, 150, 250, 450};
+// Another program's brief handle on a file (an indexer, a virus scanner, a backup tool) is
+// waited out for about a second before a rename writes the file in place instead, or a removal
+// fails.
+constexpr DWORD kHoldPauses[] = {10, 20, 40, 80, 150, 250, 450};
 
 // The error of a call that returned `succeeded`, as a test may have it fail.
 std::error_code Result(IoStep step, bool succeeded) {
@@ -135,6 +137,17 @@ bool Busy(const std::error_code& error) {
          error == SystemError(ERROR_ACCESS_DENIED) || error == SystemError(ERROR_LOCK_VIOLATION);
 }
 
+// The result of `attempt`, tried again while another program briefly holds the file.
+std::error_code WaitingOutHolds(const std::function<std::error_code()>& attempt) {
+  std::error_code error = attempt();
+  for (DWORD pause : kHoldPauses) {
+    if (!Busy(error)) break;
+    Sleep(pause);
+    error = attempt();
+  }
+  return error;
+}
+
 // Renames the open file, waiting out a short hold of another program on the file it replaces.
 // The handle stays open, so that the file can take its final attributes under its final name.
 std::error_code Rename(HANDLE file, const std::wstring& to, bool replaceExisting) {
@@ -144,17 +157,10 @@ std::error_code Rename(HANDLE file, const std::wstring& to, bool replaceExisting
   rename->ReplaceIfExists = replaceExisting;
   rename->FileNameLength = static_cast<DWORD>(nameBytes);
   std::copy(to.begin(), to.end(), rename->FileName);
-  const auto attempt = [&] {
+  return WaitingOutHolds([&] {
     return Result(IoStep::kRename, SetFileInformationByHandle(file, FileRenameInfo, rename,
                                                               static_cast<DWORD>(buffer.size())));
-  };
-  std::error_code error = attempt();
-  for (DWORD pause : kRenamePauses) {
-    if (!Busy(error)) break;
-    Sleep(pause);
-    error = attempt();
-  }
-  return error;
+  });
 }
 
 }  // namespace
@@ -355,7 +361,11 @@ void RemoveAbandonedTemporaries(const Directory& dir, const std::vector<DirEntry
 }
 
 void RemoveFile(const Directory& dir, const std::string& name) {
-  Check(IoStep::kRemove, DeleteFileW(PathIn(dir, name).c_str()), FileOperation::kRemove, name);
+  const std::wstring path = PathIn(dir, name);
+  if (const std::error_code error =
+          WaitingOutHolds([&] { return Result(IoStep::kRemove, DeleteFileW(path.c_str())); })) {
+    throw FileError(error, FileOperation::kRemove, name);
+  }
   FlushDirectory(dir);
 }
 

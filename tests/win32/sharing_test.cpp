@@ -7,11 +7,15 @@
 
 #include <gtest/gtest.h>
 
+#include "disc_image/image_messages.h"
+#include "pass/pass_guard.h"
+#include "pass/passes.h"
 #include "platform/fault_injection.h"
 #include "platform/file.h"
 #include "platform/utf16_win32.h"
 #include "tests/support/pass_runner.h"
 #include "tests/support/temp_tree.h"
+#include "tests/support/udf_image.h"
 
 namespace fs = std::filesystem;
 using namespace testing_support;
@@ -270,6 +274,40 @@ TEST(WindowsSharingTest, AnIndexFileAnotherPassHoldsIsALockViolation) {
   EXPECT_EQ(ModifyTree(tree.Root()).Texts(),
             std::vector<std::string>{"在存取 一未命名文件 时发生锁违例。"});
   EXPECT_EQ(DescribeDifference(original, ReadBytes(tree / "Movie" / "BDMV" / "index.bdmv")), "");
+}
+
+// A program holding the file beside an image without letting it be removed (a backup tool, an
+// indexer) is waited out for about a second; one that holds it longer has that image reported,
+// restored, and the pass goes on with the next.
+TEST(WindowsSharingTest, AFileBesideAnImageHeldPastTheWaitIsReportedAndThePassGoesOn) {
+  for (const bool letsGo : {true, false}) {
+    SCOPED_TRACE(letsGo ? "lets go during the wait" : "holds on");
+    TempTree tree;
+    testimage::WriteImage(tree / "A.iso", testimage::DiscFiles(0x60), {});
+    const Bytes original = ReadBytes(tree / "A.iso");
+    fs::copy_file(tree / "A.iso", tree / "B.iso");
+    RecordingFrontEnd modified, restored;
+    RunModifyPass(Utf8(tree.Root()), 0, modified, {.images = true});
+    ASSERT_EQ(modified.Texts(), std::vector<std::string>{"Modify 2 file successful"});
+    std::optional<HeldFile> holder(std::in_place, tree / "A.iso.quorvel", L"read", L"rw");
+    ASSERT_EQ(holder->Status(), "open");
+    platform::SetFaultHook([&](platform::IoStep step) {
+      if (step == platform::IoStep::kRemove && letsGo) holder.reset();
+      return 0;
+    });
+    RunGuarded(restored, [&] { RunRestorePass(Utf8(tree.Root()), restored, {.images = true}); });
+    platform::SetFaultHook(nullptr);
+
+    const std::string held = Utf8(tree / "A.iso") + ": " + image_messages::kRestoreBackupHeld;
+    const std::vector<std::string> texts =
+        letsGo ? std::vector<std::string>{"Resume  2 files successful"}
+               : std::vector<std::string>{held, "Resume  1 files successful"};
+    EXPECT_EQ(restored.Texts(), texts);
+    EXPECT_EQ(DescribeDifference(original, ReadBytes(tree / "A.iso")), "");
+    EXPECT_EQ(DescribeDifference(original, ReadBytes(tree / "B.iso")), "");
+    EXPECT_EQ(fs::exists(tree / "A.iso.quorvel"), !letsGo);
+    EXPECT_FALSE(fs::exists(tree / "B.iso.quorvel"));
+  }
 }
 
 }  // namespace
