@@ -46,7 +46,16 @@ FolderOutcome Restore(const platform::Directory& dir, const std::string& name,
   if (!CompareRegions(image, backup).original || !readsAsUnpatched(image, {})) {
     return FolderOutcome::Reported(image_msg::kRestoreNotTaken);
   }
-  platform::RemoveFile(dir, backupName);
+  try {
+    platform::RemoveFile(dir, backupName);
+  } catch (const FileError& error) {
+    // Another program that held the file beside for longer than the wait: told, not the pass's end.
+    if (error.Cause() != FileErrorCause::kSharingViolation &&
+        error.Cause() != FileErrorCause::kLockViolation) {
+      throw;
+    }
+    return FolderOutcome::Reported(image_msg::kRestoreBackupHeld, error);
+  }
   return {FolderOutcome::Kind::kRestored, {}};
 }
 

@@ -150,8 +150,8 @@ Volume Volume::Open(const ImageReader& reader) {
   std::vector<MetadataMap> metadataMaps;
   std::vector<std::uint16_t> numbers;
   std::size_t at = kMapsOffset;
+  // Within the descriptor: the sequence read it as far as this length.
   const std::size_t end = kMapsOffset + Le32(lvd, kMapTableLengthOffset);
-  if (end > lvd.size()) RefuseDamaged();
   const std::uint32_t mapCount = Le32(lvd, kMapCountOffset);
   for (std::uint32_t i = 0; i < mapCount; ++i) {
     const std::uint8_t type = Byte(lvd, at);

@@ -199,6 +199,19 @@ TEST(PlatformPosixTest, CountsTheFreeDescriptors) {
 
 // A rename that must not replace keeps whatever holds the final name, of any kind, and takes the
 // new file away; with the name free, the new file takes it and no other name of it is left.
+// A file that cannot be opened to write tells its own cause, before anything tries to hold it.
+TEST(PlatformPosixTest, AFailedOpenForWritingTellsItsOwnCause) {
+  TempTree tree;
+  const platform::Directory dir = platform::Directory::OpenFolder(tree.Root().string());
+  try {
+    platform::File::OpenForWriting(dir, "missing.iso");
+    ADD_FAILURE() << "opened a file that does not exist";
+  } catch (const FileError& error) {
+    EXPECT_EQ(error.Operation(), platform::FileOperation::kOpen);
+    EXPECT_EQ(error.Cause(), FileErrorCause::kFileNotFound);
+  }
+}
+
 TEST(PlatformPosixTest, APublishThatMustNotReplaceNeverDoes) {
   const Bytes content = {'n', 'e', 'w'};
   const std::vector<std::pair<std::string, std::function<void(const fs::path&)>>> holders = {

@@ -447,6 +447,9 @@ TEST(UdfPlanTest, DescriptorsBeyondWhatCanBePatchedAreRefusedByName) {
       (Le16(image, anchor + 20) | std::size_t{Le16(image, anchor + 22)} << 16) * kSectorSize;
   std::size_t logicalVolume = mainSequence;
   while (Le16(image, logicalVolume) != 6) logicalVolume += kSectorSize;
+  std::size_t reserveLogicalVolume =
+      (Le16(image, anchor + 28) | std::size_t{Le16(image, anchor + 30)} << 16) * kSectorSize;
+  while (Le16(image, reserveLogicalVolume) != 6) reserveLogicalVolume += kSectorSize;
   std::size_t partition = mainSequence;
   while (Le16(image, partition) != 5) partition += kSectorSize;
 
@@ -470,6 +473,19 @@ TEST(UdfPlanTest, DescriptorsBeyondWhatCanBePatchedAreRefusedByName) {
       const std::uint32_t now = Le16(bytes, at) | std::uint32_t{Le16(bytes, at + 2)} << 16;
       testimage::PutLe32(bytes, at, length > 0x80000000 ? length : now + length);
       Reseal(bytes.data() + partition);
+    };
+  };
+  // The same change in both sequences' logical volume descriptor, as neither can stand in.
+  auto inLogicalVolumes = [&](const Edit& edit) {
+    return [&, edit](Bytes& bytes) {
+      for (const std::size_t at : {logicalVolume, reserveLogicalVolume}) {
+        Bytes descriptor(bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                         bytes.begin() + static_cast<std::ptrdiff_t>(at + kSectorSize));
+        edit(descriptor);
+        Reseal(descriptor.data());
+        std::copy(descriptor.begin(), descriptor.end(),
+                  bytes.begin() + static_cast<std::ptrdiff_t>(at));
+      }
     };
   };
   struct Case {
@@ -504,6 +520,11 @@ TEST(UdfPlanTest, DescriptorsBeyondWhatCanBePatchedAreRefusedByName) {
       // reader would take the volume whole.
       {"partition a block past the image's end", partitionLength(+2), msg::kModifyDamaged},
       {"partition of 2^32 - 1 blocks", partitionLength(0xFFFFFFFF), msg::kModifyDamaged},
+      {"partition maps longer than their sector",
+       inLogicalVolumes([](Bytes& d) { testimage::PutLe32(d, 264, 1700); }), msg::kModifyDamaged},
+      // The metadata partition's map, after the physical one's six bytes.
+      {"partition map shorter than its kind's", inLogicalVolumes([](Bytes& d) { d[447] = 20; }),
+       msg::kModifyDamaged},
       {"index file's entry with a CRC that does not hold",
        [&](Bytes& bytes) {
          for (const std::uint64_t sector : index.entrySectors) {
@@ -530,6 +551,16 @@ TEST(UdfPlanTest, DescriptorsBeyondWhatCanBePatchedAreRefusedByName) {
     EXPECT_EQ(patch.refusal, c.refusal);
     EXPECT_TRUE(patch.regions.empty());
   }
+
+  // An ISO 9660 record whose name runs past the record's end.
+  const ImageOptions bridge = Options(Revision::k102, false, Allocation::kShort, true);
+  Bytes bridged = testimage::BuildImage(files, bridge);
+  std::size_t record =
+      testimage::PlacementOf(files, bridge, "BDMV/index.bdmv").listingSectors.front() * kSectorSize;
+  while (bridged[record + 32] == 1 && bridged[record + 33] <= 1) record += bridged[record];
+  bridged[record + 32] = static_cast<std::uint8_t>(bridged[record] - 32);
+  testing_support::WriteBytes(tree / "disc.iso", bridged);
+  EXPECT_EQ(Plan(tree / "disc.iso", false, kWriterTime).refusal, msg::kModifyDamaged);
 }
 
 // Bytes of the sector overwritten at random (with the tag resealed, so that the reader trusts

@@ -39,6 +39,9 @@ std::vector<ImageVariant> PatchableVariants() {
       {"1.02 FE embedded", Options(Revision::k102, false, Allocation::kEmbedded)},
       {"1.02 FE short, bridge", Options(Revision::k102, false, Allocation::kShort, true)},
       {"2.50 EFE long, bridge", Options(Revision::k250, true, Allocation::kLong, true)},
+      // Its last block holds one byte: a rounding of blocks must not drop it.
+      {"1.02 index of two blocks and a byte", Options(Revision::k102, false, Allocation::kShort),
+       2 * kSectorSize + 1},
       fragmented,
       fragmentedShort,
       fragmentedBridge,
