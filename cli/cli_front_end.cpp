@@ -50,7 +50,9 @@ void CliFrontEnd::DrawMessage(const PassMessage& message, const PassReport& /*re
       m_ending["error"] = {{"kind", "file-error"},
                            {"text", message.text},
                            {"cause", CauseJson(message.cause)},
-                           {"folder", nullptr}};
+                           {"folder", nullptr},
+                           {"file", nullptr}};
+      if (!message.file.empty()) m_ending["error"]["file"] = PathJson(message.file);
       if (message.folder.empty()) break;
       m_failedFolder = {{"path", PathJson(message.folder)},
                         {"result", "file-error"},

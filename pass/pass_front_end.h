@@ -29,6 +29,9 @@ struct PassMessage {
   bool stoppedSearching = false;
   std::size_t discsFound = 0;
   std::size_t discsBegun = 0;
+  // For a file error: the file the failed call named, as FileError::Path() has it (a full path,
+  // or a name within the disc's folder); empty when the call named none.
+  std::string file = {};
 };
 
 // What a front end provides to a pass: a way to show messages, and news of the walk for a

@@ -53,11 +53,14 @@ bool RunGuarded(PassFrontEnd& frontEnd, const std::function<void()>& pass) {
     pass();
     return true;
   } catch (const FileError& error) {
-    frontEnd.ShowMessage({PassMessage::Kind::kFileError,
-                          PassMessage::Icon::kStop,
-                          FileErrorText(error),
-                          {},
-                          error.Description()});
+    // The folder in hand is the front end's to add: it has followed the walk.
+    PassMessage message = {PassMessage::Kind::kFileError,
+                           PassMessage::Icon::kStop,
+                           FileErrorText(error),
+                           {},
+                           error.Description()};
+    message.file = error.Path();
+    frontEnd.ShowMessage(message);
   } catch (const std::bad_alloc&) {
     frontEnd.ShowMessage(
         {PassMessage::Kind::kPassLevel, PassMessage::Icon::kWarning, "内存不足。", {}});

@@ -17,16 +17,25 @@ void PassPresenter::ShowMessage(const PassMessage& message) {
   // The text names no folder, and a pass may have been through hundreds: the one in hand is
   // where it stopped.
   if (message.kind == PassMessage::Kind::kFileError) shown.folder = m_folderInHand;
-  // Every message but a folder's ends the pass: its box stands alone. A folder's message leaves
-  // the progress up, with the count so far.
-  if (message.kind != PassMessage::Kind::kFolder) {
-    m_ended = true;
-    if (m_progressShown) RemoveProgress();
-    m_progressShown = false;
-  } else if (m_progressShown) {
-    DrawProgress(m_progress);
+  // Every message but a folder's ends the pass. A folder's box, and a file error's, come over
+  // the progress brought up to date, so that it still names the disc in hand; a file error's
+  // takes it down once the user has closed it. Any other box that ends the pass stands alone.
+  const bool endsPass = message.kind != PassMessage::Kind::kFolder;
+  const bool overProgress = !endsPass || message.kind == PassMessage::Kind::kFileError;
+  if (endsPass) m_ended = true;
+  if (m_progressShown) {
+    if (overProgress) {
+      DrawProgress(m_progress);
+    } else {
+      RemoveProgress();
+      m_progressShown = false;
+    }
   }
   DrawMessage(shown, m_report);
+  if (endsPass && m_progressShown) {
+    RemoveProgress();
+    m_progressShown = false;
+  }
 }
 
 std::string ProgressText(const PassProgress& progress) {

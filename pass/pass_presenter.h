@@ -61,8 +61,8 @@ class PassPresenter : public PassFrontEnd {
  protected:
   // Brings the progress display up the first time, and redraws it after.
   virtual void DrawProgress(const PassProgress& progress) = 0;
-  // Takes the progress display down before a message that ends the pass; called only while it
-  // is up.
+  // Takes the progress display down before the summary or a pass-level message, and after a
+  // file error's box has been closed; called only while it is up.
   virtual void RemoveProgress() = 0;
   // At each refresh, progress shown or not: lets the window repaint and read the input that may
   // stop the pass.

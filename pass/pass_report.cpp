@@ -57,6 +57,18 @@ bool PassReport::AllHandled() const {
 }
 
 std::string PassReport::Details(const PassMessage& message, std::string_view lineEnd) const {
+  if (message.kind == PassMessage::Kind::kFileError) {
+    // The box's text names no folder, and a pass may have been through hundreds.
+    std::string text;
+    for (const std::string& line :
+         {message.folder.empty() ? "" : "Folder: " + message.folder,
+          message.file.empty() ? "" : "File: " + message.file, message.cause}) {
+      if (line.empty()) continue;
+      if (!text.empty()) text += lineEnd;
+      text += line;
+    }
+    return text;
+  }
   if (message.kind != PassMessage::Kind::kSummary) return message.cause;
   std::string text = StoppedText(message);
   for (const Entry& entry : m_entries) {

@@ -44,8 +44,9 @@ class PassReport {
 
   // The details of the box that shows `message`, lines joined by `lineEnd` ("\r\n" for a
   // Windows edit box): for the summary, the stop if there was one and then a line per folder;
-  // for any other message, the system's description of the failure. Empty when there is
-  // nothing to tell.
+  // for a file error, "Folder: " and the folder in hand, "File: " and the file the failed call
+  // named, each when known, then the system's description of the failure; for any other
+  // message, that description. Empty when there is nothing to tell.
   std::string Details(const PassMessage& message, std::string_view lineEnd = "\n") const;
 
  private:

@@ -64,8 +64,9 @@ TEST_F(CliFrontEndTest, TheLineComesUpASecondInAndGivesWayToEveryMessage) {
   frontEnd.FolderStarted("/m/c/BDMV");
   frontEnd.ShowMessage(
       {PassMessage::Kind::kFileError, PassMessage::Icon::kStop, "disk full", {}, "No space"});
-  expected +=
-      std::string(kErase) + "Disc 2 of 2  /m/c/BDMV" + kErase + "/m/c/BDMV: disk full (No space)\n";
+  // The progress is brought up to date before the message, as for a folder's.
+  expected += std::string(kErase) + "Disc 2 of 2  /m/c/BDMV" + kErase + "Disc 2 of 2  /m/c/BDMV" +
+              kErase + "/m/c/BDMV: disk full (No space)\n";
   EXPECT_EQ(Written(), expected);
 
   EXPECT_EQ(frontEnd.Json(), nlohmann::json::parse(R"({
@@ -75,7 +76,7 @@ TEST_F(CliFrontEndTest, TheLineComesUpASecondInAndGivesWayToEveryMessage) {
               "unreadable": [{"path": "/m/b", "cause": "Permission denied"}],
               "count": 1, "summary": null, "stopped": false, "directories_visited": null,
               "error": {"kind": "file-error", "text": "disk full", "cause": "No space",
-                        "folder": "/m/c/BDMV"}})"));
+                        "folder": "/m/c/BDMV", "file": null}})"));
   EXPECT_FALSE(frontEnd.ReachedSummary());
   EXPECT_TRUE(frontEnd.AnyFolderReported());
 }

@@ -101,6 +101,7 @@ TEST(FileErrorTest, TheGuardReportsAFailureOnce) {
   EXPECT_EQ(frontEnd.messages[0].icon, PassMessage::Icon::kStop);
   EXPECT_EQ(frontEnd.messages[0].text, "对 x 的存取被拒绝。");
   EXPECT_EQ(frontEnd.messages[0].cause, "Permission denied");
+  EXPECT_EQ(frontEnd.messages[0].file, "x");
   EXPECT_EQ(frontEnd.messages[1].icon, PassMessage::Icon::kWarning);
   EXPECT_EQ(frontEnd.messages[1].text, "内存不足。");
 }

@@ -52,6 +52,13 @@ TEST(PassReportTest, BoxesTellAStopAndTheCauseOfAFailure) {
                               "Input/output error"};
   const PassMessage noCause = {
       PassMessage::Kind::kPassLevel, PassMessage::Icon::kWarning, "Floder Path ERR.", {}};
+  // The folder in hand and the file, as the front end and the guard fill them in.
+  PassMessage inHand = fileError;
+  inHand.folder = "/m/b/BDMV";
+  inHand.file = "/m/b/BDMV/index.bdmv";
+  PassMessage noFile = inHand;
+  noFile.file.clear();
+  noFile.cause.clear();
   // A summary is never "stopped" unless the walk said so, whatever else it carries.
   PassMessage notASummary = fileError;
   notASummary.stopped = true;
@@ -70,6 +77,9 @@ TEST(PassReportTest, BoxesTellAStopAndTheCauseOfAFailure) {
        "Modify 3 file successful\nStopped after 3 of 12 discs.",
        "Stopped after 3 of 12 discs.\n/m/a/BDMV: patched", "Stopped after 3 of 12 discs."},
       {"file error", fileError, fileError.text, "Input/output error", ""},
+      {"file error in a folder", inHand, fileError.text,
+       "Folder: /m/b/BDMV\nFile: /m/b/BDMV/index.bdmv\nInput/output error", ""},
+      {"file error naming no file", noFile, fileError.text, "Folder: /m/b/BDMV", ""},
       {"folder", folder, folder.text, "Input/output error", ""},
       {"no cause", noCause, "Floder Path ERR.", "", ""},
       {"stopped is the summary's", notASummary, fileError.text, "Input/output error", ""},

@@ -7,6 +7,7 @@
 #include "app/given_folder.h"
 #include "app/message_box.h"
 #include "app/resource_string.h"
+#include "pass/pass_guard.h"
 #include "resource.h"
 #include "ui/dialog_front_end.h"
 
@@ -154,10 +155,12 @@ void CFolderPatchDlg::OnCancel() {
 void CFolderPatchDlg::RunPass(const std::function<void(PassFrontEnd& frontEnd)>& pass) {
   DialogFrontEnd frontEnd(m_hWnd, m_passClock);
   m_pPass = &frontEnd;
-  // However the pass ends, a file error included, the dialog is idle again after it.
+  // However the pass ends, the dialog is idle again after it.
   struct Idle {
     DialogFrontEnd*& pass;
     ~Idle() { pass = nullptr; }
   } idle{m_pPass};
-  pass(frontEnd);
+  // A file error is shown by the pass's own front end, which knows the folder in hand and keeps
+  // the progress up behind its box.
+  RunGuarded(frontEnd, [&] { pass(frontEnd); });
 }

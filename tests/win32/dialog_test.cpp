@@ -385,8 +385,10 @@ TEST_F(DialogPassTest, AFileErrorIsShownOnceWithTheStopIconAndTheDialogStaysOpen
   ASSERT_EQ(script.boxes.size(), 2u);
   EXPECT_EQ(script.boxes[0].text, "对 一未命名文件 的存取被拒绝。");
   EXPECT_EQ(script.boxes[0].type, static_cast<UINT>(MB_OK | MB_ICONSTOP));
-  EXPECT_EQ(script.boxes[0].details, std::system_category().message(ERROR_ACCESS_DENIED))
-      << "the system's own words, in the details";
+  EXPECT_EQ(script.boxes[0].details, "Folder: " + Utf8(tree / "m" / "BDMV") +
+                                         "\r\nFile: MovieObject.bdmv\r\n" +
+                                         std::system_category().message(ERROR_ACCESS_DENIED))
+      << "the folder in hand, the file, and the system's own words, in the details";
   EXPECT_EQ(script.boxes[1].text, "Modify 1 file successful");
   EXPECT_EQ(script.boxes[1].details, Utf8(tree / "m" / "BDMV") + ": patched");
 }
