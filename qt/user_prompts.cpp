@@ -2,33 +2,96 @@
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cstdlib>
 
+#include <QAbstractButton>
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLayout>
 #include <QMessageBox>
+#include <QStyle>
 #include <QTextEdit>
 #include <QWindow>
 
 #include "qt/folder_or_image_chooser.h"
+#include "qt/window_placement.h"
 
 namespace {
 
-// Room for a typical path with its outcome on each line.
+// Room for a typical path with its outcome on each line, and the lines shown, when the screen
+// has room for them; the fewest lines the user may shrink the details to.
 constexpr int kDetailsWidthInCharacters = 80;
+constexpr int kDetailsLines = 12;
+constexpr int kFewestDetailsLines = 3;
 
-// One folder a line, unwrapped, so that a line stays one path when copied.
-void ShowDetails(QMessageBox& box, const QString& details) {
-  box.setDetailedText(details);
-  if (auto* text = box.findChild<QTextEdit*>()) {
-    text->setLineWrapMode(QTextEdit::NoWrap);
-    text->setMinimumWidth(text->fontMetrics().averageCharWidth() * kDetailsWidthInCharacters);
+// A message box that stays on the work area of its screen, at any scale. QMessageBox fixes its
+// size whenever it lays itself out, and its details at 100 pixels high: once they are shown, this
+// one may be made larger or smaller by the user, the details taking the room.
+class MessageBox : public QMessageBox {
+ public:
+  using QMessageBox::QMessageBox;
+
+  // One folder a line, unwrapped, so that a line stays one path when copied.
+  void SetDetails(const QString& details) {
+    setDetailedText(details);
+    m_details = findChild<QTextEdit*>();
+    if (!m_details) return;
+    m_details->setLineWrapMode(QTextEdit::NoWrap);
+    m_details->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    for (QAbstractButton* button : buttons()) {
+      // Queued: QMessageBox shows or hides the details, and sizes itself, first.
+      if (buttonRole(button) == ActionRole) {
+        connect(
+            button, &QAbstractButton::clicked, this, [this] { DetailsToggled(); },
+            Qt::QueuedConnection);
+      }
+    }
   }
-}
+
+ protected:
+  bool event(QEvent* event) override {
+    // QMessageBox would fix the size again, and undo the user's.
+    if (m_resizable && event->type() == QEvent::LayoutRequest) return QDialog::event(event);
+    return QMessageBox::event(event);
+  }
+
+  // Shown where its owner is, it may stand partly off the screen.
+  void showEvent(QShowEvent* event) override {
+    QMessageBox::showEvent(event);
+    KeepOnWorkArea(*this);
+  }
+
+ private:
+  void DetailsToggled() {
+    m_resizable = m_details && m_details->isVisible();
+    if (m_resizable) {
+      // The size QMessageBox chose, with the details at the height it fixed.
+      const QSize chosen = size();
+      const int heightWithoutDetails = chosen.height() - m_details->minimumHeight();
+      const int frame = 2 * m_details->frameWidth();
+      const int lines = m_details->fontMetrics().lineSpacing();
+      const int fewest = kFewestDetailsLines * lines + frame;
+      m_details->setMinimumHeight(fewest);
+      m_details->setMaximumHeight(QWIDGETSIZE_MAX);
+      const QMargins margins = layout()->contentsMargins();
+      const int wide = m_details->fontMetrics().averageCharWidth() * kDetailsWidthInCharacters +
+                       frame + style()->pixelMetric(QStyle::PM_ScrollBarExtent) + margins.left() +
+                       margins.right();
+      setMinimumSize(chosen.width(), heightWithoutDetails + fewest);
+      setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+      resize(std::max(chosen.width(), wide), heightWithoutDetails + kDetailsLines * lines + frame);
+    }
+    KeepOnWorkArea(*this);
+  }
+
+  QTextEdit* m_details = nullptr;
+  bool m_resizable = false;  // the details are shown
+};
 
 // A window manager that focuses on click gives the keyboard to a window clicked behind the box,
 // where Qt drops every key: while the box is up, a window of this program that takes the keyboard
@@ -98,9 +161,9 @@ class KeyboardKeeper : public QObject, public QAbstractNativeEventFilter {
 
 void DesktopPrompts::ShowMessage(QWidget* owner, const QString& text, PassMessage::Icon icon,
                                  const QString& details) {
-  QMessageBox box(icon == PassMessage::Icon::kStop ? QMessageBox::Critical : QMessageBox::Warning,
-                  ExecutableName(), text, QMessageBox::Ok, owner);
-  if (!details.isEmpty()) ShowDetails(box, details);
+  MessageBox box(icon == PassMessage::Icon::kStop ? QMessageBox::Critical : QMessageBox::Warning,
+                 ExecutableName(), text, QMessageBox::Ok, owner);
+  if (!details.isEmpty()) box.SetDetails(details);
   box.setWindowModality(owner ? Qt::WindowModal : Qt::ApplicationModal);
   KeyboardKeeper keeper(box);
   box.exec();
