@@ -2,7 +2,10 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
+#include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
@@ -32,17 +35,46 @@ bool TooManyFolders(const QCommandLineParser& parser) {
   return true;
 }
 
+// Reads the command line as the dialog's QApplication will, on the offscreen platform, which needs
+// no display: Qt's options are taken out of a copy of it, and help (--help-all with Qt's
+// options) or a usage error ends the program as Qt's parser does.
+void ReadWithQtsOptions(int argc, char** argv) {
+  std::vector<std::string> arguments(argv, argv + argc);
+  // Qt takes the last -platform given.
+  arguments.insert(arguments.end(), {"-platform", "offscreen"});
+  std::vector<char*> pointers;
+  for (std::string& argument : arguments) pointers.push_back(argument.data());
+  pointers.push_back(nullptr);
+  int count = static_cast<int>(arguments.size());
+  // What this application would warn of (no runtime directory, say) is the dialog's to tell.
+  const QtMessageHandler handler =
+      qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+  {
+    QApplication app(count, pointers.data());
+    NameTheApplication();
+    FolderFromCommandLine(app);
+  }
+  qInstallMessageHandler(handler);
+}
+
 }  // namespace
 
 std::optional<int> AnswerWithoutDisplay(int argc, char** argv) {
-  QCoreApplication core(argc, argv);
-  NameTheApplication();
-  QCommandLineParser parser;
-  Describe(parser);
-  if (!parser.parse(core.arguments()) || parser.isSet("help-all")) return std::nullopt;
-  if (parser.isSet("help")) parser.showHelp();
-  if (parser.isSet("version")) parser.showVersion();
-  if (TooManyFolders(parser)) return EXIT_FAILURE;
+  {
+    QCoreApplication core(argc, argv);
+    NameTheApplication();
+    QCommandLineParser parser;
+    Describe(parser);
+    if (parser.parse(core.arguments()) && !parser.isSet("help-all")) {
+      if (parser.isSet("help")) parser.showHelp();
+      if (parser.isSet("version")) parser.showVersion();
+      if (TooManyFolders(parser)) return EXIT_FAILURE;
+      return std::nullopt;
+    }
+  }
+  // An option unknown here may be one of Qt's, which a QApplication takes out, and --help-all
+  // lists them.
+  ReadWithQtsOptions(argc, argv);
   return std::nullopt;
 }
 

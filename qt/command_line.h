@@ -8,11 +8,12 @@ class QCoreApplication;
 
 // The program's command line: [FOLDER], --help, --version, and Qt's own options.
 
-// Reads it before the QApplication exists, which needs a display: --help and --version are
-// printed and end the program, and for a usage error this returns the exit status. Where only
-// the QApplication can tell (an option unknown here may be one of Qt's, which the QApplication
-// takes out; --help-all lists them), it returns nothing, as it does for a command line that
-// runs the dialog.
+// Reads it before the dialog's QApplication exists, which needs a display: --help, --help-all and
+// --version are printed and end the program, and so does a usage error, in status 1, as Qt's
+// parser ends it; for too many folders this returns that status. Where only a QApplication can
+// tell (an option unknown here may be one of Qt's, which a QApplication takes out; --help-all
+// lists them), one on the offscreen platform reads the command line first. Returns nothing for a
+// command line that runs the dialog.
 std::optional<int> AnswerWithoutDisplay(int argc, char** argv);
 
 // Reads it once the QApplication has taken Qt's options out, and ends the program after help,

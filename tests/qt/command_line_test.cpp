@@ -28,6 +28,17 @@ void CommandLineTest::AnsweredWithoutADisplay_data() {
                                << "quorvel: one FOLDER at most, not 2 arguments\nUsage: " + usage;
   QTest::newRow("three folders") << QStringList{"/m", "b c", "d"} << 1 << ""
                                  << "quorvel: one FOLDER at most, not 3 arguments\nUsage: " + usage;
+  QTest::newRow("an unknown option") << QStringList{"--bogus"} << 1 << ""
+                                     << "quorvel: Unknown option 'bogus'.\n";
+  QTest::newRow("an unknown option and a folder") << QStringList{"/m", "-x"} << 1 << ""
+                                                  << "quorvel: Unknown option 'x'.\n";
+  QTest::newRow("--help-all") << QStringList{"--help-all"} << 0 << "Usage: " + usage << "";
+  // Qt's options are known, and taken out before the folders are counted.
+  QTest::newRow("Qt's option and two folders")
+      << QStringList{"-style", "Fusion", "a", "b"} << 1 << ""
+      << "quorvel: one FOLDER at most, not 2 arguments\nUsage: " + usage;
+  QTest::newRow("Qt's option and help")
+      << QStringList{"-reverse", "--help"} << 0 << "Usage: " + usage << "";
 }
 
 void CommandLineTest::AnsweredWithoutADisplay() {
@@ -47,6 +58,7 @@ void CommandLineTest::AnsweredWithoutADisplay() {
   QCOMPARE(program.exitCode(), exitCode);
   QCOMPARE(shown.left(out.size()), out);
   QCOMPARE(shown.isEmpty(), out.isEmpty());
+  if (arguments.contains("--help-all")) QVERIFY2(shown.contains("-platform"), "Qt's options");
   QCOMPARE(QString::fromUtf8(program.readAllStandardError()), err);
 }
 
