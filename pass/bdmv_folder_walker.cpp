@@ -97,7 +97,11 @@ void CBdmvFolderWalker::Walk(const TargetHandler& handler, PassFrontEnd* frontEn
   for (const Finding& finding : findings) {
     const std::string path = ShownPath(finding.relative);
     if (finding.kind == Finding::Kind::kUnreadable) {
-      if (frontEnd) frontEnd->FolderUnreadable(path, finding.cause->Description());
+      if (frontEnd) {
+        frontEnd->FolderUnreadable(
+            path, finding.cause->Description(),
+            finding.image ? UnreadableKind::kImage : UnreadableKind::kFolder);
+      }
       continue;
     }
     if (stopRequested()) {

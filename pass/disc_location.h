@@ -26,6 +26,7 @@ class DiscLocation {
 
   // The full path the disc is reported under: the BDMV folder's, or the image file's.
   const std::string& Path() const { return *m_path; }
+  bool IsImage() const { return m_imageName != nullptr; }
   // The BDMV folder, or the directory that holds the image.
   const platform::Directory& Folder() const { return *m_dir; }
 

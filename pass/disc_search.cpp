@@ -343,7 +343,7 @@ std::uint32_t DiscSearch::AddTargets(const NodePtr& node, const platform::Direct
         Record({Finding::Kind::kImage, key, node->Relative(entry.name), std::nullopt});
       }
     } catch (const FileError& error) {
-      Record({Finding::Kind::kUnreadable, key, node->Relative(entry.name), error});
+      Record({Finding::Kind::kUnreadable, key, node->Relative(entry.name), error, nullptr, true});
     }
   }
   return slot;

@@ -27,6 +27,7 @@ struct Finding {
   std::string relative;                        // below the start folder, names joined by '/'
   std::optional<FileError> cause;              // why it could not be read
   std::unique_ptr<FolderLook> look = nullptr;  // a BDMV folder's, read as the search listed it
+  bool image = false;                          // an unreadable disc image, not a directory
 };
 
 // Finds every directory named like the pattern below a start folder, and with `images` every

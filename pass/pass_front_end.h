@@ -36,6 +36,9 @@ struct PassMessage {
 
 // What a front end provides to a pass: a way to show messages, and news of the walk for a
 // progress display or a report.
+// What could not be read: a directory, or a disc image file.
+enum class UnreadableKind { kFolder, kImage };
+
 class PassFrontEnd {
  public:
   virtual ~PassFrontEnd() = default;
@@ -48,9 +51,10 @@ class PassFrontEnd {
   virtual void Searching(std::size_t /*directories*/, std::size_t /*found*/) {}
   // The search is over: the discs it found are handled next, one by one, in the walk's order.
   virtual void DiscsFound(std::size_t /*discs*/) {}
-  // A directory the walk could not open, list or find again; it is skipped and the walk goes on.
-  // `cause` is the system's own description.
-  virtual void FolderUnreadable(const std::string& /*path*/, const std::string& /*cause*/) {}
+  // A directory (or disc image) the walk could not open, list or find again; it is skipped and the
+  // walk goes on. `cause` is the system's own description.
+  virtual void FolderUnreadable(const std::string& /*path*/, const std::string& /*cause*/,
+                                UnreadableKind /*kind*/) {}
   virtual void FolderStarted(const std::string& /*path*/) {}
   virtual void FolderHandled(const std::string& /*path*/, const FolderOutcome& /*outcome*/) {}
 

@@ -60,8 +60,9 @@ void PassPresenter::DiscsFound(std::size_t discs) {
   Tick();
 }
 
-void PassPresenter::FolderUnreadable(const std::string& path, const std::string& cause) {
-  m_report.FolderUnreadable(path, cause);
+void PassPresenter::FolderUnreadable(const std::string& path, const std::string& cause,
+                                     UnreadableKind kind) {
+  m_report.FolderUnreadable(path, cause, kind);
   DrawUnreadable(m_report.Entries().back());
   Tick();
 }

@@ -45,7 +45,8 @@ class PassPresenter : public PassFrontEnd {
   void ShowMessage(const PassMessage& message) override;
   void Searching(std::size_t directories, std::size_t found) override;
   void DiscsFound(std::size_t discs) override;
-  void FolderUnreadable(const std::string& path, const std::string& cause) override;
+  void FolderUnreadable(const std::string& path, const std::string& cause,
+                        UnreadableKind kind) override;
   void FolderStarted(const std::string& path) override;
   void FolderHandled(const std::string& path, const FolderOutcome& outcome) override;
   // A stop asked of this presenter, or a signal that asks the program to stop.

@@ -39,7 +39,10 @@ std::string BoxText(const PassMessage& message) {
 }
 
 std::string PassReport::Entry::Line() const {
-  if (!outcome) return path + ": cannot read this folder (" + cause + ")";
+  if (!outcome) {
+    const char* what = kind == UnreadableKind::kImage ? "image" : "folder";
+    return path + ": cannot read this " + what + " (" + cause + ")";
+  }
   return path + ": " + OutcomeText(*outcome);
 }
 
@@ -47,8 +50,9 @@ void PassReport::FolderHandled(const std::string& path, const FolderOutcome& out
   m_entries.push_back({path, outcome});
 }
 
-void PassReport::FolderUnreadable(const std::string& path, const std::string& cause) {
-  m_entries.push_back({path, std::nullopt, cause});
+void PassReport::FolderUnreadable(const std::string& path, const std::string& cause,
+                                  UnreadableKind kind) {
+  m_entries.push_back({path, std::nullopt, cause, kind});
 }
 
 bool PassReport::AllHandled() const {

@@ -30,12 +30,13 @@ class PassReport {
     std::string path;
     std::optional<FolderOutcome> outcome;  // none for a directory that could not be read
     std::string cause = {};
+    UnreadableKind kind = UnreadableKind::kFolder;
 
     std::string Line() const;
   };
 
   void FolderHandled(const std::string& path, const FolderOutcome& outcome);
-  void FolderUnreadable(const std::string& path, const std::string& cause);
+  void FolderUnreadable(const std::string& path, const std::string& cause, UnreadableKind kind);
 
   // In the order of the walk.
   const std::vector<Entry>& Entries() const { return m_entries; }

@@ -97,13 +97,17 @@ bool RunScan(const std::string& folder, PassFrontEnd& frontEnd, const ScanReport
       [&](const DiscLocation& disc) {
         const std::string& path = disc.Path();
         const BdmvFolderState state = disc.ReadState();
+        const UnreadableKind kind =
+            disc.IsImage() ? UnreadableKind::kImage : UnreadableKind::kFolder;
         if (state.listError) {
-          frontEnd.FolderUnreadable(path, state.listError->Description());
+          frontEnd.FolderUnreadable(path, state.listError->Description(), kind);
           return;
         }
         report(path, state);
         // Whether it is patched is unknown: the folder counts as one that could not be read.
-        if (state.indexError) frontEnd.FolderUnreadable(path, state.indexError->Description());
+        if (state.indexError) {
+          frontEnd.FolderUnreadable(path, state.indexError->Description(), kind);
+        }
       },
       &frontEnd, options.threads,
       {LookDepth::kIndex, std::nullopt,

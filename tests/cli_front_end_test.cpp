@@ -50,7 +50,7 @@ TEST_F(CliFrontEndTest, TheLineComesUpASecondInAndGivesWayToEveryMessage) {
   frontEnd.Searching(1234, 2);
   std::string expected = std::string(kErase) + "Looking for discs: 1234 directories, 2 found";
   EXPECT_EQ(Written(), expected);
-  frontEnd.FolderUnreadable("/m/b", "Permission denied");
+  frontEnd.FolderUnreadable("/m/b", "Permission denied", UnreadableKind::kFolder);
   expected += std::string(kErase) + "/m/b: cannot read this folder (Permission denied)\n";
   EXPECT_EQ(Written(), expected);
   now += 50ms;

@@ -134,6 +134,8 @@ TEST(ImageWalkTest, AnImageThatCannotBeReadIsReportedAndTheWalkGoesOn) {
   EXPECT_EQ(targets, std::vector<std::string>{(tree / "b" / "BDMV").string()});
   EXPECT_EQ(frontEnd.unreadable, (std::vector<std::pair<std::string, std::string>>{
                                      {(tree / "a" / "broken.iso").string(), std::strerror(EIO)}}));
+  EXPECT_EQ(frontEnd.unreadableImages,
+            std::vector<std::string>{(tree / "a" / "broken.iso").string()});
 }
 
 RecordingFrontEnd RunPass(const fs::path& path, bool modify, bool images) {

@@ -66,7 +66,9 @@ Step Refused(std::chrono::milliseconds at, std::string path) {
       }};
 }
 Step Unreadable(std::chrono::milliseconds at, std::string path) {
-  return {at, [path](PassPresenter& p) { p.FolderUnreadable(path, "Permission denied"); }};
+  return {at, [path](PassPresenter& p) {
+            p.FolderUnreadable(path, "Permission denied", UnreadableKind::kFolder);
+          }};
 }
 Step Between(std::chrono::milliseconds at) {
   return {at, [](PassPresenter& p) { p.CancelRequested(); }};

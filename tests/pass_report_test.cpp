@@ -23,7 +23,8 @@ TEST(PassReportTest, OneLinePerFolderInTheOrderOfTheWalk) {
   PassReport report;
   EXPECT_EQ(report.Details(Summary(false, 1)), "");
   report.FolderHandled("C:\\a\\BDMV", {FolderOutcome::Kind::kPatched, {}});
-  report.FolderUnreadable("C:\\b", "Access is denied.");
+  report.FolderUnreadable("C:\\b", "Access is denied.", UnreadableKind::kFolder);
+  report.FolderUnreadable("C:\\b.iso", "Input/output error", UnreadableKind::kImage);
   report.FolderHandled("C:\\c\\BDMV", {FolderOutcome::Kind::kAlreadyPatched, {}});
   report.FolderHandled("C:\\d\\BDMV", {FolderOutcome::Kind::kRestored, {}});
   report.FolderHandled("C:\\e\\BDMV", FolderOutcome::Reported("the folder's own message"));
@@ -31,6 +32,7 @@ TEST(PassReportTest, OneLinePerFolderInTheOrderOfTheWalk) {
   EXPECT_EQ(report.Details(Summary(false, 9), "\r\n"),
             "C:\\a\\BDMV: patched\r\n"
             "C:\\b: cannot read this folder (Access is denied.)\r\n"
+            "C:\\b.iso: cannot read this image (Input/output error)\r\n"
             "C:\\c\\BDMV: already patched\r\n"
             "C:\\d\\BDMV: restored\r\n"
             "C:\\e\\BDMV: the folder's own message\r\n"
