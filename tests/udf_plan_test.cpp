@@ -552,6 +552,12 @@ TEST(UdfPlanTest, DescriptorsBeyondWhatCanBePatchedAreRefusedByName) {
     EXPECT_TRUE(patch.regions.empty());
   }
 
+  // A partition up to the image's last sector is whole.
+  Bytes whole = image;
+  partitionLength(1)(whole);
+  testing_support::WriteBytes(tree / "disc.iso", whole);
+  EXPECT_EQ(Plan(tree / "disc.iso", false, kWriterTime).refusal, "");
+
   // An ISO 9660 record whose name runs past the record's end.
   const ImageOptions bridge = Options(Revision::k102, false, Allocation::kShort, true);
   Bytes bridged = testimage::BuildImage(files, bridge);
