@@ -251,6 +251,13 @@ std::string Digit(int value) {
   return {"0123456789abcdef"[value % 16]};
 }
 
+// The checksum is the standard CRC-32 (as zlib computes it) of the compact document without it.
+TEST(ImageBackupFileTest, TheChecksumIsTheCrc32OfTheCompactDocument) {
+  const Bytes encoded = disc_image::EncodeImageBackup({1, false, {{0, {0}, {1}}}});
+  EXPECT_NE(std::string(encoded.begin(), encoded.end()).find("\"checksum\": \"51f3c126\""),
+            std::string::npos);
+}
+
 // What a Modify or Restore refuses leaves the image and the file beside it as they were.
 TEST_F(ImageOperationsTest, RefusalsChangeNothing) {
   std::mt19937 random(7);
