@@ -1,113 +1,87 @@
-// libFuzzer target over what reads an untrusted disc image: the planner of its patch, the state a
-// scan reads (with the file beside the image) and the decoder of that file. The input is the
-// image, optionally followed by kBeside and the file beside it (image_fuzz_input.h). Built by
-// scripts/fuzz with clang; a crash, a sanitizer report, an exception that escapes or a plan
-// that breaks its own contract stops the run.
-#include <algorithm>
-#include <cstddef>
-#include <cstdint>
+// libFuzzer target over what reads an untrusted disc image: the planner of its patch, the scan's
+// state reader and the decoder of the file beside it. An input starting with '{' (JSON) is that
+// file, beside DiscImage(); any other is the image. Built with QUORVEL_FUZZ_SEEDS: the seeds.
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
-#include <filesystem>
-#include <fstream>
-#include <optional>
-#include <span>
 #include <string>
 
 #include "disc_image/disc_image.h"
 #include "disc_image/image_backup_file.h"
 #include "disc_image/image_operations.h"
-#include "disc_image/image_patch.h"
-#include "platform/directory.h"
-#include "platform/file.h"
-#include "tests/fuzz/image_fuzz_input.h"
 #include "tests/support/temp_tree.h"
+#include "tests/support/udf_image.h"
 
 namespace {
 
-constexpr char kImageName[] = "disc.iso";
-constexpr std::time_t kNow = 1'700'000'000;
-constexpr std::uint64_t kSector = 2048;
+using namespace disc_image;
+using namespace testimage;
+using namespace testing_support;
 
-[[noreturn]] void Fail(const std::string& what) {
+void Check(bool holds, const std::string& what) {
+  if (holds) return;
   std::fprintf(stderr, "image_fuzz: %s\n", what.c_str());
   std::abort();
 }
 
-void Write(const std::filesystem::path& file, std::span<const std::uint8_t> bytes) {
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-  if (!out.flush()) Fail("cannot write " + file.string());
-}
-
-// A backup the bytes decode to passes its own check and comes back the same through encoding.
-// Returns whether they decode.
-bool CheckBackup(std::span<const std::uint8_t> bytes) {
+// Whether the bytes decode; a backup that does comes back the same through encoding.
+bool Decodes(const Bytes& bytes) {
   std::string problem;
-  const auto backup = disc_image::DecodeImageBackup(bytes, problem);
-  if (!backup) {
-    if (problem.empty()) Fail("a backup refused without a problem");
-    return false;
-  }
-  if (!disc_image::ProblemIn(*backup).empty()) Fail("a decoded backup has a problem");
-  const auto encoded = disc_image::EncodeImageBackup(*backup);
-  const auto again = disc_image::DecodeImageBackup(encoded, problem);
-  if (!again || disc_image::EncodeImageBackup(*again) != encoded) {
-    Fail("a backup changes through encoding: " + problem);
-  }
+  const auto backup = DecodeImageBackup(bytes, problem);
+  Check(backup || !problem.empty(), "a backup refused without a problem");
+  if (!backup) return false;
+  const Bytes encoded = EncodeImageBackup(*backup);
+  const auto again = DecodeImageBackup(encoded, problem);
+  Check(again && EncodeImageBackup(*again) == encoded, "a backup changes: " + problem);
   return true;
 }
 
-// A planned patch keeps to what image_patch.h promises: each region inside the image, within one
-// sector, its `before` what the image holds there; none overlap, so that the file beside the
-// image that keeps them can be read back.
-void CheckPlan(const disc_image::ImagePatch& patch, std::span<const std::uint8_t> image) {
-  if (!patch.refusal.empty() && !patch.regions.empty()) Fail("a refused plan has regions");
-  if (patch.regions.empty()) return;
-  for (const disc_image::Region& region : patch.regions) {
+// Regions within the image and one sector each, `before` as the image holds it, kept decodably.
+void CheckPlan(const ImagePatch& patch, const Bytes& image) {
+  for (const Region& region : patch.regions) {
     const std::uint64_t at = region.offset, length = region.before.size();
-    if (at > image.size() || length > image.size() - at) {
-      Fail("a region lies outside the image: offset " + std::to_string(at));
-    }
-    if (length == 0 || region.after.size() != length) Fail("a region's copies differ in length");
-    if (at / kSector != (at + length - 1) / kSector) {
-      Fail("a region crosses a sector: offset " + std::to_string(at));
-    }
-    if (!std::equal(region.before.begin(), region.before.end(), image.begin() + at)) {
-      Fail("a region's before is not what the image holds: offset " + std::to_string(at));
-    }
+    Check(at <= image.size() && length <= image.size() - at, "a region outside the image");
+    Check(at % 2048 + length <= 2048, "a region across sectors at " + std::to_string(at));
+    Check(Bytes(image.begin() + at, image.begin() + at + length) == region.before,
+          "a region's before unlike the image at " + std::to_string(at));
   }
-  const disc_image::ImageBackup backup{image.size(), false, patch.regions};
-  const std::string problem = disc_image::ProblemIn(backup);
-  if (!problem.empty()) Fail("the plan's backup would be refused: " + problem);
-  if (!CheckBackup(disc_image::EncodeImageBackup(backup)))
-    Fail("the plan's backup does not decode");
+  Check(patch.regions.empty() || Decodes(EncodeImageBackup({image.size(), false, patch.regions})),
+        "the plan's backup is refused");
+}
+
+// By default UDF 2.50 with a metadata partition and an ISO 9660 bridge.
+Bytes DiscImage(const ImageOptions& options = {.bridge = true}) {
+  return BuildImage(DiscFiles(testdisc::k3DFlags), options);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const testing_support::TempTree tree;
+  static const TempTree tree;
   static const platform::Directory dir = platform::Directory::OpenFolder(tree.Root().string());
-  const image_fuzz::Input input = image_fuzz::Split(std::span(data, size));
-  Write(tree / kImageName, input.image);
-  const std::filesystem::path beside = tree / disc_image::BackupNameFor(kImageName);
-  if (input.beside) {
-    Write(beside, *input.beside);
-    CheckBackup(*input.beside);
-  } else {
-    std::filesystem::remove(beside);
-  }
-  CheckBackup(input.image);
-
-  const auto plan = [](const platform::File& image) {
-    return disc_image::PlanImagePatch(image, true, kNow);
-  };
-  disc_image::IsUdfImage(dir, kImageName);
-  const platform::File image = platform::File::OpenForReading(dir, kImageName);
-  CheckPlan(plan(image), input.image);
-  disc_image::ReadImageStateWith(dir, kImageName, plan);
+  static const Bytes discImage = DiscImage();
+  const Bytes input(data, data + size);
+  const bool backup = size > 0 && data[0] == '{';
+  WriteBytes(tree / "disc.iso", backup ? discImage : input);
+  std::filesystem::remove(tree / "disc.iso.quorvel");
+  if (backup) WriteBytes(tree / "disc.iso.quorvel", input);
+  Decodes(input);
+  const auto plan = [](const platform::File& f) { return PlanImagePatch(f, true, 1'700'000'000); };
+  IsUdfImage(dir, "disc.iso");
+  if (!backup) CheckPlan(plan(platform::File::OpenForReading(dir, "disc.iso")), input);
+  ReadImageStateWith(dir, "disc.iso", plan);
   return 0;
 }
+
+#ifdef QUORVEL_FUZZ_SEEDS
+// Into the folder named: a UDF 1.02 image, DiscImage() as it is, and patched beside its backup.
+int main(int, char** argv) {
+  const std::filesystem::path seeds = argv[1];
+  WriteBytes(seeds / "udf102.iso", DiscImage({Revision::k102, false, Allocation::kShort}));
+  WriteBytes(seeds / "udf250.iso", DiscImage());
+  WriteBytes(seeds / "patched.iso", DiscImage());
+  std::filesystem::remove(seeds / "patched.iso.quorvel");  // a Modify would finish from it
+  const platform::Directory dir = platform::Directory::OpenFolder(seeds.string());
+  const FolderOutcome outcome = ModifyDiscImage(dir, "patched.iso", "patched.iso", true);
+  return outcome.kind == FolderOutcome::Kind::kPatched ? 0 : 1;
+}
+#endif
