@@ -73,15 +73,13 @@ Step Unreadable(std::chrono::milliseconds at, std::string path) {
 Step Between(std::chrono::milliseconds at) {
   return {at, [](PassPresenter& p) { p.CancelRequested(); }};
 }
-Step FileError(std::chrono::milliseconds at, std::string file = {}) {
-  return {at, [file](PassPresenter& p) {
-            PassMessage message = {PassMessage::Kind::kFileError,
-                                   PassMessage::Icon::kStop,
-                                   "disk full",
-                                   {},
-                                   "No space left on device"};
-            message.file = file;
-            p.ShowMessage(message);
+Step FileError(std::chrono::milliseconds at) {
+  return {at, [](PassPresenter& p) {
+            p.ShowMessage({PassMessage::Kind::kFileError,
+                           PassMessage::Icon::kStop,
+                           "disk full",
+                           {},
+                           "No space left on device"});
           }};
 }
 Step Summary(std::chrono::milliseconds at, bool stopped = false) {
@@ -138,12 +136,10 @@ TEST(PassPresenterTest, WhatIsDrawnAndWhen) {
        {Unreadable(10ms, "/m/x"), Summary(20ms)},
        {"unreadable /m/x: cannot read this folder (Permission denied)",
         "box Modify 1 file successful | /m/x: cannot read this folder (Permission denied)"}},
-      {"a file error's box names the folder in hand and the file, over the progress brought up "
-       "to date, which goes once the box is closed",
-       {Found(1000ms, 1), Start(1010ms, "/m/BDMV"), FileError(1020ms, "index.bdmv")},
+      {"a file error's box names the folder in hand, over the progress brought up to date",
+       {Found(1000ms, 1), Start(1010ms, "/m/BDMV"), FileError(1020ms)},
        {"Disc 0 of 1, 0 handled ", "refresh", "Disc 1 of 1, 0 handled /m/BDMV",
-        "box disk full [/m/BDMV] | Folder: /m/BDMV; File: index.bdmv; No space left on device",
-        "remove"}},
+        "box disk full [/m/BDMV] | Folder: /m/BDMV; No space left on device", "remove"}},
       {"a file error between two folders names none",
        {Start(10ms, "/m/a/BDMV"), Patched(20ms, "/m/a/BDMV"), FileError(30ms)},
        {"box disk full | No space left on device"}},

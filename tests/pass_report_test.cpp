@@ -54,13 +54,11 @@ TEST(PassReportTest, BoxesTellAStopAndTheCauseOfAFailure) {
                               "Input/output error"};
   const PassMessage noCause = {
       PassMessage::Kind::kPassLevel, PassMessage::Icon::kWarning, "Floder Path ERR.", {}};
-  // The folder in hand and the file, as the front end and the guard fill them in.
-  PassMessage inHand = fileError;
+  PassMessage inHand = fileError;  // as the front end and the guard fill it in
   inHand.folder = "/m/b/BDMV";
   inHand.file = "/m/b/BDMV/index.bdmv";
-  PassMessage noFile = inHand;
-  noFile.file.clear();
-  noFile.cause.clear();
+  PassMessage ownFinding = inHand;  // no system call failed: the system describes nothing
+  ownFinding.cause.clear();
   // A summary is never "stopped" unless the walk said so, whatever else it carries.
   PassMessage notASummary = fileError;
   notASummary.stopped = true;
@@ -81,7 +79,8 @@ TEST(PassReportTest, BoxesTellAStopAndTheCauseOfAFailure) {
       {"file error", fileError, fileError.text, "Input/output error", ""},
       {"file error in a folder", inHand, fileError.text,
        "Folder: /m/b/BDMV\nFile: /m/b/BDMV/index.bdmv\nInput/output error", ""},
-      {"file error naming no file", noFile, fileError.text, "Folder: /m/b/BDMV", ""},
+      {"file error of its own finding", ownFinding, fileError.text,
+       "Folder: /m/b/BDMV\nFile: /m/b/BDMV/index.bdmv", ""},
       {"folder", folder, folder.text, "Input/output error", ""},
       {"no cause", noCause, "Floder Path ERR.", "", ""},
       {"stopped is the summary's", notASummary, fileError.text, "Input/output error", ""},

@@ -30,15 +30,10 @@ void CommandLineTest::AnsweredWithoutADisplay_data() {
                                  << "quorvel: one FOLDER at most, not 3 arguments\nUsage: " + usage;
   QTest::newRow("an unknown option") << QStringList{"--bogus"} << 1 << ""
                                      << "quorvel: Unknown option 'bogus'.\n";
-  QTest::newRow("an unknown option and a folder") << QStringList{"/m", "-x"} << 1 << ""
-                                                  << "quorvel: Unknown option 'x'.\n";
   QTest::newRow("--help-all") << QStringList{"--help-all"} << 0 << "Usage: " + usage << "";
-  // Qt's options are known, and taken out before the folders are counted.
-  QTest::newRow("Qt's option and two folders")
+  QTest::newRow("two folders after Qt's option and its value")
       << QStringList{"-style", "Fusion", "a", "b"} << 1 << ""
       << "quorvel: one FOLDER at most, not 2 arguments\nUsage: " + usage;
-  QTest::newRow("Qt's option and help")
-      << QStringList{"-reverse", "--help"} << 0 << "Usage: " + usage << "";
 }
 
 void CommandLineTest::AnsweredWithoutADisplay() {

@@ -1,7 +1,5 @@
 // quorvel-cli.exe on a console: every character of a folder's name and of a message is shown as
 // it is, whatever the console's code page. (cli_test checks that a file gets UTF-8.)
-#include <fcntl.h>
-#include <io.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -45,14 +43,8 @@ TEST(WindowsConsoleOutputTest, NamesAndMessagesReachTheConsoleWhole) {
 // progress line is cleared with blanks, a shorter line leaving nothing of a longer one.
 TEST(WindowsConsoleOutputTest, TheProgressLineIsClearedWithBlanksWhereTheConsoleTakesNoSequences) {
   OwnConsole console;
-  ASSERT_TRUE(console.Ready());
-  DWORD mode = 0;
-  ASSERT_TRUE(GetConsoleMode(console.Screen(), &mode));
-  ASSERT_TRUE(SetConsoleMode(console.Screen(), mode & ~ENABLE_VIRTUAL_TERMINAL_PROCESSING));
-  HANDLE screen = nullptr;
-  ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), console.Screen(), GetCurrentProcess(), &screen,
-                              0, FALSE, DUPLICATE_SAME_ACCESS));
-  std::FILE* err = _fdopen(_open_osfhandle(reinterpret_cast<intptr_t>(screen), 0), "wb");
+  ASSERT_TRUE(SetConsoleMode(console.Screen(), ENABLE_PROCESSED_OUTPUT));
+  std::FILE* err = _wfopen(L"CONOUT$", L"wb");
   ASSERT_NE(err, nullptr);
   ConsoleOutput output(err, err);
   ProgressLine line(true, output);

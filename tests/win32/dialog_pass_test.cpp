@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include "app/message_box.h"
-#include "platform/fault_injection.h"
 #include "platform/utf16_win32.h"
 #include "resource.h"
 #include "tests/support/hurried_clock.h"
@@ -129,39 +128,6 @@ TEST_F(DialogPassProgressTest, CancelEscapeOrCloseStopTheWalkAndTheDialogStays) 
     EXPECT_EQ(IndexSize("b"), 64u) << "the walk stopped before the next folder";
     EXPECT_EQ(IndexSize("c"), 64u);
   }
-}
-
-// A file error ends the pass with its own text; its details name the disc in hand, over the
-// strip, which still shows that disc and goes once the box is closed.
-TEST_F(DialogPassProgressTest, AFileErrorsBoxNamesTheFolderInHandOverTheStrip) {
-  HWND shownBy = nullptr;
-  std::wstring strip;
-  script.onBox = [&](const ShownBox& box) {
-    if (box.text == kNoIndex) return;
-    strip = Item(shownBy, IDC_CANCEL_PASS) ? StripShows(shownBy) : L"no strip";
-  };
-  platform::SetFaultHook([](platform::IoStep step) {
-    return step == platform::IoStep::kTime ? ERROR_WRITE_FAULT : 0;
-  });
-  CFolderPatchDlg dialog(nullptr, HurriedClock());
-  script.Run(dialog, {[&](HWND window) {
-                        shownBy = window;
-                        Type(window, IDC_FOLDER_PATH, tree.Root().string());
-                        Click(window, IDC_MODIFY);
-                      },
-                      [&](HWND window) {
-                        EXPECT_EQ(Item(window, IDC_CANCEL_PASS), nullptr) << "the strip is gone";
-                        PressKey(window, VK_ESCAPE);
-                      }});
-  platform::SetFaultHook(nullptr);
-
-  const std::string b = Utf8(tree / "b" / "BDMV");
-  EXPECT_EQ(strip, L"Disc 2 of 3, 2 of 3, " + platform::Widen(b));
-  ASSERT_EQ(Texts(script.boxes).size(), 2u) << "no summary";
-  EXPECT_EQ(script.boxes.back().type, static_cast<UINT>(MB_OK | MB_ICONSTOP));
-  EXPECT_EQ(script.boxes.back().details,
-            "Folder: " + b + "\r\n" + std::system_category().message(ERROR_WRITE_FAULT));
-  EXPECT_FALSE(script.leftOpen);
 }
 
 // The strip is a panel of its own template inside the main dialog: in the band below the
