@@ -1,6 +1,7 @@
 // libFuzzer target over what reads an untrusted disc image: the planner of its patch, the scan's
 // state reader and the decoder of the file beside it. An input starting with '{' (JSON) is that
-// file, beside DiscImage(); any other is the image. Built with QUORVEL_FUZZ_SEEDS: the seeds.
+// file, beside DiscImage(); any other is the image. Built with QUORVEL_FUZZ_FIRST_INPUTS: the
+// inputs it starts from.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -72,15 +73,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   return 0;
 }
 
-#ifdef QUORVEL_FUZZ_SEEDS
+#ifdef QUORVEL_FUZZ_FIRST_INPUTS
 // Into the folder named: a UDF 1.02 image, DiscImage() as it is, and patched beside its backup.
 int main(int, char** argv) {
-  const std::filesystem::path seeds = argv[1];
-  WriteBytes(seeds / "udf102.iso", DiscImage({Revision::k102, false, Allocation::kShort}));
-  WriteBytes(seeds / "udf250.iso", DiscImage());
-  WriteBytes(seeds / "patched.iso", DiscImage());
-  std::filesystem::remove(seeds / "patched.iso.quorvel");  // a Modify would finish from it
-  const platform::Directory dir = platform::Directory::OpenFolder(seeds.string());
+  const std::filesystem::path firstInputs = argv[1];
+  WriteBytes(firstInputs / "udf102.iso", DiscImage({Revision::k102, false, Allocation::kShort}));
+  WriteBytes(firstInputs / "udf250.iso", DiscImage());
+  WriteBytes(firstInputs / "patched.iso", DiscImage());
+  std::filesystem::remove(firstInputs / "patched.iso.quorvel");  // a Modify would finish from it
+  const platform::Directory dir = platform::Directory::OpenFolder(firstInputs.string());
   const FolderOutcome outcome = ModifyDiscImage(dir, "patched.iso", "patched.iso", true);
   return outcome.kind == FolderOutcome::Kind::kPatched ? 0 : 1;
 }
