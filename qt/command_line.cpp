@@ -21,16 +21,25 @@ void Describe(QCommandLineParser& parser) {
   parser.addVersionOption();
   parser.addPositionalArgument(
       "FOLDER", "The folder, or disc image, to put in the dialog's Folder Path box.", "[FOLDER]");
+  parser.addOption({"modify", "Start a Modify pass over FOLDER once the dialog opens."});
+  parser.addOption({"restore", "Start a Restore pass over FOLDER once the dialog opens."});
 }
 
-// A second folder would be dropped unseen: say what the program takes instead, on stderr as
-// Qt's parser reports an unknown option.
-bool TooManyFolders(const QCommandLineParser& parser) {
+// What the dialog cannot do as asked: a second folder would be dropped unseen, and one pass
+// starts at a time.
+QString Misuse(const QCommandLineParser& parser) {
   const qsizetype count = parser.positionalArguments().size();
-  if (count <= 1) return false;
+  if (count > 1) return "one FOLDER at most, not " + QString::number(count) + " arguments";
+  if (parser.isSet("modify") && parser.isSet("restore")) return "--modify or --restore, not both";
+  return {};
+}
+
+// Says what the program takes instead, on stderr as Qt's parser reports an unknown option.
+bool ReportMisuse(const QCommandLineParser& parser) {
+  const QString misuse = Misuse(parser);
+  if (misuse.isEmpty()) return false;
   const QString usage = parser.helpText().section('\n', 0, 0);
-  std::fputs(qPrintable(QCoreApplication::applicationName() + ": one FOLDER at most, not " +
-                        QString::number(count) + " arguments\n" + usage + '\n'),
+  std::fputs(qPrintable(QCoreApplication::applicationName() + ": " + misuse + '\n' + usage + '\n'),
              stderr);
   return true;
 }
@@ -52,7 +61,7 @@ void ReadWithQtsOptions(int argc, char** argv) {
   {
     QApplication app(count, pointers.data());
     NameTheApplication();
-    FolderFromCommandLine(app);
+    ReadCommandLine(app);
   }
   qInstallMessageHandler(handler);
 }
@@ -68,7 +77,7 @@ std::optional<int> AnswerWithoutDisplay(int argc, char** argv) {
     if (parser.parse(core.arguments()) && !parser.isSet("help-all")) {
       if (parser.isSet("help")) parser.showHelp();
       if (parser.isSet("version")) parser.showVersion();
-      if (TooManyFolders(parser)) return EXIT_FAILURE;
+      if (ReportMisuse(parser)) return EXIT_FAILURE;
       return std::nullopt;
     }
   }
@@ -78,12 +87,15 @@ std::optional<int> AnswerWithoutDisplay(int argc, char** argv) {
   return std::nullopt;
 }
 
-QString FolderFromCommandLine(const QCoreApplication& app) {
+CommandLine ReadCommandLine(const QCoreApplication& app) {
   QCommandLineParser parser;
   Describe(parser);
   parser.process(app);
-  if (TooManyFolders(parser)) std::exit(EXIT_FAILURE);
-  return parser.positionalArguments().value(0);
+  if (ReportMisuse(parser)) std::exit(EXIT_FAILURE);
+  CommandLine line{.folder = parser.positionalArguments().value(0)};
+  if (parser.isSet("modify")) line.pass = CommandLine::Pass::kModify;
+  if (parser.isSet("restore")) line.pass = CommandLine::Pass::kRestore;
+  return line;
 }
 
 void NameTheApplication() {

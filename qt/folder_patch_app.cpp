@@ -1,5 +1,8 @@
 #include "qt/folder_patch_app.h"
 
+#include <QPushButton>
+#include <QTimer>
+
 #include "platform/stop_signals.h"
 #include "qt/command_line.h"
 #include "qt/default_button_style.h"
@@ -18,10 +21,16 @@ CFolderPatchApp::CFolderPatchApp(int& argc, char** argv) : QApplication(argc, ar
 bool CFolderPatchApp::InitInstance() {
   // A folder or image on the command line ("Open with", a shortcut) fills the path as Browse
   // would.
-  const QString folder = FolderFromCommandLine(*this);
+  const CommandLine line = ReadCommandLine(*this);
   DesktopPrompts prompts;
   CFolderPatchDlg dialog(prompts);
-  if (!folder.isEmpty()) dialog.SetFolderPath(folder);
+  if (!line.folder.isEmpty()) dialog.SetFolderPath(line.folder);
+  // --modify and --restore (a file manager's right-click action) press the button once the
+  // dialog is up, so that the pass is the very one a click starts.
+  if (line.pass != CommandLine::Pass::kNone) {
+    const char* button = line.pass == CommandLine::Pass::kModify ? "IDC_MODIFY" : "IDC_RESTORE";
+    QTimer::singleShot(0, dialog.findChild<QPushButton*>(button), &QAbstractButton::click);
+  }
   dialog.exec();
   return false;
 }

@@ -28,6 +28,9 @@ void CommandLineTest::AnsweredWithoutADisplay_data() {
                                << "quorvel: one FOLDER at most, not 2 arguments\nUsage: " + usage;
   QTest::newRow("three folders") << QStringList{"/m", "b c", "d"} << 1 << ""
                                  << "quorvel: one FOLDER at most, not 3 arguments\nUsage: " + usage;
+  QTest::newRow("--modify and --restore")
+      << QStringList{"--modify", "--restore", "/m"} << 1 << ""
+      << "quorvel: --modify or --restore, not both\nUsage: " + usage;
   QTest::newRow("an unknown option") << QStringList{"--bogus"} << 1 << ""
                                      << "quorvel: Unknown option 'bogus'.\n";
   QTest::newRow("--help-all") << QStringList{"--help-all"} << 0 << "Usage: " + usage << "";
