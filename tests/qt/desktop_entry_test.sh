@@ -1,7 +1,7 @@
 #!/bin/sh
 # The desktop entry as the package installs it, registered as Debian's trigger registers it:
 # Quorvel takes no kind of file, so it never becomes the program that opens folders; a folder
-# dropped on its launcher reaches it through %f.
+# dropped on its launcher, or given to its Modify and Restore actions, reaches it through %f.
 set -eu
 entry=$1
 registered=$(mktemp -d)
@@ -14,3 +14,5 @@ if grep -s quorvel.desktop "$registered/mimeinfo.cache"; then
   exit 1
 fi
 grep -qx 'Exec=quorvel %f' "$entry" || { echo "the launcher takes no dropped folder" >&2; exit 1; }
+grep -qx 'Exec=quorvel --modify %f' "$entry" || { echo "no Modify action" >&2; exit 1; }
+grep -qx 'Exec=quorvel --restore %f' "$entry" || { echo "no Restore action" >&2; exit 1; }
