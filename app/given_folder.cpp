@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "platform/utf16_win32.h"
+#include "resource.h"
 
 namespace {
 
@@ -29,13 +30,29 @@ std::optional<std::string> TakeDroppedPath(HDROP drop) {
   return platform::Narrow(path);
 }
 
-std::string FolderArgument(const wchar_t* commandLine) {
+DialogArguments ReadDialogArguments(const wchar_t* commandLine) {
+  DialogArguments read;
   int count = 0;
   LPWSTR* arguments = CommandLineToArgvW(commandLine, &count);
-  if (!arguments) return {};
-  std::wstring folder = count > 1 ? arguments[1] : L"";
+  if (!arguments) return read;
+  std::wstring folder;
+  bool named = false;
+  for (int i = 1; i < count; ++i) {
+    const std::wstring argument = arguments[i];
+    const int button = argument == L"--modify"    ? IDC_MODIFY
+                       : argument == L"--restore" ? IDC_RESTORE
+                                                  : 0;
+    if (button != 0) {
+      read.bothPasses = read.bothPasses || (read.passButton != 0 && read.passButton != button);
+      read.passButton = button;
+    } else if (!named) {
+      folder = argument;
+      named = true;
+    }
+  }
   LocalFree(arguments);
   // A backslash before a closing quote escapes it: "D:\" reads as D:".
   if (folder.ends_with(L'"')) folder.back() = L'\\';
-  return platform::Narrow(folder);
+  read.folder = platform::Narrow(folder);
+  return read;
 }

@@ -16,6 +16,16 @@ void AcceptDroppedFolders(HWND window);
 // judge); nothing when it cannot be found. Lets go of the drop.
 std::optional<std::string> TakeDroppedPath(HDROP drop);
 
-// The folder (or image) named on a command line, as the program's first argument, unchecked;
-// empty without one. A quoted drive root ("D:\") reaches the program as D:" and is read as D:\.
-std::string FolderArgument(const wchar_t* commandLine);
+// What a command line asks of the dialog: "quorvel.exe [--modify | --restore] [FOLDER]", as the
+// shell runs it for a folder dropped onto the program's icon or for Explorer's menu items.
+struct DialogArguments {
+  // The folder (or image) to fill the path with, unchecked; empty without one. A quoted drive
+  // root ("D:\") reaches the program as D:" and is read as D:\.
+  std::string folder;
+  // The button (IDC_MODIFY or IDC_RESTORE) to press once the dialog shows; 0 for none.
+  int passButton = 0;
+  // Both --modify and --restore: the program says so and starts nothing.
+  bool bothPasses = false;
+};
+
+DialogArguments ReadDialogArguments(const wchar_t* commandLine);

@@ -50,6 +50,11 @@ BOOL CFolderPatchDlg::OnInitDialog() {
   SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
   SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
   AcceptDroppedFolders(m_hWnd);
+  // Posted, the click comes once the dialog is on the screen, as the user's would.
+  if (m_nPassButton != 0) {
+    PostMessageW(m_hWnd, WM_COMMAND, MAKEWPARAM(m_nPassButton, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(m_hWnd, m_nPassButton)));
+  }
   return TRUE;
 }
 

@@ -21,6 +21,8 @@ class CFolderPatchDlg : public CDialog {
   std::string m_strFolderPath;
   int m_bConvert3DTo2D = 0;
   int m_bDiscImages = 0;
+  // The button (IDC_MODIFY, IDC_RESTORE) pressed for the user once the dialog shows; 0 for none.
+  int m_nPassButton = 0;
 
  protected:
   HICON m_hIcon;
