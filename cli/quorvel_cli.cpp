@@ -1,6 +1,7 @@
 #include "cli/quorvel_cli.h"
 
 #include <cstdio>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -9,6 +10,7 @@
 
 #include "cli/cli_front_end.h"
 #include "cli/console_output.h"
+#include "cli/help_formatter.h"
 #include "cli/json_report.h"
 #include "cli/terminal_text.h"
 #include "pass/pass_guard.h"
@@ -122,36 +124,48 @@ int RunScanCommand(const Options& options, ConsoleOutput& console) {
 
 int Run(const std::vector<std::string>& arguments, ConsoleOutput& console) {
   CLI::App app{
-      "Backs up and patches the index files of the Blu-ray disc folders below a folder, "
-      "and of the discs kept as image files.",
+      "Backs up and patches the index files of the Blu-ray disc folders below FOLDER, and of "
+      "the discs kept as image files. FOLDER may also be a disc image, which is then handled "
+      "alone.",
       "quorvel-cli"};
-  app.set_version_flag("--version", std::string("quorvel-cli ") + QUORVEL_VERSION_STRING);
+  app.formatter(std::make_shared<HelpFormatter>());
+  app.set_help_flag("-h,--help", "show this help and exit");
+  app.set_version_flag("--version", std::string("quorvel-cli ") + QUORVEL_VERSION_STRING,
+                       "show the version and exit");
   app.require_subcommand(1, 1);
   // Options are "--name" everywhere: on Windows "/Movies" is a folder, not an option.
   app.allow_windows_style_options(false);
   Options options;
-  app.add_flag("--json", options.json, "One JSON document on stdout instead of lines");
-  app.add_flag("--quiet", options.quiet, "No progress display");
+  app.add_flag("--json", options.json, "one JSON document on stdout instead of lines");
+  app.add_flag("--quiet", options.quiet, "no progress display");
+  constexpr unsigned kMaxThreads = 256;
   app.add_option("--threads", options.walk.threads,
-                 "Directories listed at once ahead of the walk on a slow disk; 1 lists one at a "
-                 "time")
+                 "directories listed at once while looking for discs, and discs read ahead (1-" +
+                     std::to_string(kMaxThreads) + ", default " +
+                     std::to_string(CBdmvFolderWalker::kDefaultThreads) + ")")
+      ->option_text("N")
       ->default_val(CBdmvFolderWalker::kDefaultThreads)
-      ->check(CLI::Range(1u, 256u));
+      ->check(CLI::Range(1u, kMaxThreads));
   app.add_flag("--images", options.walk.images,
-               "Disc images (*.iso) below FOLDER are handled too, each like a BDMV folder");
+               "also handle the disc images (*.iso) below FOLDER, each like a BDMV folder");
+  app.footer("Example: quorvel-cli --images modify /media/movies");
 
   CLI::App* modify =
-      app.add_subcommand("modify", "Modify pass: back up and patch every BDMV folder and image");
-  modify->add_flag("--2d", options.convert3DTo2D, "Convert 3D to 2D");
+      app.add_subcommand("modify", "Modify pass: back up and patch every disc's index file");
+  modify->add_flag("--2d", options.convert3DTo2D,
+                   "Convert 3D to 2D: also clear the index files' 3D flags");
+  modify->footer("Example: quorvel-cli modify --2d /media/movies");
   CLI::App* restore =
       app.add_subcommand("restore", "Restore pass: put the backed-up index files back");
+  restore->footer("Example: quorvel-cli restore /media/movies");
   CLI::App* scan = app.add_subcommand(
-      "scan", "Change nothing: list every BDMV folder and image a pass would visit and its state");
+      "scan", "change nothing: list every BDMV folder and image a pass would visit and its state");
+  scan->footer("Example: quorvel-cli scan /media/movies/film.iso");
   for (CLI::App* command : {modify, restore, scan}) {
     command->fallthrough();
     command
         ->add_option("FOLDER", options.folder,
-                     "The folder to walk, or a disc image to handle alone")
+                     "the folder to walk, or a disc image to handle alone")
         ->required();
   }
 

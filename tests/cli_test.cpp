@@ -202,9 +202,19 @@ TEST_F(CliTest, UsageErrorsAndHelp) {
     EXPECT_EQ(run.exitStatus, 64) << testing::PrintToString(arguments);
     EXPECT_NE(run.err, "");
   }
-  auto help = CliInProcess({"--help"});
-  EXPECT_EQ(help.exitStatus, 0);
-  EXPECT_NE(help.out.find("modify"), std::string::npos);
+  // Each help names a value as a person would, shows an example, and fits 80 columns; a
+  // command's lists the options it takes from above.
+  for (const auto& [arguments, shown] :
+       std::vector<std::pair<std::vector<std::string>, std::string>>{
+           {{"--help"}, "\n  modify [--2d] FOLDER  Modify pass"},
+           {{"--help"}, "\n  --threads N           directories listed at once"},
+           {{"--help"}, "\nExample: quorvel-cli --images modify /media/movies\n"},
+           {{"scan", "--help"}, "\n  --json                one JSON document"}}) {
+    const auto help = CliInProcess(arguments);
+    EXPECT_EQ(help.exitStatus, 0);
+    EXPECT_NE(help.out.find(shown), std::string::npos) << help.out;
+    EXPECT_FALSE(std::regex_search(help.out, std::regex("[^\n]{80}"))) << help.out;
+  }
   auto version = CliInProcess({"--version"});
   EXPECT_EQ(version.exitStatus, 0);
   EXPECT_EQ(version.out, "quorvel-cli 2.0.0.0\n");
