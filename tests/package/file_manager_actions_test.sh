@@ -7,21 +7,11 @@ trap 'rm -rf "$work"' EXIT
 dpkg-deb -x "$1" "$work/root"
 export PATH=$work/root/usr/bin:$PATH QT_QPA_PLATFORM=xcb
 share=$work/root/usr/share disc="$work/我的 电影 (2020)" image="$work/影片 二.iso"
-mkdir -p "$disc/BDMV"
-printf MOBJ0200 >"$disc/BDMV/MovieObject.bdmv"
-# An index table of one title, as tests/support/bd_disc.cpp writes it.
-base64 -d <<<SU5EWDAyMDAAAABOAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAACIAYQAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAJkAAAAAAAAAAAAAAAEAAAABAAAABAAAAAAABQAAAAAAAAAIAAAAA |
-  tee "$work/index.bdmv" >"$disc/BDMV/index.bdmv"
+# shellcheck source=tests/support/dialog_actions.sh
+source "$(dirname "$0")/../support/dialog_actions.sh"
+make_disc "$disc" "$work/index.bdmv"
 genisoimage -quiet -udf -o "$image" "$disc"
 cp "$image" "$work/original.iso"
-
-# Waits for the window so named, gives it the keyboard and presses the key.
-press() {
-  local window
-  window=$(timeout 60 xdotool search --sync --onlyvisible --name "$1" | head -n 1) ||
-    { echo "no window named $1 came" >&2; return 1; }
-  xdotool windowfocus --sync "$window" key "$2"
-}
 
 # Runs a desktop file's action with %f the target, or a Nautilus script in the target's folder,
 # as a file manager would; answers the summary box and closes the dialog.
@@ -32,9 +22,7 @@ run() { # KIND PASS TARGET
     for i in "${!command[@]}"; do [ "${command[i]}" != %f ] || command[i]=$3; done
   fi
   (cd "$(dirname "$3")" && exec timeout 60 "${command[@]}") &
-  press '^quorvel$' Return
-  press '^Quorvel 2' Escape
-  wait $!
+  answer_dialog
 }
 
 for target in "$disc" "$image"; do

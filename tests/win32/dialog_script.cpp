@@ -7,7 +7,6 @@
 #include "app/message_box.h"
 #include "app/window_text.h"
 #include "platform/utf16_win32.h"
-#include "resource.h"
 
 namespace testing_support {
 namespace {
@@ -139,30 +138,6 @@ bool Contains(const RECT& outer, const RECT& inner) {
 bool Overlap(const RECT& a, const RECT& b) {
   RECT common;
   return IntersectRect(&common, &a, &b);
-}
-
-// The top-level dialog of a process, once it shows.
-HWND DialogOfProcess(DWORD processId) {
-  struct Search {
-    DWORD processId;
-    HWND found;
-  } search{processId, nullptr};
-  for (int attempt = 0; attempt < 200 && !search.found; ++attempt) {
-    EnumWindows(
-        [](HWND window, LPARAM context) {
-          auto* search = reinterpret_cast<Search*>(context);
-          DWORD owner = 0;
-          GetWindowThreadProcessId(window, &owner);
-          if (owner == search->processId && IsWindowVisible(window) &&
-              GetDlgItem(window, IDC_FOLDER_PATH)) {
-            search->found = window;
-          }
-          return search->found ? FALSE : TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    if (!search.found) Sleep(50);
-  }
-  return search.found;
 }
 
 }  // namespace testing_support

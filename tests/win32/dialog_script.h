@@ -82,9 +82,6 @@ void PressKey(HWND dialog, WPARAM key);
 
 std::wstring TextOf(HWND window);
 
-// The main dialog of another process, once it shows; nullptr after ten seconds.
-HWND DialogOfProcess(DWORD processId);
-
 // A window's place in the client area of `dialog`.
 RECT PlaceIn(HWND dialog, HWND window);
 bool Contains(const RECT& outer, const RECT& inner);

@@ -420,6 +420,30 @@ TEST_F(DialogPassTest, ADroppedFolderOrFileFillsThePathAsBrowseDoes) {
   EXPECT_EQ(dlg.m_strFolderPath, Utf8(tree / "dropped"));
 }
 
+// The top-level dialog of a process, once it shows.
+HWND DialogOf(DWORD processId) {
+  struct Search {
+    DWORD processId;
+    HWND found;
+  } search{processId, nullptr};
+  for (int attempt = 0; attempt < 200 && !search.found; ++attempt) {
+    EnumWindows(
+        [](HWND window, LPARAM context) {
+          auto* search = reinterpret_cast<Search*>(context);
+          DWORD owner = 0;
+          GetWindowThreadProcessId(window, &owner);
+          if (owner == search->processId && IsWindowVisible(window) &&
+              GetDlgItem(window, IDC_FOLDER_PATH)) {
+            search->found = window;
+          }
+          return search->found ? FALSE : TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    if (!search.found) Sleep(50);
+  }
+  return search.found;
+}
+
 TEST(DialogProgramTest, AFolderOrImageOnTheCommandLineFillsThePath) {
   struct Case {
     std::wstring arguments;  // as the command line spells them
@@ -441,7 +465,7 @@ TEST(DialogProgramTest, AFolderOrImageOnTheCommandLineFillsThePath) {
     PROCESS_INFORMATION process{};
     ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                nullptr, &startup, &process));
-    HWND dialog = DialogOfProcess(process.dwProcessId);
+    HWND dialog = DialogOf(process.dwProcessId);
     EXPECT_NE(dialog, nullptr);
     if (dialog) {
       wchar_t text[MAX_PATH] = {};
