@@ -51,7 +51,7 @@ windows() { echo "Z:${1//\//\\}"; }
 # Each menu item's command as the install's ROOT holds it, run as Explorer runs it: %V the
 # item's path. Checks the bytes after each pass.
 explorer_menu() { # ROOT
-  local classes=$1\\Software\\Classes item_class verb item index command now
+  local classes=$1\\Software\\Classes item_class verb item index command original
   [ "$(query "$classes\\Drive\\shell\\Quorvel.Modify\\command")" = \
     "$(query "$classes\\Directory\\shell\\Quorvel.Modify\\command")" ] || fail "drives differ"
   while IFS='|' read -r item_class verb item index; do
@@ -60,14 +60,13 @@ explorer_menu() { # ROOT
     command=$(query "$classes\\$item_class\\shell\\Quorvel.$verb\\command")
     wine "$runner" "${command//%V/"$item"}" &
     answer_dialog
-    if [ "$index" = "$image" ]; then
-      if cmp -s "$image" "$work/original.iso"; then now=Restore; else now=Modify; fi
-      [ "$now" = "$verb" ] || fail "$item_class $verb did not change the image as it should"
-    elif [ "$verb" = Modify ]; then
-      cmp "$work/index.bdmv" "${index%/index.bdmv}/BACKUP/index.bdmv"
-      ! cmp -s "$index" "$work/index.bdmv" || fail "$item_class $verb left $index as it was"
+    original=$work/index.bdmv
+    [ "$index" != "$image" ] || original=$work/original.iso
+    if [ "$verb" = Restore ]; then
+      cmp "$original" "$index"
     else
-      cmp "$work/index.bdmv" "$index"
+      ! cmp -s "$original" "$index" || fail "$item_class $verb left $index as it was"
+      [ "$index" = "$image" ] || cmp "$original" "${index%/index.bdmv}/BACKUP/index.bdmv"
     fi
   done <<CASES
 Directory|Modify|$(windows "$named")|$named/Film/BDMV/index.bdmv
