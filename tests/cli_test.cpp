@@ -209,7 +209,10 @@ TEST_F(CliTest, UsageErrorsAndHelp) {
            {{"--help"}, "\n  modify [--2d] FOLDER  Modify pass"},
            {{"--help"}, "\n  --threads N           directories listed at once"},
            {{"--help"}, "\nExample: quorvel-cli --images modify /media/movies\n"},
-           {{"scan", "--help"}, "\n  --json                one JSON document"}}) {
+           {{"--help"}, "\n  -h, --help            show this help and exit\n"},
+           {{"scan", "--help"}, "\n  --json                one JSON document"},
+           {{"modify", "--help"}, "\nArguments:\n  FOLDER "},
+           {{"modify", "--help"}, "\nExample: quorvel-cli modify --2d /media/movies\n"}}) {
     const auto help = CliInProcess(arguments);
     EXPECT_EQ(help.exitStatus, 0);
     EXPECT_NE(help.out.find(shown), std::string::npos) << help.out;
